@@ -1,0 +1,153 @@
+// Countdown mode. The count is a count of passes, not a reading of the clock: each pass sleeps
+// for the refresh interval and adds it to the seconds counted.
+#include "app/countdown.h"
+
+#include "app/launch.h"
+#include "app/stop.h"
+#include "console/console.h"
+#include "console/help_screen.h"
+#include "console/key_input.h"
+#include "console/spinner.h"
+#include "platform/platform.h"
+#include "util/grouped_number.h"
+#include "util/text.h"
+
+namespace {
+
+struct Countdown {
+  RunSettings* settings;
+  int32_t launch_count;
+  CalendarDate start_date;
+  ClockTime start_time;
+};
+
+// Counts never pass the 32-bit range: a total beyond it ends the count all the same.
+int32_t add_saturating(int32_t a, int32_t b) {
+  const int64_t sum = static_cast<int64_t>(a) + b;
+  return sum > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sum);
+}
+
+const char* grouped(int32_t value) { return format_grouped(value, 2, ',', 3); }
+
+void show_date_line(const char* label, const CalendarDate& date) {
+  con_print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
+            ordinal_suffix(date.day), month_name(date.month), date.year);
+}
+
+void show_status_screen(const Countdown& run, const CalendarDate& current_date,
+                        const ClockTime& current_time, ClockTime due_time, int32_t time_left) {
+  const RunSettings& s = *run.settings;
+  draw_title_bar(title_bar_colour(current_time));
+  clock_add_seconds(&due_time, static_cast<uint32_t>(time_left));
+  out_print("\n\376 Waiting to launch: \"%s\"\n\n", s.command);
+  const ClockTime delay = clock_from_seconds(static_cast<uint32_t>(s.delay_seconds));
+  con_print(s.repeat ? "\376 Repeating the command every %ih %im %is (%s seconds)\n"
+                     : "\376 Launching the command ONCE in %ih %im %is (%s seconds)\n",
+            delay.hour, delay.minute, delay.second, grouped(s.delay_seconds));
+  set_foreground(ATTR_BRIGHT_RED);
+  con_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);
+  set_foreground(ATTR_NORMAL);
+  con_print("\376 Updating every %u second(s)\n", s.refresh_seconds);
+  con_print("\376 Launched %s times so far\n\n", grouped(run.launch_count));
+  if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, true);
+  if (s.debug) out_print("Day is %i\n", run.start_date.weekday);
+  show_date_line("Running since:       ", run.start_date);
+  con_print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", run.start_time.hour,
+            run.start_time.minute, run.start_time.second);
+  show_date_line("Current date is:     ", current_date);
+  con_print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour,
+            current_time.minute, current_time.second);
+  con_print("\376 Launching at:        %2.2i:%2.2i:%2.2i hrs\n", due_time.hour, due_time.minute,
+            due_time.second);
+  set_foreground(ATTR_BRIGHT_BLUE);
+  con_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ", time_left / 3600,
+            (time_left % 3600) / 60, time_left % 60, grouped(time_left));
+  set_foreground(ATTR_NORMAL);
+  spinner_step(1);
+  con_print("\n");
+}
+
+// Stop point in the passes; with /DEBUG the key read is echoed as its number.
+void pass_stop_test(bool debug) {
+  const char* const message = "\nVorbelin Was Terminated\n";
+  if (!debug) {
+    stop_check(message);
+    return;
+  }
+  if (key_waiting() != 1) return;
+  const int key = read_key_echo();
+  out_print("%i ", key);
+  if (is_stop_key(key)) stop_run(message);
+}
+
+// Counts one cycle down; gives the UTC date read at the start of its last pass.
+CalendarDate count_down(Countdown* run) {
+  RunSettings& s = *run->settings;
+  CalendarDate current_date = {0, 0, 0, 0};
+  int32_t elapsed = 0;
+  while (elapsed < s.delay_seconds) {
+    current_date = date_today_utc();
+    const ClockTime current_time = clock_now();
+    const ClockTime due_time = clock_now();
+    const int32_t time_left = s.delay_seconds - elapsed;
+    if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
+    if (s.announce) show_status_screen(*run, current_date, current_time, due_time, time_left);
+    if (time_left <= 20) {
+      s.refresh_seconds = 1;
+      s.sleep_ms = 1000;
+    }
+    pass_stop_test(s.debug);
+    plat_sleep(static_cast<uint32_t>(s.sleep_ms));
+    elapsed = add_saturating(elapsed, s.refresh_seconds);
+  }
+  return current_date;
+}
+
+void attempt_launch(Countdown* run, const CalendarDate& date) {
+  const RunSettings& s = *run->settings;
+  if (announce_excepted_day(s.excepted_days, date)) return;
+  if (s.announce) con_print("\376 Launching \"%s\" ...\n", s.command);
+  launch_command(s.interpreter, s.command);
+  run->launch_count = add_saturating(run->launch_count, 1);
+  if (s.announce) con_print("\376 Launch of \"%s\" completed\n", s.command);
+}
+
+} // namespace
+
+int title_bar_colour(const ClockTime& time) { return static_cast<int>(time.second % 7 + 1) * 16; }
+
+bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
+  if (excepted_days[0] == '\0') return false;
+  return text_pos_nocase(excepted_days, day_abbrev(date.weekday)) > 0;
+}
+
+bool announce_excepted_day(const char* excepted_days, const CalendarDate& date) {
+  if (!is_excepted_day(excepted_days, date)) return false;
+  con_print("\376 Not executing on excepted day (%s)\n", day_name(date.weekday));
+  return true;
+}
+
+void show_excepted_days(const char* excepted_days, bool coloured) {
+  if (coloured) set_foreground(ATTR_BRIGHT_RED);
+  con_print("\376 Not running on ...\n  ");
+  for (int weekday = 0; weekday <= 6; ++weekday) {
+    if (text_pos_nocase(excepted_days, day_abbrev(weekday)) != 0) {
+      con_print("%s, ", day_name(weekday));
+    }
+  }
+  if (coloured) set_foreground(ATTR_NORMAL);
+  con_print("\n");
+}
+
+void run_countdown(RunSettings* settings) {
+  Countdown run = {settings, 0, date_today_utc(), clock_now()};
+  for (;;) {
+    const CalendarDate last_date = count_down(&run);
+    con_print("\n");
+    attempt_launch(&run, last_date);
+    settings->refresh_seconds = 5;
+    settings->sleep_ms = 5000;
+    stop_check("Vorbelin Terminated.\n");
+    if (!settings->repeat) return;
+  }
+}

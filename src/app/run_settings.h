@@ -1,0 +1,30 @@
+// Everything the command line decides, and the option walk that fills it.
+#pragma once
+
+#include <cstdint>
+
+enum : int { TEXT_ROOM = 257 }; // 256 characters and the terminating zero
+
+struct RunSettings {
+  char command[TEXT_ROOM];
+  char interpreter[TEXT_ROOM];
+  char excepted_days[TEXT_ROOM];
+  int32_t delay_seconds;
+  int32_t refresh_seconds;
+  int32_t sleep_ms;
+  int32_t launch_hour;
+  int32_t launch_minute;
+  bool launch_at;
+  bool announce;
+  bool repeat;
+  bool debug;
+};
+
+RunSettings default_run_settings();
+// Fills settings from the words; does not come back when it shows the help screen or ends the
+// run with an error. May change the words in place.
+void read_run_settings(int count, char** words, RunSettings* settings);
+void apply_time_option(char* word, RunSettings* settings);
+
+// The longest command the launch line can carry with this interpreter word.
+int longest_command(const char* interpreter);

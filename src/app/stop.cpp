@@ -1,0 +1,20 @@
+// Stopping: ESC (27) or Ctrl-C read during a key read (3).
+#include "app/stop.h"
+
+#include "console/console.h"
+#include "console/key_input.h"
+#include "console/window_identity.h"
+#include "platform/platform.h"
+
+bool is_stop_key(int key) { return key == 27 || key == 3; }
+
+void stop_run(const char* message) {
+  con_print("%s", message);
+  reset_window_icon();
+  plat_exit(0);
+}
+
+void stop_check(const char* message) {
+  const int key = key_waiting() == 1 ? read_key_echo() : 0;
+  if (is_stop_key(key)) stop_run(message);
+}

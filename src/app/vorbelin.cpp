@@ -1,0 +1,36 @@
+// Start-up order: defaults, window identity, the command line, the /DEBUG pause, then one mode.
+#include "app/vorbelin.h"
+
+#include "app/countdown.h"
+#include "app/run_settings.h"
+#include "app/time_of_day.h"
+#include "console/console.h"
+#include "console/key_input.h"
+#include "console/spinner.h"
+#include "console/window_identity.h"
+#include "util/text.h"
+
+void reset_process_state() {
+  console_reset_state();
+  key_input_reset_state();
+  spinner_reset_state();
+  ordinal_suffix_reset_state();
+}
+
+int vorbelin_main(int count, char** words) {
+  RunSettings settings = default_run_settings();
+  setup_window_identity();
+  read_run_settings(count, words, &settings);
+  if (settings.debug) {
+    out_print("LAUNCH-AT is %s\n", settings.launch_at ? "True" : "False");
+    key_prompt("Press a key...");
+  }
+  if (settings.launch_at) {
+    run_time_of_day(&settings);
+  } else {
+    run_countdown(&settings);
+  }
+  reset_window_icon();
+  // A batch file tests ERRORLEVEL: a finished run is a success.
+  return 0;
+}

@@ -1,0 +1,167 @@
+// Console primitives over the platform layer. Nothing is cached: every query asks the console.
+#include "console/console.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+
+enum class DeviceState { not_opened, open, failed };
+DeviceState console_device = DeviceState::not_opened;
+
+// Long enough for any line the program prints, a 256-character command included.
+constexpr int print_room = 2048;
+
+int formatted_length(int written) { return written < print_room ? written : print_room - 1; }
+
+} // namespace
+
+void clear_screen() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return;
+  const uint32_t cells = static_cast<uint32_t>(info.size_x) * static_cast<uint32_t>(info.size_y);
+  plat_fill_chars(' ', cells, 0, 0);
+  if (plat_screen_info(&info)) plat_fill_attrs(info.attr, cells, 0, 0);
+  plat_set_cursor(0, 0);
+}
+
+int16_t window_width() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return 0;
+  return static_cast<int16_t>(info.right - info.left + 1);
+}
+
+int16_t window_height() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return 0;
+  return static_cast<int16_t>(info.bottom - info.top + 1);
+}
+
+void set_text_attr(int attr) { plat_set_attr(static_cast<uint16_t>(attr & 0xFFFF)); }
+
+int current_text_attr() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return 0;
+  return info.attr;
+}
+
+void set_foreground(int colour) { set_text_attr((current_text_attr() & 0xF0) | colour); }
+
+int cursor_column() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return 0;
+  return info.cursor_x + 1;
+}
+
+int cursor_row() {
+  ScreenInfo info;
+  if (!plat_screen_info(&info)) return 0;
+  return info.cursor_y + 1;
+}
+
+void cursor_goto(int column, int row) {
+  if (!plat_stdout_present()) return;
+  const int x = column - 1 < 0 ? 0 : column - 1;
+  const int y = row - 1 < 0 ? 0 : row - 1;
+  // Past the 16-bit range the position is outside any buffer, which the console refuses.
+  if (x > INT16_MAX || y > INT16_MAX) return;
+  plat_set_cursor(static_cast<int16_t>(x), static_cast<int16_t>(y));
+}
+
+CursorMark mark_cursor() {
+  const int column = cursor_column();
+  const int row = cursor_row();
+  return CursorMark{column, row, column, row};
+}
+
+namespace {
+
+void read_cursor(CursorMark* mark) {
+  mark->column = cursor_column();
+  mark->row = cursor_row();
+}
+
+void move_horizontally(CursorMark* mark, int flags) {
+  if (flags & CUR_RIGHT) {
+    read_cursor(mark);
+    ++mark->column;
+    cursor_goto(mark->column, mark->row);
+  } else if (flags & CUR_LEFT) {
+    read_cursor(mark);
+    if (mark->column > 1) {
+      --mark->column;
+      cursor_goto(mark->column, mark->row);
+    }
+  } else if (flags & CUR_LINE_START) {
+    mark->row = cursor_row();
+    mark->column = 1;
+    cursor_goto(1, mark->row);
+  } else if (flags & CUR_LINE_END) {
+    mark->row = cursor_row();
+    mark->column = window_width();
+    cursor_goto(mark->column, mark->row);
+  }
+}
+
+void move_vertically(CursorMark* mark, int flags) {
+  if (flags & CUR_UP) {
+    read_cursor(mark);
+    if (mark->row > 1) {
+      --mark->row;
+      cursor_goto(mark->column, mark->row);
+    }
+  } else if (flags & CUR_DOWN) {
+    read_cursor(mark);
+    ++mark->row;
+    cursor_goto(mark->column, mark->row);
+  }
+}
+
+} // namespace
+
+void move_cursor(CursorMark* mark, int flags) {
+  if (flags & CUR_RESTORE) cursor_goto(mark->saved_column, mark->saved_row);
+  move_horizontally(mark, flags);
+  move_vertically(mark, flags);
+  if (flags & CUR_SAVE) {
+    mark->saved_column = cursor_column();
+    mark->saved_row = cursor_row();
+  }
+}
+
+int out_print(const char* format, ...) {
+  char text[print_room];
+  va_list args;
+  va_start(args, format);
+  const int written = vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (written < 0) return written;
+  return plat_stdout_write(text, static_cast<size_t>(formatted_length(written)));
+}
+
+int con_print(const char* format, ...) {
+  char text[print_room];
+  va_list args;
+  va_start(args, format);
+  const int written = vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (written < 0) return -1;
+  const int length = formatted_length(written);
+  for (int i = 0; i < length; ++i) {
+    if (con_putc(static_cast<unsigned char>(text[i])) < 0) return -1;
+  }
+  return length;
+}
+
+void console_reset_state() { console_device = DeviceState::not_opened; }
+
+int con_putc(int c) {
+  if (console_device == DeviceState::not_opened) {
+    console_device = plat_console_open() ? DeviceState::open : DeviceState::failed;
+  }
+  if (console_device != DeviceState::open) return -1;
+  const unsigned char byte = static_cast<unsigned char>(c & 0xFF);
+  return plat_console_write_byte(byte) ? byte : -1;
+}

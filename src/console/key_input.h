@@ -1,0 +1,19 @@
+// Single key presses from the console input device, delivered the way PC console programs know
+// them: a character, or for a key without one a first code of 0 or 224 and a second code on the
+// next read.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+int key_waiting();
+int read_key();
+int read_key_echo();
+int key_prompt(const char* text);
+
+// The extended-key lookup: true and the two codes when the key press has a code.
+bool extended_key_code(const InputEvent& event, int* first, int* second);
+
+// A new process starts with nothing pending and the input device not yet opened.
+void key_input_reset_state();

@@ -1,0 +1,97 @@
+// The platform surface: the few console, window, clock and process calls the program makes,
+// shaped like their Win32 originals. One backend (win32, posix or sim) is linked in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// --- Console output, always on the standard output handle as it is at the moment of the call.
+
+// Screen-buffer information; coordinates count from 0.
+struct ScreenInfo {
+  int16_t size_x, size_y;     // the whole buffer
+  int16_t cursor_x, cursor_y; // the cursor
+  uint16_t attr;              // the attribute set last
+  int16_t left, top, right, bottom; // the visible window, inclusive
+};
+
+// False when there is no standard output handle at all (INVALID_HANDLE_VALUE).
+bool plat_stdout_present();
+// False when standard output is not a console (redirected, or no console).
+bool plat_screen_info(ScreenInfo* info);
+void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y);
+void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y);
+// The console refuses a position outside the buffer.
+void plat_set_cursor(int16_t x, int16_t y);
+void plat_set_attr(uint16_t attr);
+// Standard output in text mode; all of it has reached the console on return when it is one.
+// Returns the bytes taken, or -1.
+int plat_stdout_write(const char* text, size_t length);
+
+// --- The console device itself ("CONOUT$"), whatever standard output is.
+bool plat_console_open();
+bool plat_console_write_byte(unsigned char byte);
+
+// --- Console input ("CONIN$").
+enum : uint16_t { INPUT_KEY_EVENT = 1, INPUT_OTHER_EVENT = 2 };
+
+// Control-key state bits as the console reports them.
+enum : uint32_t {
+  RIGHT_ALT_DOWN = 0x01,
+  LEFT_ALT_DOWN = 0x02,
+  RIGHT_CTRL_DOWN = 0x04,
+  LEFT_CTRL_DOWN = 0x08,
+  SHIFT_DOWN = 0x10,
+  ENHANCED_KEY_FLAG = 0x100,
+};
+
+// Console input mode bit that makes Ctrl-C a control event instead of a character.
+enum : uint32_t { INPUT_MODE_PROCESSED = 0x1 };
+
+struct InputEvent {
+  uint16_t type;
+  bool key_down;
+  unsigned char ch; // 0 for keys without a character
+  uint16_t scan_code;
+  uint32_t control_state;
+};
+
+bool plat_input_open();
+bool plat_input_count(uint32_t* count);
+// Copies up to room waiting events without removing them.
+bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got);
+// Removes and returns the next event; blocks until there is one.
+bool plat_input_read(InputEvent* event, uint32_t* got);
+bool plat_input_get_mode(uint32_t* mode);
+bool plat_input_set_mode(uint32_t mode);
+
+// --- The console window and control events.
+bool plat_set_title(const char* title);
+// The top-level window of class "ConsoleWindowClass" with this title, or null.
+void* plat_find_console_window(const char* title);
+void* plat_load_large_icon(int resource_id);
+void* plat_load_small_icon(int resource_id);
+// WM_SETICON: gives the window the icon (null takes it off) and returns the previous one's handle.
+int32_t plat_send_icon(void* window, bool large, void* icon);
+
+typedef int (*CtrlHandler)(uint32_t event);
+// add true registers the handler, false removes it; a null handler with add true ignores Ctrl-C.
+bool plat_set_ctrl_handler(CtrlHandler handler, bool add);
+
+// --- Clock and timing.
+struct SystemTime {
+  uint16_t year, month, day_of_week, day;
+  uint16_t hour, minute, second, milliseconds;
+};
+
+void plat_local_time(SystemTime* time);
+void plat_utc_time(SystemTime* time);
+void plat_sleep(uint32_t milliseconds);
+
+// --- Processes.
+// Runs one command line through the command processor and waits for the processor to end.
+// Returns its exit code, or -1 when none started.
+int plat_run_command_line(const char* line);
+// Exit hooks run last registered first when the run ends through plat_exit.
+void plat_at_exit(void (*hook)());
+[[noreturn]] void plat_exit(int status);

@@ -1,0 +1,17 @@
+// Turns the bytes a terminal sends into the key events the Win32 console would report: the
+// character, the scan code, and the Shift, Ctrl, Alt and enhanced-key flags.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/platform.h"
+
+enum class DecodeResult {
+  key,       // one event, from the first *consumed bytes
+  need_more, // the bytes so far begin a sequence; wait a little for the rest
+  skip,      // the first *consumed bytes mean no key (an unknown sequence)
+};
+
+// With complete set, no more bytes are coming: a sequence cut short is a lone ESC.
+DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete,
+                        InputEvent* event, size_t* consumed);

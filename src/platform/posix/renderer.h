@@ -1,0 +1,33 @@
+// Brings a terminal from what it shows (the front buffer) to what the program drew (the back
+// buffer), emitting only the cells that differ, the cursor hidden while drawing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/screen_buffer.h"
+
+// Where the terminal's cursor stands and which attribute is in force; -1 when not known.
+struct TerminalState {
+  int x, y;
+  int attr;
+};
+
+// A frame's bytes. When it fills up, spill writes what it holds to fd (or drops it when fd < 0).
+struct FrameBytes {
+  char data[65536];
+  size_t length;
+  int fd;
+};
+
+void frame_append(FrameBytes* frame, const char* bytes, size_t length);
+void frame_spill(FrameBytes* frame);
+
+// SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
+// the bright colours, light grey on black as the terminal's own colours.
+size_t sgr_for_attr(uint16_t attr, char* out);
+
+// Appends the update to frame and makes front equal to back. front_valid false: the terminal's
+// content is not known (start, after a launch or a resize) and is repainted.
+void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
+                  TerminalState* terminal, FrameBytes* frame);

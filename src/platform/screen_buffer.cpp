@@ -1,0 +1,121 @@
+// Processed console output into a cell buffer.
+#include "platform/screen_buffer.h"
+
+namespace {
+
+int clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+
+void advance_line(ScreenBuffer* screen) {
+  screen->cursor_x = 0;
+  if (++screen->cursor_y < screen->height) return;
+  // Writing past the last row scrolls the buffer, as the console does.
+  screen->cursor_y = screen->height - 1;
+  screen_scroll_up(screen, 1, screen->attr);
+  ++screen->scrolled;
+}
+
+void put_visible(ScreenBuffer* screen, unsigned char ch) {
+  ScreenCell& cell = screen->cells[screen->cursor_y][screen->cursor_x];
+  cell.ch = ch;
+  cell.known = true;
+  cell.attr = screen->attr;
+  // The last column moves the cursor straight on to the next row.
+  if (++screen->cursor_x >= screen->width) advance_line(screen);
+}
+
+} // namespace
+
+void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
+  screen->width = clamp(width, 1, SCREEN_MAX_COLUMNS);
+  screen->height = clamp(height, 1, SCREEN_MAX_ROWS);
+  screen->cursor_x = 0;
+  screen->cursor_y = 0;
+  screen->attr = 0x07;
+  screen->scrolled = 0;
+  screen->fully_known = known;
+  for (int y = 0; y < screen->height; ++y) {
+    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = ScreenCell{' ', known, 0x07};
+  }
+}
+
+void screen_resize(ScreenBuffer* screen, int width, int height) {
+  const int new_width = clamp(width, 1, SCREEN_MAX_COLUMNS);
+  const int new_height = clamp(height, 1, SCREEN_MAX_ROWS);
+  const ScreenCell fresh{' ', screen->fully_known, 0x07};
+  for (int y = 0; y < new_height; ++y) {
+    for (int x = 0; x < new_width; ++x) {
+      if (y >= screen->height || x >= screen->width) screen->cells[y][x] = fresh;
+    }
+  }
+  screen->width = new_width;
+  screen->height = new_height;
+  screen->cursor_x = clamp(screen->cursor_x, 0, new_width - 1);
+  screen->cursor_y = clamp(screen->cursor_y, 0, new_height - 1);
+}
+
+void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
+  switch (byte) {
+  case '\n': advance_line(screen); return;
+  case '\r': screen->cursor_x = 0; return;
+  case '\a': return;
+  case '\b':
+    if (screen->cursor_x > 0) --screen->cursor_x;
+    return;
+  case '\t':
+    do put_visible(screen, ' ');
+    while (screen->cursor_x % 8 != 0);
+    return;
+  default: put_visible(screen, byte); return;
+  }
+}
+
+namespace {
+
+template <typename Apply>
+uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Apply apply) {
+  if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return 0;
+  uint32_t filled = 0;
+  while (filled < count && y < screen->height) {
+    apply(screen->cells[y][x]);
+    ++filled;
+    if (++x >= screen->width) {
+      x = 0;
+      ++y;
+    }
+  }
+  return filled;
+}
+
+} // namespace
+
+uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t count, int x, int y) {
+  const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell& cell) {
+    cell.ch = ch;
+    cell.known = true;
+  });
+  const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
+  if (x == 0 && y == 0 && filled == all) screen->fully_known = true;
+  return filled;
+}
+
+uint32_t screen_fill_attrs(ScreenBuffer* screen, uint16_t attr, uint32_t count, int x, int y) {
+  return fill_cells(screen, count, x, y, [attr](ScreenCell& cell) { cell.attr = attr; });
+}
+
+bool screen_set_cursor(ScreenBuffer* screen, int x, int y) {
+  if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return false;
+  screen->cursor_x = x;
+  screen->cursor_y = y;
+  return true;
+}
+
+void screen_scroll_up(ScreenBuffer* screen, int count, uint16_t attr) {
+  if (count <= 0) return;
+  if (count > screen->height) count = screen->height;
+  for (int y = 0; y + count < screen->height; ++y) {
+    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = screen->cells[y + count][x];
+  }
+  for (int y = screen->height - count; y < screen->height; ++y) {
+    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = ScreenCell{' ', true, attr};
+  }
+}

@@ -1,0 +1,327 @@
+// The simulated backend: the whole program runs deterministically in memory.
+#include <deque>
+#include <stdexcept>
+
+#include "platform/platform.h"
+#include "platform/screen_buffer.h"
+#include "platform/sim/sim.h"
+
+#include "app/vorbelin.h"
+
+namespace {
+
+struct TimedEvent {
+  int64_t at_ms;
+  InputEvent event;
+};
+
+struct SimExit {
+  int status;
+  bool by_limit;
+};
+
+struct SimState {
+  SimConfig config;
+  ScreenBuffer screen;
+  SimRun run;
+  int64_t start_ms = 0;
+  std::deque<TimedEvent> input;
+  uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
+  std::function<void(uint32_t)> on_sleep;
+  std::vector<void (*)()> exit_hooks;
+  CtrlHandler ctrl_handler = nullptr;
+  bool ctrl_c_ignored = false;
+  void* large_icon = nullptr;
+  void* small_icon = nullptr;
+};
+
+SimState* state = new SimState; // lives for the whole test process
+
+void* const sim_window = reinterpret_cast<void*>(0x1000);
+void* const sim_large_icon = reinterpret_cast<void*>(0x101);
+void* const sim_small_icon = reinterpret_cast<void*>(0x102);
+
+bool stdout_is_console() {
+  return state->config.stdout_present && state->config.has_console &&
+         !state->config.stdout_redirected;
+}
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void civil_from_days(int64_t days, int* year, int* month, int* day) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t doe = days - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  *day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  *year = static_cast<int>(yoe + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
+void fill_system_time(int64_t ms, SystemTime* time) {
+  const int64_t day_ms = 86400000;
+  const int64_t days = (ms >= 0 ? ms : ms - day_ms + 1) / day_ms;
+  const int64_t in_day = ms - days * day_ms;
+  int year = 0, month = 0, day = 0;
+  civil_from_days(days, &year, &month, &day);
+  time->year = static_cast<uint16_t>(year);
+  time->month = static_cast<uint16_t>(month);
+  time->day = static_cast<uint16_t>(day);
+  time->day_of_week = static_cast<uint16_t>(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+  time->hour = static_cast<uint16_t>(in_day / 3600000);
+  time->minute = static_cast<uint16_t>(in_day / 60000 % 60);
+  time->second = static_cast<uint16_t>(in_day / 1000 % 60);
+  time->milliseconds = static_cast<uint16_t>(in_day % 1000);
+}
+
+int64_t elapsed_ms() { return state->config.utc_ms - state->start_ms; }
+
+uint32_t visible_events() {
+  uint32_t count = 0;
+  for (const TimedEvent& timed : state->input) {
+    if (timed.at_ms > elapsed_ms()) break;
+    ++count;
+  }
+  return count;
+}
+
+} // namespace
+
+// --- Controls.
+
+void sim_reset(const SimConfig& config) {
+  delete state;
+  state = new SimState;
+  state->config = config;
+  screen_init(&state->screen, config.columns, config.buffer_rows, true);
+  state->start_ms = config.utc_ms;
+}
+
+SimRun sim_run(const std::vector<std::string>& words) {
+  std::vector<std::string> storage;
+  storage.push_back("vorbelin");
+  storage.insert(storage.end(), words.begin(), words.end());
+  std::vector<char*> argv;
+  for (std::string& word : storage) argv.push_back(&word[0]);
+  argv.push_back(nullptr);
+  reset_process_state();
+  try {
+    plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data()));
+  } catch (const SimExit& end) {
+    state->run.status = end.status;
+    state->run.ended_by_limit = end.by_limit;
+  }
+  return state->run;
+}
+
+void sim_push_event(int64_t at_ms, const InputEvent& event) {
+  auto place = state->input.end();
+  while (place != state->input.begin() && (place - 1)->at_ms > at_ms) --place;
+  state->input.insert(place, TimedEvent{at_ms, event});
+}
+
+void sim_key_char(int64_t at_ms, unsigned char ch, uint16_t scan_code, uint32_t key_state) {
+  sim_push_event(at_ms, InputEvent{INPUT_KEY_EVENT, true, ch, scan_code, key_state});
+  sim_push_event(at_ms, InputEvent{INPUT_KEY_EVENT, false, ch, scan_code, key_state});
+}
+
+void sim_key_code(int64_t at_ms, uint16_t scan_code, uint32_t key_state) {
+  sim_key_char(at_ms, 0, scan_code, key_state);
+}
+
+void sim_on_sleep(std::function<void(uint32_t)> hook) { state->on_sleep = std::move(hook); }
+int64_t sim_now_ms() { return state->config.utc_ms; }
+void sim_set_now_ms(int64_t utc_ms) { state->config.utc_ms = utc_ms; }
+void sim_set_local_offset(int minutes) { state->config.local_offset_minutes = minutes; }
+
+int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) {
+  // Days from civil, the inverse of civil_from_days.
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yoe = year - era * 400;
+  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const int64_t days = era * 146097 + doe - 719468;
+  return ((days * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL;
+}
+
+const ScreenBuffer& sim_screen() { return state->screen; }
+
+std::string sim_row_text(int row) {
+  std::string text;
+  for (int x = 0; x < state->screen.width; ++x) text += static_cast<char>(state->screen.cells[row][x].ch);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+std::string sim_screen_text() {
+  int last = state->screen.height - 1;
+  while (last >= 0 && sim_row_text(last).empty()) --last;
+  std::string text;
+  for (int y = 0; y <= last; ++y) text += sim_row_text(y) + (y < last ? "\n" : "");
+  return text;
+}
+
+uint16_t sim_cell_attr(int x, int y) { return state->screen.cells[y][x].attr; }
+uint32_t sim_input_mode() { return state->input_mode; }
+
+void sim_raise_ctrl_event(uint32_t event) {
+  if (state->ctrl_handler != nullptr && state->ctrl_handler(event) != 0) return;
+  // The default handling ends the process without the exit hooks.
+  throw SimExit{static_cast<int>(0xC000013Au), false}; // STATUS_CONTROL_C_EXIT
+}
+
+// --- The platform surface.
+
+bool plat_stdout_present() { return state->config.stdout_present; }
+
+bool plat_screen_info(ScreenInfo* info) {
+  if (!stdout_is_console()) return false;
+  const ScreenBuffer& s = state->screen;
+  info->size_x = static_cast<int16_t>(s.width);
+  info->size_y = static_cast<int16_t>(s.height);
+  info->cursor_x = static_cast<int16_t>(s.cursor_x);
+  info->cursor_y = static_cast<int16_t>(s.cursor_y);
+  info->attr = s.attr;
+  info->left = 0;
+  info->top = 0;
+  info->right = static_cast<int16_t>(s.width - 1);
+  info->bottom = static_cast<int16_t>(state->config.window_rows - 1);
+  return true;
+}
+
+void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
+  if (stdout_is_console()) screen_fill_chars(&state->screen, static_cast<unsigned char>(ch), count, x, y);
+}
+
+void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
+  if (stdout_is_console()) screen_fill_attrs(&state->screen, attr, count, x, y);
+}
+
+void plat_set_cursor(int16_t x, int16_t y) {
+  if (stdout_is_console()) screen_set_cursor(&state->screen, x, y);
+}
+
+void plat_set_attr(uint16_t attr) {
+  if (stdout_is_console()) state->screen.attr = attr;
+}
+
+int plat_stdout_write(const char* text, size_t length) {
+  if (!state->config.stdout_present) return -1;
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (stdout_is_console()) {
+      screen_write_byte(&state->screen, byte);
+    } else if (state->config.stdout_redirected) {
+      // Text mode: a line feed leaves as carriage return and line feed.
+      if (byte == '\n') state->run.out += '\r';
+      state->run.out += static_cast<char>(byte);
+    }
+  }
+  return static_cast<int>(length);
+}
+
+bool plat_console_open() { return state->config.has_console; }
+
+bool plat_console_write_byte(unsigned char byte) {
+  if (!state->config.has_console) return false;
+  state->run.console += static_cast<char>(byte);
+  screen_write_byte(&state->screen, byte);
+  return true;
+}
+
+bool plat_input_open() { return state->config.has_console_input; }
+
+bool plat_input_count(uint32_t* count) {
+  *count = visible_events();
+  return true;
+}
+
+bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
+  const uint32_t visible = visible_events();
+  *got = 0;
+  for (uint32_t i = 0; i < visible && i < room; ++i) events[(*got)++] = state->input[i].event;
+  return true;
+}
+
+bool plat_input_read(InputEvent* event, uint32_t* got) {
+  if (state->input.empty()) throw SimExit{-1, true}; // nobody will ever press a key
+  // A blocking read waits until the next event arrives.
+  const int64_t at = state->start_ms + state->input.front().at_ms;
+  if (at > state->config.utc_ms) state->config.utc_ms = at;
+  *event = state->input.front().event;
+  state->input.pop_front();
+  *got = 1;
+  return true;
+}
+
+bool plat_input_get_mode(uint32_t* mode) {
+  *mode = state->input_mode;
+  return true;
+}
+
+bool plat_input_set_mode(uint32_t mode) {
+  state->input_mode = mode;
+  return true;
+}
+
+bool plat_set_title(const char* title) {
+  state->run.window_calls.push_back(std::string("title ") + title);
+  return true;
+}
+
+void* plat_find_console_window(const char*) {
+  return state->config.has_window ? sim_window : nullptr;
+}
+
+void* plat_load_large_icon(int resource_id) { return resource_id == 101 ? sim_large_icon : nullptr; }
+void* plat_load_small_icon(int resource_id) { return resource_id == 101 ? sim_small_icon : nullptr; }
+
+int32_t plat_send_icon(void* window, bool large, void* icon) {
+  if (window != sim_window) return 0;
+  void*& slot = large ? state->large_icon : state->small_icon;
+  void* previous = slot;
+  slot = icon;
+  state->run.window_calls.push_back(std::string(large ? "large icon " : "small icon ") +
+                                    (icon == nullptr ? "off" : "on"));
+  return static_cast<int32_t>(reinterpret_cast<intptr_t>(previous));
+}
+
+bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
+  if (handler == nullptr) {
+    state->ctrl_c_ignored = add;
+  } else {
+    state->ctrl_handler = add ? handler : nullptr;
+  }
+  return true;
+}
+
+void plat_local_time(SystemTime* time) {
+  fill_system_time(state->config.utc_ms + state->config.local_offset_minutes * 60000LL, time);
+}
+
+void plat_utc_time(SystemTime* time) { fill_system_time(state->config.utc_ms, time); }
+
+void plat_sleep(uint32_t milliseconds) {
+  state->run.sleeps.push_back(milliseconds);
+  if (state->on_sleep) state->on_sleep(milliseconds);
+  state->config.utc_ms += milliseconds;
+  if (elapsed_ms() > state->config.run_limit_ms) throw SimExit{-1, true};
+}
+
+int plat_run_command_line(const char* line) {
+  state->run.launches.push_back(line);
+  return state->config.launch_exit_code;
+}
+
+void plat_at_exit(void (*hook)()) { state->exit_hooks.push_back(hook); }
+
+void plat_exit(int status) {
+  while (!state->exit_hooks.empty()) {
+    void (*hook)() = state->exit_hooks.back();
+    state->exit_hooks.pop_back();
+    hook();
+  }
+  throw SimExit{status, false};
+}

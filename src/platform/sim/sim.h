@@ -1,0 +1,63 @@
+// The simulated backend's controls: a console that is a screen buffer in memory, a scripted
+// queue of key events, a fake clock that sleeping advances, recorded launch lines, and the run's
+// end handed back to the caller. For the tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/screen_buffer.h"
+
+struct SimConfig {
+  int columns = 80;
+  int buffer_rows = 25;
+  int window_rows = 25;         // the visible window: the top rows of the buffer
+  bool has_console = true;      // console device and screen buffer
+  bool has_console_input = true;
+  bool has_window = true;       // a console window the window manager can find
+  bool stdout_redirected = false;
+  bool stdout_present = true;
+  int64_t utc_ms = 0;           // milliseconds since 1970-01-01 UTC
+  int local_offset_minutes = 0; // local time minus UTC
+  int64_t run_limit_ms = 48LL * 3600 * 1000; // a run still going after this much fake time ends
+  int launch_exit_code = 0;
+};
+
+struct SimRun {
+  int status = 0;
+  bool ended_by_limit = false; // still running when the fake time ran out
+  std::string console;         // bytes written to the console device
+  std::string out;             // bytes of standard output while it is redirected
+  std::vector<std::string> launches;
+  std::vector<uint32_t> sleeps;
+  std::vector<std::string> window_calls; // title and icon calls, in order
+};
+
+// A fresh console and clock for the next run.
+void sim_reset(const SimConfig& config);
+// Runs the program with these words (word 0 is added); its process-wide state starts anew.
+SimRun sim_run(const std::vector<std::string>& words);
+
+// Key presses that reach the input queue at a fake time (ms since the run's start).
+void sim_key_char(int64_t at_ms, unsigned char ch, uint16_t scan_code = 0, uint32_t state = 0);
+void sim_key_code(int64_t at_ms, uint16_t scan_code, uint32_t state);
+void sim_push_event(int64_t at_ms, const InputEvent& event);
+// Called at every sleep with the milliseconds about to pass; may change the clock.
+void sim_on_sleep(std::function<void(uint32_t)> hook);
+int64_t sim_now_ms();
+void sim_set_now_ms(int64_t utc_ms);
+void sim_set_local_offset(int minutes);
+
+// Builds a UTC time in milliseconds.
+int64_t sim_utc(int year, int month, int day, int hour, int minute, int second);
+
+// What the console shows.
+const ScreenBuffer& sim_screen();
+std::string sim_row_text(int row); // 0-based, trailing blanks removed
+std::string sim_screen_text();     // every row up to the last non-blank one, joined by '\n'
+uint16_t sim_cell_attr(int x, int y);
+uint32_t sim_input_mode();
+void sim_raise_ctrl_event(uint32_t event);

@@ -1,0 +1,70 @@
+// Clock records and name tables, with the clock read through the simulated backend.
+#include <gtest/gtest.h>
+
+#include "platform/sim/sim.h"
+#include "util/clock.h"
+
+namespace {
+
+void expect_time(const ClockTime& t, uint32_t h, uint32_t m, uint32_t s, uint32_t ms) {
+  EXPECT_EQ(t.hour, h);
+  EXPECT_EQ(t.minute, m);
+  EXPECT_EQ(t.second, s);
+  EXPECT_EQ(t.millisecond, ms);
+}
+
+} // namespace
+
+TEST(Clock, FromSecondsDoesNotWrapHours) {
+  expect_time(clock_from_seconds(0), 0, 0, 0, 0);
+  expect_time(clock_from_seconds(59), 0, 0, 59, 0);
+  expect_time(clock_from_seconds(3600), 1, 0, 0, 0);
+  expect_time(clock_from_seconds(86399), 23, 59, 59, 0);
+  expect_time(clock_from_seconds(86400), 24, 0, 0, 0);
+  expect_time(clock_from_seconds(100000), 27, 46, 40, 0);
+  expect_time(clock_from_seconds(4294967295u), 1193046, 28, 15, 0);
+}
+
+TEST(Clock, AddSecondsInPlaceKeepsMilliseconds) {
+  ClockTime t = {23, 59, 30, 250};
+  const ClockTime r = clock_add_seconds(&t, 45);
+  expect_time(t, 24, 0, 15, 250);
+  expect_time(r, 24, 0, 15, 250);
+  ClockTime same = {10, 0, 0, 7};
+  expect_time(clock_add_seconds(&same, 0), 10, 0, 0, 7);
+  ClockTime hour = {10, 20, 30, 0};
+  expect_time(clock_add_seconds(&hour, 3600), 11, 20, 30, 0);
+}
+
+TEST(Clock, LocalTimeBesideTheUtcDate) {
+  // 00:30 local at UTC+2 is 22:30 UTC on the day before: a Monday local, a Sunday in UTC.
+  SimConfig config;
+  config.utc_ms = sim_utc(2026, 12, 6, 22, 30, 0) + 123;
+  config.local_offset_minutes = 120;
+  sim_reset(config);
+  expect_time(clock_now(), 0, 30, 0, 123);
+  const CalendarDate date = date_today_utc();
+  EXPECT_EQ(date.year, 2026);
+  EXPECT_EQ(date.month, 12);
+  EXPECT_EQ(date.day, 6);
+  EXPECT_EQ(date.weekday, 0);
+}
+
+TEST(Clock, NameTablesWithTheirErrorEntries) {
+  EXPECT_STREQ(day_name(0), "Sunday");
+  EXPECT_STREQ(day_name(6), "Saturday");
+  EXPECT_STREQ(day_name(7), "Error");
+  EXPECT_STREQ(day_name(-1), "Error");
+  EXPECT_STREQ(day_abbrev(6), "Sat");
+  EXPECT_STREQ(day_abbrev(9), "Err");
+  EXPECT_STREQ(month_name(1), "January");
+  EXPECT_STREQ(month_name(12), "December");
+  EXPECT_STREQ(month_name(0), "Error");
+  EXPECT_STREQ(month_name(13), "Error");
+  CalendarDate date = {2026, 12, 8, 2};
+  date_clear(&date);
+  EXPECT_EQ(date.year, 0);
+  EXPECT_EQ(date.month, 0);
+  EXPECT_EQ(date.day, 0);
+  EXPECT_EQ(date.weekday, 0);
+}
