@@ -27,7 +27,9 @@ int32_t add_saturating(int32_t a, int32_t b) {
   return sum > INT32_MAX ? INT32_MAX : static_cast<int32_t>(sum);
 }
 
-const char* grouped(int32_t value) { return format_grouped(value, 2, ',', 3); }
+const char* grouped(int32_t value) {
+  return format_grouped(value, 2, ',', 3);
+}
 
 void show_date_line(const char* label, const CalendarDate& date) {
   con_print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
@@ -60,8 +62,8 @@ void show_status_screen(const Countdown& run, const CalendarDate& current_date,
   con_print("\376 Launching at:        %2.2i:%2.2i:%2.2i hrs\n", due_time.hour, due_time.minute,
             due_time.second);
   set_foreground(ATTR_BRIGHT_BLUE);
-  con_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ", time_left / 3600,
-            (time_left % 3600) / 60, time_left % 60, grouped(time_left));
+  con_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ",
+            time_left / 3600, (time_left % 3600) / 60, time_left % 60, grouped(time_left));
   set_foreground(ATTR_NORMAL);
   spinner_step(1);
   con_print("\n");
@@ -114,7 +116,9 @@ void attempt_launch(Countdown* run, const CalendarDate& date) {
 
 } // namespace
 
-int title_bar_colour(const ClockTime& time) { return static_cast<int>(time.second % 7 + 1) * 16; }
+int title_bar_colour(const ClockTime& time) {
+  return static_cast<int>(time.second % 7 + 1) * 16;
+}
 
 bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
   if (excepted_days[0] == '\0') return false;

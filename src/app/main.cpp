@@ -2,4 +2,6 @@
 #include "app/vorbelin.h"
 #include "platform/platform.h"
 
-int main(int argc, char** argv) { plat_exit(vorbelin_main(argc, argv)); }
+int main(int argc, char** argv) {
+  plat_exit(vorbelin_main(argc, argv));
+}

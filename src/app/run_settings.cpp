@@ -37,9 +37,13 @@ size_t length_at_least(const char* word, size_t limit) {
 
 constexpr int32_t longest_refresh = 2147483; // seconds whose milliseconds still fit 32 bits
 
-[[noreturn]] void fail(int status) { plat_exit(status); }
+[[noreturn]] void fail(int status) {
+  plat_exit(status);
+}
 
-void show_help_screen() { show_help(ATTR_ON_RED, ATTR_NORMAL, 0); }
+void show_help_screen() {
+  show_help(ATTR_ON_RED, ATTR_NORMAL, 0);
+}
 
 void apply_except_option(const char* word, RunSettings* settings) {
   // Positions 8 and 9 must exist; position 8 is the separator and is not looked at.
@@ -104,7 +108,8 @@ int32_t relative_seconds(const char* value) {
   int64_t total = 0;
   for (int i = 0; i < 3; ++i) {
     if (positions[i] == 0) continue;
-    total = clamp_to_int32(total + read_decimal(digit_run_start(value, positions[i] - 2)) * units[i]);
+    total =
+        clamp_to_int32(total + read_decimal(digit_run_start(value, positions[i] - 2)) * units[i]);
   }
   return static_cast<int32_t>(total);
 }

@@ -6,7 +6,9 @@
 #include "console/window_identity.h"
 #include "platform/platform.h"
 
-bool is_stop_key(int key) { return key == 27 || key == 3; }
+bool is_stop_key(int key) {
+  return key == 27 || key == 3;
+}
 
 void stop_run(const char* message) {
   con_print("%s", message);

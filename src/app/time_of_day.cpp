@@ -30,8 +30,7 @@ void show_date_line(const char* label, const CalendarDate& date) {
 }
 
 int32_t seconds_until(int32_t target_seconds, const ClockTime& now) {
-  const int32_t now_seconds =
-      static_cast<int32_t>(now.hour * 3600 + now.minute * 60 + now.second);
+  const int32_t now_seconds = static_cast<int32_t>(now.hour * 3600 + now.minute * 60 + now.second);
   const int32_t left = target_seconds - now_seconds;
   return left < 0 ? left + 86400 : left;
 }
@@ -61,8 +60,9 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, false);
   if (time_left == 0) return;
   set_foreground(ATTR_BRIGHT_BLUE);
-  out_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ", time_left / 3600,
-            (time_left % 3600) / 60, time_left % 60, format_grouped(time_left, 2, ',', 3));
+  out_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ",
+            time_left / 3600, (time_left % 3600) / 60, time_left % 60,
+            format_grouped(time_left, 2, ',', 3));
   set_foreground(ATTR_NORMAL);
   spinner_step(1);
   out_print("\n");
@@ -103,8 +103,11 @@ void attempt_launch(const RunSettings& s, const CalendarDate& date) {
 } // namespace
 
 void run_time_of_day(const RunSettings* settings) {
-  TimeOfDay run = {settings, (settings->launch_hour * 60 + settings->launch_minute) * 60,
-                   {0, 0, 0, 0}, {0, 0, 0, 0}, false};
+  TimeOfDay run = {settings,
+                   (settings->launch_hour * 60 + settings->launch_minute) * 60,
+                   {0, 0, 0, 0},
+                   {0, 0, 0, 0},
+                   false};
   run.start_date = date_today_utc();
   run.start_time = clock_now();
   for (;;) {

@@ -14,7 +14,9 @@ DeviceState console_device = DeviceState::not_opened;
 // Long enough for any line the program prints, a 256-character command included.
 constexpr int print_room = 2048;
 
-int formatted_length(int written) { return written < print_room ? written : print_room - 1; }
+int formatted_length(int written) {
+  return written < print_room ? written : print_room - 1;
+}
 
 } // namespace
 
@@ -39,7 +41,9 @@ int16_t window_height() {
   return static_cast<int16_t>(info.bottom - info.top + 1);
 }
 
-void set_text_attr(int attr) { plat_set_attr(static_cast<uint16_t>(attr & 0xFFFF)); }
+void set_text_attr(int attr) {
+  plat_set_attr(static_cast<uint16_t>(attr & 0xFFFF));
+}
 
 int current_text_attr() {
   ScreenInfo info;
@@ -47,7 +51,9 @@ int current_text_attr() {
   return info.attr;
 }
 
-void set_foreground(int colour) { set_text_attr((current_text_attr() & 0xF0) | colour); }
+void set_foreground(int colour) {
+  set_text_attr((current_text_attr() & 0xF0) | colour);
+}
 
 int cursor_column() {
   ScreenInfo info;
@@ -155,7 +161,9 @@ int con_print(const char* format, ...) {
   return length;
 }
 
-void console_reset_state() { console_device = DeviceState::not_opened; }
+void console_reset_state() {
+  console_device = DeviceState::not_opened;
+}
 
 int con_putc(int c) {
   if (console_device == DeviceState::not_opened) {

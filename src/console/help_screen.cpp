@@ -56,7 +56,9 @@ void show_line(int line, int16_t banner_attr, int16_t body_attr) {
 }
 
 // The next line goes on the row of the prompt just answered.
-void back_to_prompt_row() { cursor_goto(cursor_column(), cursor_row() - 1); }
+void back_to_prompt_row() {
+  cursor_goto(cursor_column(), cursor_row() - 1);
+}
 
 // The line to go on from after a navigation key at the More pause (the pass adds 1).
 int line_after_more_key(int line, int page) {
@@ -80,7 +82,8 @@ int first_line_after_end_key(int line, int page, int first_line) {
   switch (read_key()) {
   case 72:
   case 73: {
-    const int first = line - (HELP_LINE_COUNT % page) - (page < HELP_LINE_COUNT ? page : HELP_LINE_COUNT);
+    const int first =
+        line - (HELP_LINE_COUNT % page) - (page < HELP_LINE_COUNT ? page : HELP_LINE_COUNT);
     return first < 0 ? 0 : first;
   }
   case 71: return 0;
@@ -99,7 +102,8 @@ int page_size() {
 
 void show_help(int banner_attr, int text_attr, int extra_attr) {
   const int16_t banner = static_cast<int16_t>(banner_attr);
-  const int16_t body = static_cast<int16_t>(static_cast<int16_t>(text_attr) | static_cast<int16_t>(extra_attr));
+  const int16_t body =
+      static_cast<int16_t>(static_cast<int16_t>(text_attr) | static_cast<int16_t>(extra_attr));
   int page = page_size();
   set_text_attr(body);
   clear_screen();

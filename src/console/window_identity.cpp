@@ -8,7 +8,9 @@ namespace {
 
 const char* const window_title = "Vorbelin";
 
-void reset_window_icon_hook() { reset_window_icon(); }
+void reset_window_icon_hook() {
+  reset_window_icon();
+}
 
 } // namespace
 

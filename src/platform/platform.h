@@ -9,9 +9,9 @@
 
 // Screen-buffer information; coordinates count from 0.
 struct ScreenInfo {
-  int16_t size_x, size_y;     // the whole buffer
-  int16_t cursor_x, cursor_y; // the cursor
-  uint16_t attr;              // the attribute set last
+  int16_t size_x, size_y;           // the whole buffer
+  int16_t cursor_x, cursor_y;       // the cursor
+  uint16_t attr;                    // the attribute set last
   int16_t left, top, right, bottom; // the visible window, inclusive
 };
 

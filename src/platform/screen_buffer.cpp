@@ -3,7 +3,9 @@
 
 namespace {
 
-int clamp(int value, int low, int high) { return value < low ? low : (value > high ? high : value); }
+int clamp(int value, int low, int high) {
+  return value < low ? low : (value > high ? high : value);
+}
 
 void advance_line(ScreenBuffer* screen) {
   screen->cursor_x = 0;

@@ -17,8 +17,8 @@ struct ScreenBuffer {
   int width, height;
   int cursor_x, cursor_y;
   uint16_t attr;
-  uint32_t scrolled;  // rows scrolled off the top since the renderer last looked
-  bool fully_known;   // every cell has been written or filled by the program
+  uint32_t scrolled; // rows scrolled off the top since the renderer last looked
+  bool fully_known;  // every cell has been written or filled by the program
   ScreenCell cells[SCREEN_MAX_ROWS][SCREEN_MAX_COLUMNS];
 };
 

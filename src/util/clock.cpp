@@ -8,9 +8,9 @@ namespace {
 const char* const day_names[] = {"Sunday",   "Monday", "Tuesday",  "Wednesday",
                                  "Thursday", "Friday", "Saturday", "Error"};
 const char* const day_abbrevs[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Err"};
-const char* const month_names[] = {"January", "February", "March",     "April",   "May",
-                                   "June",    "July",     "August",    "September",
-                                   "October", "November", "December",  "Error"};
+const char* const month_names[] = {"January",  "February", "March",  "April",     "May",
+                                   "June",     "July",     "August", "September", "October",
+                                   "November", "December", "Error"};
 
 } // namespace
 
@@ -33,7 +33,9 @@ ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds) {
   return *time;
 }
 
-void date_clear(CalendarDate* date) { *date = CalendarDate{0, 0, 0, 0}; }
+void date_clear(CalendarDate* date) {
+  *date = CalendarDate{0, 0, 0, 0};
+}
 
 CalendarDate date_today_utc() {
   SystemTime now;
@@ -42,7 +44,9 @@ CalendarDate date_today_utc() {
                       static_cast<int8_t>(now.day_of_week)};
 }
 
-const char* day_name(int weekday) { return day_names[(weekday >= 0 && weekday <= 6) ? weekday : 7]; }
+const char* day_name(int weekday) {
+  return day_names[(weekday >= 0 && weekday <= 6) ? weekday : 7];
+}
 
 const char* day_abbrev(int weekday) {
   return day_abbrevs[(weekday >= 0 && weekday <= 6) ? weekday : 7];

@@ -42,8 +42,7 @@ const char* group_digits(const char* text, int decimals, char separator, int gro
     return result;
   }
 
-  const int out_length =
-      length + length / group_size - (length % group_size == 0 ? 1 : 0);
+  const int out_length = length + length / group_size - (length % group_size == 0 ? 1 : 0);
   if (out_length > max_integer_part) return nullptr;
   const size_t tail = dot > 0 ? strlen(text + dot - 1) : 0;
   if (static_cast<size_t>(out_length) + tail >= sizeof result) return nullptr;

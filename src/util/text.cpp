@@ -5,15 +5,21 @@
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 char suffix_buffer[3] = {'x', 'x', '\0'};
 
 } // namespace
 
-char upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char upper_ascii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 int char_pos(const char* text, char c) {
   if (text == nullptr || c == '\0') return 0;

@@ -44,8 +44,8 @@ TEST(Text, OrdinalSuffixKeepsItsBufferForNonPositiveNumbers) {
   const struct {
     int number;
     const char* suffix;
-  } cases[] = {{1, "st"},  {2, "nd"},  {3, "rd"},  {4, "th"},  {11, "th"}, {12, "th"},
-               {13, "th"}, {20, "th"}, {21, "st"}, {22, "nd"}, {23, "rd"}, {24, "th"},
+  } cases[] = {{1, "st"},  {2, "nd"},  {3, "rd"},   {4, "th"},   {11, "th"}, {12, "th"},
+               {13, "th"}, {20, "th"}, {21, "st"},  {22, "nd"},  {23, "rd"}, {24, "th"},
                {30, "th"}, {31, "st"}, {111, "st"}, {112, "nd"}, {113, "rd"}};
   for (const auto& c : cases) EXPECT_STREQ(ordinal_suffix(c.number), c.suffix) << c.number;
   ordinal_suffix(22);

@@ -176,8 +176,8 @@ InputEvent plain_byte(unsigned char byte) {
 
 } // namespace
 
-DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete,
-                        InputEvent* event, size_t* consumed) {
+DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete, InputEvent* event,
+                        size_t* consumed) {
   *consumed = 1;
   if (length == 0) return DecodeResult::need_more;
   if (bytes[0] == esc) {

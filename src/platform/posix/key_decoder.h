@@ -13,5 +13,5 @@ enum class DecodeResult {
 };
 
 // With complete set, no more bytes are coming: a sequence cut short is a lone ESC.
-DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete,
-                        InputEvent* event, size_t* consumed);
+DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete, InputEvent* event,
+                        size_t* consumed);

@@ -13,7 +13,6 @@
 #include <initializer_list>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,7 +28,7 @@ namespace {
 // --- The terminal and its modes.
 
 struct Terminal {
-  int fd = -1;        // the controlling terminal, or -1 when there is none
+  int fd = -1; // the controlling terminal, or -1 when there is none
   bool tried = false;
   bool stdout_is_terminal = false;
   termios original{}; // the mode to give back
@@ -142,7 +141,9 @@ void on_continue_signal(int) {
   repaint_pending = 1;
 }
 
-void on_resize_signal(int) { resize_pending = 1; }
+void on_resize_signal(int) {
+  resize_pending = 1;
+}
 
 void install_signal_handlers() {
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
@@ -168,7 +169,8 @@ FrameBytes frame;
 void terminal_size(int* columns, int* rows) {
   winsize size;
   memset(&size, 0, sizeof size);
-  const bool known = ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  const bool known =
+      ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
   *columns = known ? size.ws_col : 80;
   *rows = known ? size.ws_row : 24;
 }
@@ -184,9 +186,12 @@ void follow_resize() {
   front_valid = false;
 }
 
-bool same_device(int a, int b) {
-  struct stat first, second;
-  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_rdev == second.st_rdev;
+// Standard output is the console when it is this same controlling terminal ("/dev/tty" itself
+// has a device number of its own, so the terminals' sessions are compared).
+bool is_controlling_terminal(int fd, int terminal_fd) {
+  if (!isatty(fd)) return false;
+  const pid_t session = tcgetsid(fd);
+  return session != -1 && session == tcgetsid(terminal_fd);
 }
 
 bool ensure_terminal() {
@@ -201,7 +206,7 @@ bool ensure_terminal() {
     return false;
   }
   terminal.fd = fd;
-  terminal.stdout_is_terminal = isatty(STDOUT_FILENO) && same_device(STDOUT_FILENO, fd);
+  terminal.stdout_is_terminal = is_controlling_terminal(STDOUT_FILENO, fd);
   install_signal_handlers();
   atexit(restore_terminal);
   take_mode();
@@ -243,10 +248,6 @@ void flush_screen() {
   follow_resize();
   if (repaint_pending) {
     repaint_pending = 0;
-    front_valid = false;
-  }
-  if (!screen_mode && back.fully_known) {
-    screen_mode = true;
     front_valid = false;
   }
   if (screen_mode) render_frame(&back, &front, &front_valid, &shown, &frame);
@@ -416,7 +417,9 @@ void fill_system_time(const tm& parts, long nanoseconds, SystemTime* time) {
 
 // --- Console output.
 
-bool plat_stdout_present() { return fcntl(STDOUT_FILENO, F_GETFD) != -1; }
+bool plat_stdout_present() {
+  return fcntl(STDOUT_FILENO, F_GETFD) != -1;
+}
 
 bool plat_screen_info(ScreenInfo* info) {
   if (!ensure_terminal() || !terminal.stdout_is_terminal) return false;
@@ -434,8 +437,12 @@ bool plat_screen_info(ScreenInfo* info) {
 }
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
-  if (ensure_terminal() && terminal.stdout_is_terminal) {
-    screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+  if (!ensure_terminal() || !terminal.stdout_is_terminal) return;
+  screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+  if (!screen_mode && back.fully_known) {
+    // The program has taken the whole screen: from now on frames are drawn, not streamed.
+    screen_mode = true;
+    front_valid = false;
   }
 }
 
@@ -458,7 +465,9 @@ int plat_stdout_write(const char* text, size_t length) {
   return static_cast<int>(length);
 }
 
-bool plat_console_open() { return ensure_terminal(); }
+bool plat_console_open() {
+  return ensure_terminal();
+}
 
 bool plat_console_write_byte(unsigned char byte) {
   if (!ensure_terminal()) return false;
@@ -468,7 +477,9 @@ bool plat_console_write_byte(unsigned char byte) {
 
 // --- Console input.
 
-bool plat_input_open() { return ensure_terminal(); }
+bool plat_input_open() {
+  return ensure_terminal();
+}
 
 bool plat_input_count(uint32_t* count) {
   if (terminal.fd < 0) return false;
@@ -531,10 +542,18 @@ bool plat_set_title(const char* title) {
   return true;
 }
 
-void* plat_find_console_window(const char*) { return nullptr; }
-void* plat_load_large_icon(int) { return nullptr; }
-void* plat_load_small_icon(int) { return nullptr; }
-int32_t plat_send_icon(void*, bool, void*) { return 0; }
+void* plat_find_console_window(const char*) {
+  return nullptr;
+}
+void* plat_load_large_icon(int) {
+  return nullptr;
+}
+void* plat_load_small_icon(int) {
+  return nullptr;
+}
+int32_t plat_send_icon(void*, bool, void*) {
+  return 0;
+}
 
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
   if (handler == nullptr) {

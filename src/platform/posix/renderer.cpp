@@ -10,15 +10,32 @@
 
 namespace {
 
-void append_text(FrameBytes* frame, const char* text) { frame_append(frame, text, strlen(text)); }
+void append_text(FrameBytes* frame, const char* text) {
+  frame_append(frame, text, strlen(text));
+}
+
+void emit_glyph(FrameBytes* frame, unsigned char ch) {
+  char glyph[4];
+  frame_append(frame, glyph, utf8_encode(cp437_glyph(ch), glyph));
+}
+
+// A short hop right over cells the terminal already shows in the attribute in force is cheaper
+// written again than jumped over.
+bool rewrite_gap(const ScreenBuffer* back, FrameBytes* frame, TerminalState* terminal, int x,
+                 int y) {
+  if (terminal->y != y || terminal->x < 0 || x <= terminal->x || x - terminal->x > 4) return false;
+  for (int i = terminal->x; i < x; ++i) {
+    if (!back->cells[y][i].known || back->cells[y][i].attr != terminal->attr) return false;
+  }
+  for (int i = terminal->x; i < x; ++i) emit_glyph(frame, back->cells[y][i].ch);
+  terminal->x = x;
+  return true;
+}
 
 void move_to(FrameBytes* frame, TerminalState* terminal, int x, int y) {
   if (terminal->x == x && terminal->y == y) return;
   char sequence[32];
-  if (terminal->y == y && terminal->x >= 0 && x > terminal->x && x - terminal->x <= 3) {
-    // A short hop right is cheaper as a cursor-forward.
-    snprintf(sequence, sizeof sequence, "\x1b[%dC", x - terminal->x);
-  } else if (x == 0) {
+  if (x == 0) {
     snprintf(sequence, sizeof sequence, "\x1b[%dH", y + 1);
   } else {
     snprintf(sequence, sizeof sequence, "\x1b[%d;%dH", y + 1, x + 1);
@@ -49,8 +66,9 @@ void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
 // The terminal scrolls by newlines at its bottom row, as the buffer did.
 void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
                  FrameBytes* frame) {
-  const int rows = back->scrolled > static_cast<uint32_t>(back->height) ? back->height
-                                                                        : static_cast<int>(back->scrolled);
+  const int rows = back->scrolled > static_cast<uint32_t>(back->height)
+                       ? back->height
+                       : static_cast<int>(back->scrolled);
   back->scrolled = 0;
   if (rows == 0) return;
   use_attr(frame, terminal, 0x07);
@@ -121,10 +139,9 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
         append_text(frame, "\x1b[?25l");
         hidden = true;
       }
-      move_to(frame, terminal, x, y);
+      if (!rewrite_gap(back, frame, terminal, x, y)) move_to(frame, terminal, x, y);
       use_attr(frame, terminal, cell.attr);
-      char glyph[4];
-      frame_append(frame, glyph, utf8_encode(cp437_glyph(cell.ch), glyph));
+      emit_glyph(frame, cell.ch);
       front->cells[y][x] = cell;
       // In the last column the terminal holds the cursor there until the next character.
       terminal->x = x + 1 < back->width ? x + 1 : -1;

@@ -75,7 +75,9 @@ void fill_system_time(int64_t ms, SystemTime* time) {
   time->milliseconds = static_cast<uint16_t>(in_day % 1000);
 }
 
-int64_t elapsed_ms() { return state->config.utc_ms - state->start_ms; }
+int64_t elapsed_ms() {
+  return state->config.utc_ms - state->start_ms;
+}
 
 uint32_t visible_events() {
   uint32_t count = 0;
@@ -130,10 +132,18 @@ void sim_key_code(int64_t at_ms, uint16_t scan_code, uint32_t key_state) {
   sim_key_char(at_ms, 0, scan_code, key_state);
 }
 
-void sim_on_sleep(std::function<void(uint32_t)> hook) { state->on_sleep = std::move(hook); }
-int64_t sim_now_ms() { return state->config.utc_ms; }
-void sim_set_now_ms(int64_t utc_ms) { state->config.utc_ms = utc_ms; }
-void sim_set_local_offset(int minutes) { state->config.local_offset_minutes = minutes; }
+void sim_on_sleep(std::function<void(uint32_t)> hook) {
+  state->on_sleep = std::move(hook);
+}
+int64_t sim_now_ms() {
+  return state->config.utc_ms;
+}
+void sim_set_now_ms(int64_t utc_ms) {
+  state->config.utc_ms = utc_ms;
+}
+void sim_set_local_offset(int minutes) {
+  state->config.local_offset_minutes = minutes;
+}
 
 int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) {
   // Days from civil, the inverse of civil_from_days.
@@ -146,11 +156,14 @@ int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) 
   return ((days * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL;
 }
 
-const ScreenBuffer& sim_screen() { return state->screen; }
+const ScreenBuffer& sim_screen() {
+  return state->screen;
+}
 
 std::string sim_row_text(int row) {
   std::string text;
-  for (int x = 0; x < state->screen.width; ++x) text += static_cast<char>(state->screen.cells[row][x].ch);
+  for (int x = 0; x < state->screen.width; ++x)
+    text += static_cast<char>(state->screen.cells[row][x].ch);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
@@ -163,8 +176,12 @@ std::string sim_screen_text() {
   return text;
 }
 
-uint16_t sim_cell_attr(int x, int y) { return state->screen.cells[y][x].attr; }
-uint32_t sim_input_mode() { return state->input_mode; }
+uint16_t sim_cell_attr(int x, int y) {
+  return state->screen.cells[y][x].attr;
+}
+uint32_t sim_input_mode() {
+  return state->input_mode;
+}
 
 void sim_raise_ctrl_event(uint32_t event) {
   if (state->ctrl_handler != nullptr && state->ctrl_handler(event) != 0) return;
@@ -174,7 +191,9 @@ void sim_raise_ctrl_event(uint32_t event) {
 
 // --- The platform surface.
 
-bool plat_stdout_present() { return state->config.stdout_present; }
+bool plat_stdout_present() {
+  return state->config.stdout_present;
+}
 
 bool plat_screen_info(ScreenInfo* info) {
   if (!stdout_is_console()) return false;
@@ -192,7 +211,8 @@ bool plat_screen_info(ScreenInfo* info) {
 }
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
-  if (stdout_is_console()) screen_fill_chars(&state->screen, static_cast<unsigned char>(ch), count, x, y);
+  if (stdout_is_console())
+    screen_fill_chars(&state->screen, static_cast<unsigned char>(ch), count, x, y);
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
@@ -222,7 +242,9 @@ int plat_stdout_write(const char* text, size_t length) {
   return static_cast<int>(length);
 }
 
-bool plat_console_open() { return state->config.has_console; }
+bool plat_console_open() {
+  return state->config.has_console;
+}
 
 bool plat_console_write_byte(unsigned char byte) {
   if (!state->config.has_console) return false;
@@ -231,7 +253,9 @@ bool plat_console_write_byte(unsigned char byte) {
   return true;
 }
 
-bool plat_input_open() { return state->config.has_console_input; }
+bool plat_input_open() {
+  return state->config.has_console_input;
+}
 
 bool plat_input_count(uint32_t* count) {
   *count = visible_events();
@@ -275,8 +299,12 @@ void* plat_find_console_window(const char*) {
   return state->config.has_window ? sim_window : nullptr;
 }
 
-void* plat_load_large_icon(int resource_id) { return resource_id == 101 ? sim_large_icon : nullptr; }
-void* plat_load_small_icon(int resource_id) { return resource_id == 101 ? sim_small_icon : nullptr; }
+void* plat_load_large_icon(int resource_id) {
+  return resource_id == 101 ? sim_large_icon : nullptr;
+}
+void* plat_load_small_icon(int resource_id) {
+  return resource_id == 101 ? sim_small_icon : nullptr;
+}
 
 int32_t plat_send_icon(void* window, bool large, void* icon) {
   if (window != sim_window) return 0;
@@ -301,7 +329,9 @@ void plat_local_time(SystemTime* time) {
   fill_system_time(state->config.utc_ms + state->config.local_offset_minutes * 60000LL, time);
 }
 
-void plat_utc_time(SystemTime* time) { fill_system_time(state->config.utc_ms, time); }
+void plat_utc_time(SystemTime* time) {
+  fill_system_time(state->config.utc_ms, time);
+}
 
 void plat_sleep(uint32_t milliseconds) {
   state->run.sleeps.push_back(milliseconds);
@@ -315,7 +345,9 @@ int plat_run_command_line(const char* line) {
   return state->config.launch_exit_code;
 }
 
-void plat_at_exit(void (*hook)()) { state->exit_hooks.push_back(hook); }
+void plat_at_exit(void (*hook)()) {
+  state->exit_hooks.push_back(hook);
+}
 
 void plat_exit(int status) {
   while (!state->exit_hooks.empty()) {

@@ -14,14 +14,14 @@
 struct SimConfig {
   int columns = 80;
   int buffer_rows = 25;
-  int window_rows = 25;         // the visible window: the top rows of the buffer
-  bool has_console = true;      // console device and screen buffer
+  int window_rows = 25;    // the visible window: the top rows of the buffer
+  bool has_console = true; // console device and screen buffer
   bool has_console_input = true;
-  bool has_window = true;       // a console window the window manager can find
+  bool has_window = true; // a console window the window manager can find
   bool stdout_redirected = false;
   bool stdout_present = true;
-  int64_t utc_ms = 0;           // milliseconds since 1970-01-01 UTC
-  int local_offset_minutes = 0; // local time minus UTC
+  int64_t utc_ms = 0;                        // milliseconds since 1970-01-01 UTC
+  int local_offset_minutes = 0;              // local time minus UTC
   int64_t run_limit_ms = 48LL * 3600 * 1000; // a run still going after this much fake time ends
   int launch_exit_code = 0;
 };

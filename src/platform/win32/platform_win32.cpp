@@ -1,0 +1,315 @@
+// The win32 backend: each platform call is one or two Win32 calls on the real console.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/platform.h"
+
+namespace {
+
+HANDLE stdout_handle() {
+  return GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+HANDLE console_device = INVALID_HANDLE_VALUE;
+HANDLE console_input = INVALID_HANDLE_VALUE;
+
+HANDLE open_device(const char* name, DWORD access) {
+  return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                     nullptr);
+}
+
+InputEvent from_record(const INPUT_RECORD& record) {
+  InputEvent event = {INPUT_OTHER_EVENT, false, 0, 0, 0};
+  if (record.EventType != KEY_EVENT) return event;
+  const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  event.type = INPUT_KEY_EVENT;
+  event.key_down = key.bKeyDown != FALSE;
+  event.ch = static_cast<unsigned char>(key.uChar.AsciiChar);
+  event.scan_code = key.wVirtualScanCode;
+  event.control_state = key.dwControlKeyState;
+  return event;
+}
+
+void (*exit_hooks[16])() = {};
+int exit_hook_count = 0;
+
+void copy_system_time(const SYSTEMTIME& from, SystemTime* to) {
+  to->year = from.wYear;
+  to->month = from.wMonth;
+  to->day_of_week = from.wDayOfWeek;
+  to->day = from.wDay;
+  to->hour = from.wHour;
+  to->minute = from.wMinute;
+  to->second = from.wSecond;
+  to->milliseconds = from.wMilliseconds;
+}
+
+// Windows calls a handler that takes a DWORD and returns BOOL.
+CtrlHandler registered_handler = nullptr;
+BOOL WINAPI forward_ctrl_event(DWORD event) {
+  const CtrlHandler handler = registered_handler;
+  return handler != nullptr && handler(event) != 0 ? TRUE : FALSE;
+}
+
+enum class StartResult { started, not_found, denied, failed };
+
+bool is_separator(char c) {
+  return c == '\\' || c == '/' || c == ':';
+}
+
+bool file_exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The program file for a candidate: as it is when its name has an extension, else the first of
+// .com, .exe, .bat and .cmd that exists. A name without a directory part is looked for in ".".
+bool resolve_program(const char* candidate, char* path, size_t room) {
+  const bool bare = strpbrk(candidate, "\\/:") == nullptr;
+  const int used = snprintf(path, room, "%s%s", bare ? ".\\" : "", candidate);
+  if (used < 0 || static_cast<size_t>(used) + 4 >= room) return false;
+  const char* name = path + used;
+  while (name > path && !is_separator(name[-1])) --name;
+  if (strchr(name, '.') != nullptr) return file_exists(path);
+  for (const char* extension : {".com", ".exe", ".bat", ".cmd"}) {
+    strcpy(path + used, extension);
+    if (file_exists(path)) return true;
+  }
+  return false;
+}
+
+StartResult start_processor(const char* candidate, const char* argument0, const char* line,
+                            int* exit_code) {
+  char path[MAX_PATH + 8];
+  if (!resolve_program(candidate, path, sizeof path)) return StartResult::not_found;
+  static char command_line[MAX_PATH + 300];
+  const int used = snprintf(command_line, sizeof command_line, "%s /c %s", argument0, line);
+  if (used < 0 || static_cast<size_t>(used) >= sizeof command_line) return StartResult::failed;
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(path, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return StartResult::not_found;
+    return error == ERROR_ACCESS_DENIED ? StartResult::denied : StartResult::failed;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  *exit_code = static_cast<int>(code);
+  return StartResult::started;
+}
+
+bool is_network_path(const char* directory) {
+  return (directory[0] == '\\' || directory[0] == '/') &&
+         (directory[1] == '\\' || directory[1] == '/');
+}
+
+int start_along_path(const char* name, const char* line) {
+  int exit_code = -1;
+  StartResult result = start_processor(name, name, line, &exit_code);
+  if (result == StartResult::started) return exit_code;
+  if (result != StartResult::not_found) return -1;
+  static char path_list[32768];
+  const DWORD length = GetEnvironmentVariableA("PATH", path_list, sizeof path_list);
+  if (length == 0 || length >= sizeof path_list) return -1;
+  for (char* directory = path_list; *directory != '\0';) {
+    char* end = strchr(directory, ';');
+    char* next = end != nullptr ? end + 1 : directory + strlen(directory);
+    if (end != nullptr) *end = '\0';
+    const size_t size = strlen(directory);
+    if (size > 0) {
+      if (size + 1 + strlen(name) >= MAX_PATH) return -1;
+      char candidate[MAX_PATH];
+      const bool joined = directory[size - 1] == '\\' || directory[size - 1] == '/';
+      snprintf(candidate, sizeof candidate, "%s%s%s", directory, joined ? "" : "\\", name);
+      result = start_processor(candidate, name, line, &exit_code);
+      if (result == StartResult::started) return exit_code;
+      // A network directory that fails is passed over; any other failure ends the search.
+      if (result != StartResult::not_found && !is_network_path(directory)) return -1;
+    }
+    directory = next;
+  }
+  return -1;
+}
+
+} // namespace
+
+bool plat_stdout_present() {
+  return stdout_handle() != INVALID_HANDLE_VALUE;
+}
+
+bool plat_screen_info(ScreenInfo* info) {
+  CONSOLE_SCREEN_BUFFER_INFO buffer;
+  if (!GetConsoleScreenBufferInfo(stdout_handle(), &buffer)) return false;
+  info->size_x = buffer.dwSize.X;
+  info->size_y = buffer.dwSize.Y;
+  info->cursor_x = buffer.dwCursorPosition.X;
+  info->cursor_y = buffer.dwCursorPosition.Y;
+  info->attr = buffer.wAttributes;
+  info->left = buffer.srWindow.Left;
+  info->top = buffer.srWindow.Top;
+  info->right = buffer.srWindow.Right;
+  info->bottom = buffer.srWindow.Bottom;
+  return true;
+}
+
+void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
+  DWORD written = 0;
+  FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
+}
+
+void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
+  DWORD written = 0;
+  FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
+}
+
+void plat_set_cursor(int16_t x, int16_t y) {
+  SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
+}
+
+void plat_set_attr(uint16_t attr) {
+  SetConsoleTextAttribute(stdout_handle(), attr);
+}
+
+int plat_stdout_write(const char* text, size_t length) {
+  const size_t written = fwrite(text, 1, length, stdout);
+  // On the console the text must be there before the next cursor query.
+  DWORD mode = 0;
+  if (GetConsoleMode(stdout_handle(), &mode)) fflush(stdout);
+  return written == length ? static_cast<int>(length) : -1;
+}
+
+bool plat_console_open() {
+  console_device = open_device("CONOUT$", GENERIC_WRITE);
+  return console_device != INVALID_HANDLE_VALUE;
+}
+
+bool plat_console_write_byte(unsigned char byte) {
+  DWORD written = 0;
+  const char ch = static_cast<char>(byte);
+  return WriteConsoleA(console_device, &ch, 1, &written, nullptr) && written == 1;
+}
+
+bool plat_input_open() {
+  console_input = open_device("CONIN$", GENERIC_READ | GENERIC_WRITE);
+  return console_input != INVALID_HANDLE_VALUE;
+}
+
+bool plat_input_count(uint32_t* count) {
+  DWORD events = 0;
+  if (!GetNumberOfConsoleInputEvents(console_input, &events)) return false;
+  *count = events;
+  return true;
+}
+
+bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
+  static INPUT_RECORD records[1024];
+  DWORD read = 0;
+  *got = 0;
+  if (!PeekConsoleInputA(console_input, records, room < 1024 ? room : 1024, &read)) return false;
+  for (DWORD i = 0; i < read; ++i) events[(*got)++] = from_record(records[i]);
+  return true;
+}
+
+bool plat_input_read(InputEvent* event, uint32_t* got) {
+  INPUT_RECORD record;
+  DWORD read = 0;
+  *got = 0;
+  if (!ReadConsoleInputA(console_input, &record, 1, &read)) return false;
+  *got = read;
+  if (read == 1) *event = from_record(record);
+  return true;
+}
+
+bool plat_input_get_mode(uint32_t* mode) {
+  DWORD value = 0;
+  if (!GetConsoleMode(console_input, &value)) return false;
+  *mode = value;
+  return true;
+}
+
+bool plat_input_set_mode(uint32_t mode) {
+  return SetConsoleMode(console_input, mode) != FALSE;
+}
+
+bool plat_set_title(const char* title) {
+  return SetConsoleTitleA(title) != FALSE;
+}
+
+void* plat_find_console_window(const char* title) {
+  return reinterpret_cast<void*>(FindWindowA("ConsoleWindowClass", title));
+}
+
+void* plat_load_large_icon(int resource_id) {
+  return reinterpret_cast<void*>(
+      LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource_id)));
+}
+
+void* plat_load_small_icon(int resource_id) {
+  return LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource_id), IMAGE_ICON, 16, 16,
+                    LR_DEFAULTCOLOR);
+}
+
+int32_t plat_send_icon(void* window, bool large, void* icon) {
+  const LRESULT previous =
+      SendMessageA(reinterpret_cast<HWND>(window), WM_SETICON, large ? ICON_BIG : ICON_SMALL,
+                   reinterpret_cast<LPARAM>(icon));
+  return static_cast<int32_t>(previous);
+}
+
+bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
+  if (handler == nullptr) return SetConsoleCtrlHandler(nullptr, add ? TRUE : FALSE) != FALSE;
+  registered_handler = add ? handler : nullptr;
+  return SetConsoleCtrlHandler(forward_ctrl_event, add ? TRUE : FALSE) != FALSE;
+}
+
+void plat_local_time(SystemTime* time) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  copy_system_time(now, time);
+}
+
+void plat_utc_time(SystemTime* time) {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  copy_system_time(now, time);
+}
+
+void plat_sleep(uint32_t milliseconds) {
+  Sleep(milliseconds);
+}
+
+// The command processor is found the way the C runtime's system() finds it: "COMSPEC" first,
+// then cmd.exe (command.com on the Windows 95 family) in the current directory and along "PATH".
+// Done here with the Win32 calls so that every runtime (and wine) behaves the same.
+int plat_run_command_line(const char* line) {
+  fflush(stdout);
+  static char comspec[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
+  int exit_code = -1;
+  if (length > 0 && length < sizeof comspec) {
+    const StartResult result = start_processor(comspec, comspec, line, &exit_code);
+    if (result == StartResult::started) return exit_code;
+    if (result == StartResult::failed) return -1;
+  }
+  const char* name = (GetVersion() & 0x80000000u) ? "command.com" : "cmd.exe";
+  return start_along_path(name, line);
+}
+
+void plat_at_exit(void (*hook)()) {
+  if (exit_hook_count < 16) exit_hooks[exit_hook_count++] = hook;
+}
+
+void plat_exit(int status) {
+  while (exit_hook_count > 0) exit_hooks[--exit_hook_count]();
+  exit(status);
+}
