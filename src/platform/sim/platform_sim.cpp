@@ -107,9 +107,13 @@ SimRun sim_run(const std::vector<std::string>& words) {
   std::vector<char*> argv;
   for (std::string& word : storage) argv.push_back(&word[0]);
   argv.push_back(nullptr);
+  return sim_call([&] { plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data())); });
+}
+
+SimRun sim_call(const std::function<void()>& body) {
   reset_process_state();
   try {
-    plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data()));
+    body();
   } catch (const SimExit& end) {
     state->run.status = end.status;
     state->run.ended_by_limit = end.by_limit;
@@ -276,6 +280,7 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
   if (at > state->config.utc_ms) state->config.utc_ms = at;
   *event = state->input.front().event;
   state->input.pop_front();
+  if (event->type == INPUT_KEY_EVENT && event->key_down) state->run.key_screens.push_back(sim_screen_text());
   *got = 1;
   return true;
 }
@@ -342,6 +347,7 @@ void plat_sleep(uint32_t milliseconds) {
 
 int plat_run_command_line(const char* line) {
   state->run.launches.push_back(line);
+  state->run.launch_times_ms.push_back(elapsed_ms());
   return state->config.launch_exit_code;
 }
 

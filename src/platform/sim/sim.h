@@ -32,14 +32,18 @@ struct SimRun {
   std::string console;         // bytes written to the console device
   std::string out;             // bytes of standard output while it is redirected
   std::vector<std::string> launches;
+  std::vector<int64_t> launch_times_ms; // fake time since the run's start
   std::vector<uint32_t> sleeps;
   std::vector<std::string> window_calls; // title and icon calls, in order
+  std::vector<std::string> key_screens;  // the screen's text each time a key press is read
 };
 
 // A fresh console and clock for the next run.
 void sim_reset(const SimConfig& config);
 // Runs the program with these words (word 0 is added); its process-wide state starts anew.
 SimRun sim_run(const std::vector<std::string>& words);
+// Runs part of the program the same way: an end of the run inside it comes back as the status.
+SimRun sim_call(const std::function<void()>& body);
 
 // Key presses that reach the input queue at a fake time (ms since the run's start).
 void sim_key_char(int64_t at_ms, unsigned char ch, uint16_t scan_code = 0, uint32_t state = 0);
