@@ -1,0 +1,220 @@
+// The countdown mode: passes, refresh switches, launches, repeats, excepted days, stops and the
+// status screen itself.
+#include <gtest/gtest.h>
+#include <numeric>
+
+#include "scenario/sim_helpers.h"
+
+namespace {
+
+std::vector<int> range_down(int from, int to, int step) {
+  std::vector<int> values;
+  for (int v = from; v >= to; v -= step) values.push_back(v);
+  return values;
+}
+
+std::vector<int> concat(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+SimRun run_at(int64_t utc_ms, const std::vector<std::string>& words, int64_t limit_ms = 0) {
+  SimConfig config = config_at(utc_ms);
+  if (limit_ms > 0) config.run_limit_ms = limit_ms;
+  sim_reset(config);
+  return sim_run(words);
+}
+
+} // namespace
+
+TEST(Countdown, DefaultDelayOfOneSecond) {
+  const SimRun run = run_at(tuesday_morning(), {"backup.exe", "/anything"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(time_left_values(run.console), std::vector<int>{1});
+  EXPECT_EQ(count_of(run.console, "\376 Updating every 5 second(s)\n"), 1);
+  EXPECT_EQ(pass_sleeps(run), std::vector<uint32_t>{1000});
+  EXPECT_EQ(run.launches, std::vector<std::string>{"CMD /C START backup.exe"});
+  EXPECT_NE(run.console.find("\n\376 Launching \"backup.exe\" ...\n\376 Launch of \"backup.exe\" "
+                             "completed\n"),
+            std::string::npos);
+}
+
+TEST(Countdown, SwitchesToOneSecondAtTwentyLeft) {
+  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=100"});
+  EXPECT_EQ(time_left_values(run.console), concat(range_down(100, 20, 5), range_down(19, 1, 1)));
+  const std::vector<uint32_t> sleeps = pass_sleeps(run);
+  EXPECT_EQ(std::accumulate(sleeps.begin(), sleeps.end(), 0u), 100000u);
+  // The pass at 20 left still shows the 5-second interval but already sleeps 1 second.
+  EXPECT_EQ(sleeps[16], 1000u);
+  EXPECT_EQ(count_of(run.console, "Updating every 5 second(s)"), 17);
+  EXPECT_EQ(run.launches.size(), 1u);
+  EXPECT_EQ(run.launch_times_ms.back(), 100000 + 10);
+}
+
+TEST(Countdown, LongRefreshIntervals) {
+  const SimRun thirty = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=30"});
+  EXPECT_EQ(time_left_values(thirty.console), concat({100, 70, 40, 10}, range_down(9, 1, 1)));
+  const SimRun long_tick = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=1000"});
+  EXPECT_EQ(time_left_values(long_tick.console), std::vector<int>{100});
+  EXPECT_EQ(pass_sleeps(long_tick), std::vector<uint32_t>{1000000});
+  EXPECT_EQ(long_tick.launches.size(), 1u);
+}
+
+TEST(Countdown, RepeatRedrawsTheFullDelayAtOnce) {
+  const int64_t eight_hours = 8 * 3600 * 1000LL;
+  const SimRun run = run_at(tuesday_morning(), {"backup.exe", "/time=8h", "/REPEAT"},
+                            2 * eight_hours + 1000);
+  ASSERT_EQ(run.launches.size(), 2u);
+  EXPECT_EQ(run.launch_times_ms[0], eight_hours + 10);
+  EXPECT_EQ(run.launch_times_ms[1], 2 * eight_hours + 10);
+  const size_t after = run.console.find("\376 Launch of \"backup.exe\" completed\n");
+  const std::string next = run.console.substr(after);
+  EXPECT_EQ(time_left_values(next).front(), 28800);
+  EXPECT_NE(next.find("(28,800 seconds remaing)"), std::string::npos);
+  EXPECT_NE(next.find("\376 Repeating the command every 8h 0m 0s (28,800 seconds)\n"),
+            std::string::npos);
+  EXPECT_NE(next.find("\376 Updating every 5 second(s)\n\376 Launched 1 times so far\n"),
+            std::string::npos);
+}
+
+TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
+  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=15", "/R"}, 40000);
+  EXPECT_EQ(run.launches.size(), 2u);
+  // First cycle: refresh 2 from /TIME, later cycles 5; each switches to 1 in its first pass.
+  EXPECT_NE(run.console.find("(15 seconds remaing)"), std::string::npos);
+  EXPECT_EQ(count_of(run.console, "Updating every 2 second(s)"), 1);
+  EXPECT_EQ(count_of(run.console, "Updating every 5 second(s)"), 2);
+  const std::vector<int> values = time_left_values(run.console);
+  ASSERT_GE(values.size(), 16u);
+  EXPECT_EQ(std::vector<int>(values.begin(), values.begin() + 16), concat(range_down(15, 1, 1), {15}));
+}
+
+TEST(Countdown, ExceptedUtcWeekdayLaunchesNothing) {
+  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=2", "/EXCEPT=MonTUE", "/R"}, 5000);
+  EXPECT_TRUE(run.launches.empty());
+  EXPECT_EQ(count_of(run.console, "\376 Not executing on excepted day (Tuesday)\n"), 2);
+  EXPECT_EQ(count_of(run.console, "Launched 1 times"), 0);
+  EXPECT_NE(run.console.find("\376 Not running on ...\n  Monday, Tuesday, \n"), std::string::npos);
+  // 23:30 on Monday local at UTC-1 is already Tuesday in UTC.
+  SimConfig config = config_at(sim_utc(2026, 12, 8, 0, 30, 0));
+  config.local_offset_minutes = -60;
+  sim_reset(config);
+  EXPECT_TRUE(sim_run({"x", "/EXCEPT=tue"}).launches.empty());
+}
+
+TEST(Countdown, QuietModeKeepsOnlyWhatMustBeSeen) {
+  const SimRun run = run_at(tuesday_morning(), {"x", "/q", "/TIME=3"});
+  EXPECT_EQ(run.console, "\n");
+  EXPECT_EQ(run.launches.size(), 1u);
+  const SimRun excepted = run_at(tuesday_morning(), {"x", "/q", "/EXCEPT=tue"});
+  EXPECT_EQ(excepted.console, "\n\376 Not executing on excepted day (Tuesday)\n");
+  SimConfig config = config_at(tuesday_morning());
+  config.stdout_redirected = true;
+  sim_reset(config);
+  sim_key_char(100, 'k');
+  const SimRun debug = sim_run({"x", "/q", "/DEBUG", "/TIME=2"});
+  EXPECT_EQ(debug.out, "LAUNCH-AT is False\r\n==> time_left=2\r\n==> time_left=1\r\n");
+}
+
+TEST(Countdown, LongDelaysAndDueTimesPastMidnight) {
+  const SimRun day = run_at(tuesday_morning(), {"x", "/TIME=25h"}, 1000);
+  EXPECT_NE(day.console.find("25:00:00 (90,000 seconds remaing)"), std::string::npos);
+  EXPECT_NE(day.console.find("ONCE in 25h 0m 0s (90,000 seconds)"), std::string::npos);
+  const SimRun late = run_at(sim_utc(2026, 12, 8, 23, 0, 0), {"x", "/TIME=2h"}, 1000);
+  EXPECT_NE(late.console.find("\376 Launching at:        25:00:00 hrs\n"), std::string::npos);
+}
+
+TEST(Countdown, DatesAreUtcAndTimesLocal) {
+  SimConfig config = config_at(sim_utc(2026, 12, 6, 22, 30, 0)); // Sunday in UTC
+  config.local_offset_minutes = 120;                              // 00:30 Monday local
+  config.run_limit_ms = 1000;
+  sim_reset(config);
+  const SimRun run = sim_run({"x", "/TIME=5"});
+  EXPECT_NE(run.console.find("\376 Running since:       Sunday 06th December 2026\n"
+                             "\376 At:                  00:30:00 hrs\n"
+                             "\376 Current date is:     Sunday 06th December 2026\n"
+                             "\376 Current time is now: 00:30:00 hrs\n"),
+            std::string::npos);
+}
+
+TEST(Countdown, StopsInThePassesAndAfterTheLaunch) {
+  // ESC during a sleep: the next pass's stop test ends the run.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_char(7000, 27, 1);
+  const SimRun esc = sim_run({"x", "/TIME=60", "/R"});
+  EXPECT_EQ(esc.status, 0);
+  EXPECT_EQ(esc.console.substr(esc.console.size() - 26), "\x1b\nVorbelin Was Terminated\n");
+  EXPECT_EQ(time_left_values(esc.console), (std::vector<int>{60, 58, 56, 54, 52}));
+  EXPECT_TRUE(esc.launches.empty());
+  // A letter, then ESC: the letter is echoed and only the next test stops.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_char(100, 'a');
+  sim_key_char(200, 27, 1);
+  const SimRun two = sim_run({"x", "/TIME=60", "/R"});
+  EXPECT_EQ(time_left_values(two.console), (std::vector<int>{60, 58, 56}));
+  EXPECT_NE(two.console.find("... /\na"), std::string::npos);
+  // Grey Up: 224 is echoed, 72 is not, and neither stops.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_code(100, 72, ENHANCED_KEY_FLAG);
+  const SimRun arrow = sim_run({"x", "/TIME=6", "/q"});
+  EXPECT_EQ(arrow.console, std::string("\xe0\n", 2));
+  EXPECT_EQ(arrow.launches.size(), 1u);
+  // Ctrl-C read as a key stops like ESC.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_char(100, 3, 46, LEFT_CTRL_DOWN);
+  EXPECT_EQ(sim_run({"x", "/TIME=60", "/q"}).console, "\003\nVorbelin Was Terminated\n");
+  // ESC during the last sleep is caught after the launch.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_char(1500, 27, 1);
+  const SimRun last = sim_run({"x", "/TIME=2", "/R", "/q"});
+  EXPECT_EQ(last.launches.size(), 1u);
+  EXPECT_EQ(last.console, "\n\x1bVorbelin Terminated.\n");
+}
+
+TEST(Countdown, DebugEchoesTheKeyCode) {
+  SimConfig config = config_at(tuesday_morning());
+  config.stdout_redirected = true;
+  sim_reset(config);
+  sim_key_char(100, 'k');
+  sim_key_char(1500, 'z');
+  const SimRun run = sim_run({"x", "/DEBUG", "/q", "/TIME=3"});
+  EXPECT_NE(run.out.find("==> time_left=2\r\n==> time_left=1\r\n122 "), std::string::npos);
+}
+
+TEST(Countdown, WholeStatusScreenWithItsColours) {
+  sim_reset(config_at(sim_utc(2026, 12, 7, 9, 15, 3)));
+  std::string screen;
+  std::vector<uint16_t> attrs;
+  sim_on_sleep([&](uint32_t ms) {
+    if (ms < 1000 || !screen.empty()) return;
+    screen = sim_screen_text();
+    for (int row = 0; row < 19; ++row) attrs.push_back(sim_cell_attr(2, row));
+    attrs.push_back(sim_cell_attr(79, 0));
+    sim_key_char(0, 27, 1); // stop at the next pass
+  });
+  const SimRun run = sim_run({"backup.exe", "/TIME=1h30m", "/EXCEPT=SAT,sun", "/R"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(screen,
+            " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
+            "\n"
+            "\376 Waiting to launch: \"backup.exe\"\n"
+            "\n"
+            "\376 Repeating the command every 1h 30m 0s (5,400 seconds)\n"
+            "  Hold down ESC for 5 seconds to stop\n"
+            "\n"
+            "\376 Updating every 5 second(s)\n"
+            "\376 Launched 0 times so far\n"
+            "\n"
+            "\376 Not running on ...\n"
+            "  Sunday, Saturday,\n"
+            "\376 Running since:       Monday 07th December 2026\n"
+            "\376 At:                  09:15:03 hrs\n"
+            "\376 Current date is:     Monday 07th December 2026\n"
+            "\376 Current time is now: 09:15:03 hrs\n"
+            "\376 Launching at:        10:45:03 hrs\n"
+            "\376 Time left:           01:30:00 (5,400 seconds remaing)... \263");
+  // Second 3: background (3 mod 7 + 1) * 16, bright white text.
+  const std::vector<uint16_t> expected = {0x4F, 7, 7, 7, 7, 0x0C, 7, 7, 7, 7,
+                                          0x0C, 0x0C, 7, 7, 7, 7, 7, 9, 7, 0x4F};
+  EXPECT_EQ(attrs, expected);
+}
