@@ -1,0 +1,211 @@
+// The time-of-day mode: the match on the clock, re-arming, daily repeats, its screen and
+// channels, and clock faults.
+#include <gtest/gtest.h>
+
+#include "console/help_screen.h"
+#include "scenario/sim_helpers.h"
+
+namespace {
+
+int64_t at(int day, int hour, int minute, int second) {
+  return sim_utc(2026, 12, day, hour, minute, second);
+}
+
+SimRun run_from(int64_t utc_ms, const std::vector<std::string>& words, int64_t limit_ms) {
+  SimConfig config = config_at(utc_ms);
+  config.run_limit_ms = limit_ms;
+  sim_reset(config);
+  return sim_run(words);
+}
+
+// Launch times as the UTC clock showed them, in seconds since the start of 8 December.
+std::vector<int64_t> launch_clock(const SimRun& run, int64_t start_ms) {
+  std::vector<int64_t> seconds;
+  for (int64_t ms : run.launch_times_ms) seconds.push_back((start_ms + ms - at(8, 0, 0, 0)) / 1000);
+  return seconds;
+}
+
+constexpr int64_t hour_ms = 3600 * 1000;
+
+} // namespace
+
+TEST(TimeOfDay, StartedInsideTheTargetMinuteLaunchesAtOnce) {
+  const SimRun run = run_from(at(8, 8, 30, 10), {"x", "/TIME=08:30"}, hour_ms);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.launches, std::vector<std::string>{"CMD /C START x"});
+  EXPECT_EQ(run.launch_times_ms, std::vector<int64_t>{5010});
+  EXPECT_NE(run.console.find("\n\376 Launching x ...\n\376 Launch of x complete.\n"),
+            std::string::npos);
+}
+
+TEST(TimeOfDay, RepeatLaunchesOncePerDay) {
+  const int64_t start = at(8, 8, 29, 0);
+  const SimRun run = run_from(start, {"x", "/TIME=08:30", "/REPEAT"}, 49 * hour_ms);
+  // The first reading in 08:30 after each sleep; the pass of 08:31 re-arms.
+  EXPECT_EQ(launch_clock(run, start),
+            (std::vector<int64_t>{8 * 3600 + 30 * 60, 86400 + 8 * 3600 + 30 * 60,
+                                  2 * 86400 + 8 * 3600 + 30 * 60}));
+}
+
+TEST(TimeOfDay, MinuteFiftyNineReArmsOnlyTheNextDay) {
+  const int64_t start = at(8, 8, 58, 0);
+  const SimRun run = run_from(start, {"x", "/TIME=08:59", "/R"}, 26 * hour_ms);
+  EXPECT_EQ(launch_clock(run, start),
+            (std::vector<int64_t>{8 * 3600 + 59 * 60, 86400 + 8 * 3600 + 59 * 60}));
+}
+
+TEST(TimeOfDay, TimeLeftAndItsLastLines) {
+  // At exactly the target second the time-left line and the spinner are left out.
+  run_from(at(8, 8, 30, 0), {"x", "/TIME=08:30"}, hour_ms);
+  EXPECT_EQ(sim_screen_text().find("Time left"), std::string::npos);
+  EXPECT_NE(sim_screen_text().find("Starting command at: 08:30:00 hrs\n\n\376 Launching x ..."),
+            std::string::npos);
+  // Once past, it counts toward the same time the next day.
+  run_from(at(8, 8, 30, 20), {"x", "/TIME=08:30"}, hour_ms);
+  EXPECT_NE(sim_screen_text().find("23:59:40 (86,380 seconds remaing)... \263"), std::string::npos);
+  const SimRun midnight = run_from(at(8, 23, 59, 50), {"x", "/TIME=00:00"}, 100);
+  EXPECT_EQ(sim_row_text(13), "\376 Time left:           00:00:10 (10 seconds remaing)... \263");
+  EXPECT_TRUE(midnight.launches.empty());
+}
+
+TEST(TimeOfDay, LongRefreshCanMissTheMinuteUntilALaterDay) {
+  // Readings at 08:29:55 and 08:31:05 on the first day; a day later the 70-second steps have
+  // moved 20 seconds and one falls at 08:30:45.
+  const int64_t start = at(8, 8, 29, 55);
+  const SimRun run = run_from(start, {"x", "/TIME=08:30", "/TICK=70", "/q"}, 5 * 24 * hour_ms);
+  ASSERT_FALSE(run.launches.empty());
+  EXPECT_EQ(launch_clock(run, start)[0], 86400 + 8 * 3600 + 30 * 60 + 45);
+}
+
+TEST(TimeOfDay, ExceptedDayCountsAsTheDaysAttempt) {
+  const int64_t start = at(8, 8, 29, 0); // Tuesday; Wednesday is not excepted
+  const SimRun run = run_from(start, {"x", "/TIME=08:30", "/R", "/EXCEPT=tue"}, 25 * hour_ms);
+  EXPECT_EQ(count_of(run.console, "\376 Not executing on excepted day (Tuesday)\n"), 1);
+  EXPECT_EQ(launch_clock(run, start), std::vector<int64_t>{86400 + 8 * 3600 + 30 * 60});
+}
+
+TEST(TimeOfDay, StatusLinesGoToStandardOutputAndTheRestToTheConsole) {
+  SimConfig config = config_at(at(7, 8, 29, 57)); // Monday
+  config.stdout_redirected = true;
+  sim_reset(config);
+  const SimRun run = sim_run({"monitor.sh", "/TIME=08:30", "/EXCEPT=SATSUN"});
+  EXPECT_EQ(run.out.substr(0, run.out.find("\376 Time left")),
+            "\r\n\376 Waiting to launch command \"monitor.sh\"\r\n\r\n"
+            "\376 Running command ONCE at 08:30:00 hrs\r\n"
+            "\376 Updating every 5 seconds\r\n"
+            "  Hold down ESC for 5 seconds to stop\r\n\r\n"
+            "\376 Running since:       Monday 07th December 2026\r\n"
+            "\376 At:                  08:29:57 hrs\r\n"
+            "\376 Current date is:     Monday 07th December 2026\r\n"
+            "\376 Current time is now: 08:29:57 hrs\r\n"
+            "\376 Starting command at: 08:30:00 hrs\r\n");
+  EXPECT_NE(run.out.find("\376 Time left:           00:00:03 (3 seconds remaing)... \r\n"),
+            std::string::npos);
+  const std::string banner = help_lines[0];
+  EXPECT_EQ(run.console, banner + std::string(80 - banner.size(), ' ') +
+                             "\376 Not running on ...\n  Sunday, Saturday, \n\263"
+                             "\n\376 Launching monitor.sh ...\n\376 Launch of monitor.sh complete.\n");
+}
+
+TEST(TimeOfDay, WholeScreenOnTheConsole) {
+  sim_reset(config_at(at(8, 6, 0, 1)));
+  std::string screen;
+  uint16_t red = 0, blue = 0, days = 0;
+  sim_on_sleep([&](uint32_t ms) {
+    if (ms < 1000 || !screen.empty()) return;
+    screen = sim_screen_text();
+    red = sim_cell_attr(2, 6);
+    days = sim_cell_attr(2, 13);
+    blue = sim_cell_attr(2, 15);
+    sim_key_char(0, 27, 1);
+  });
+  const SimRun run = sim_run({"x", "/TIME=07:15", "/R", "/EXCEPT=Mon"});
+  EXPECT_EQ(run.console.substr(run.console.size() - 22), "\x1bVorbelin Terminated.\n");
+  EXPECT_EQ(screen, " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
+                    "\n"
+                    "\376 Waiting to launch command \"x\"\n"
+                    "\n"
+                    "\376 Repeating this command each day at the same time.\n"
+                    "\376 Updating every 5 seconds\n"
+                    "  Hold down ESC for 5 seconds to stop\n"
+                    "\n"
+                    "\376 Running since:       Tuesday 08th December 2026\n"
+                    "\376 At:                  06:00:01 hrs\n"
+                    "\376 Current date is:     Tuesday 08th December 2026\n"
+                    "\376 Current time is now: 06:00:01 hrs\n"
+                    "\376 Starting command at: 07:15:00 hrs\n"
+                    "\376 Not running on ...\n"
+                    "  Monday,\n"
+                    "\376 Time left:           01:14:59 (4,499 seconds remaing)... \263");
+  EXPECT_EQ(red, 0x0C);
+  EXPECT_EQ(days, 7) << "the excepted days stay light grey in this mode";
+  EXPECT_EQ(blue, 9);
+}
+
+TEST(TimeOfDay, StopPoints) {
+  // ESC during the sleep is caught after it, in the same pass.
+  sim_reset(config_at(at(8, 6, 0, 0)));
+  sim_key_char(2000, 27, 1);
+  const SimRun after_sleep = sim_run({"x", "/TIME=07:00", "/q"});
+  EXPECT_EQ(after_sleep.console, "\x1bVorbelin Terminated.\n");
+  EXPECT_EQ(pass_sleeps(after_sleep), std::vector<uint32_t>{5000});
+  // Typed before the first pass: caught before its sleep.
+  sim_reset(config_at(at(8, 6, 0, 0)));
+  sim_key_char(5, 27, 1);
+  const SimRun before_sleep = sim_run({"x", "/TIME=07:00", "/q"});
+  EXPECT_EQ(before_sleep.console, "\x1b\nVorbelin Was Terminated.\n");
+  EXPECT_TRUE(pass_sleeps(before_sleep).empty());
+  // The pass that finds the launch due launches first; without repeat the ESC stays unread.
+  sim_reset(config_at(at(8, 6, 59, 58)));
+  sim_key_char(3000, 27, 1);
+  const SimRun due = sim_run({"x", "/TIME=07:00", "/q"});
+  EXPECT_EQ(due.status, 0);
+  EXPECT_EQ(due.launches.size(), 1u);
+  EXPECT_EQ(due.console, "");
+}
+
+TEST(TimeOfDay, ClockSetBackAfterALaunchMatchesAgain) {
+  // 08:30 launches, 08:31 re-arms, and the clock put back to 07:35 shows 08:30 once more.
+  const int64_t start = at(8, 8, 29, 0);
+  SimConfig config = config_at(start);
+  config.run_limit_ms = 2 * hour_ms;
+  sim_reset(config);
+  bool moved = false;
+  sim_on_sleep([&](uint32_t) {
+    if (moved || sim_now_ms() < at(8, 8, 35, 0)) return;
+    sim_set_now_ms(at(8, 7, 35, 0));
+    moved = true;
+  });
+  EXPECT_EQ(sim_run({"x", "/TIME=08:30", "/R", "/q"}).launches.size(), 2u);
+}
+
+TEST(TimeOfDay, ClockSetForwardPastTheTargetWaitsForTheNextDay) {
+  const int64_t start = at(8, 8, 0, 0);
+  SimConfig config = config_at(start);
+  config.run_limit_ms = 25 * hour_ms;
+  sim_reset(config);
+  bool jumped = false;
+  sim_on_sleep([&](uint32_t) {
+    if (jumped || sim_now_ms() < at(8, 8, 29, 0)) return;
+    sim_set_now_ms(at(8, 9, 15, 0));
+    jumped = true;
+  });
+  const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
+  ASSERT_EQ(run.launches.size(), 1u);
+  EXPECT_EQ(run.launch_times_ms[0] / 1000, (at(9, 8, 30, 0) - start) / 1000);
+}
+
+TEST(TimeOfDay, DaysOfTwentyThreeAndTwentyFiveHours) {
+  // Local time is UTC until 02:00 UTC on the 8th, then an hour ahead until 02:00 UTC on the 9th:
+  // local 02:30 never shows on the 8th and shows twice on the 9th.
+  const int64_t start = at(8, 0, 0, 0);
+  SimConfig config = config_at(start);
+  config.run_limit_ms = 50 * hour_ms;
+  sim_reset(config);
+  sim_on_sleep([&](uint32_t ms) {
+    const int64_t next = sim_now_ms() + ms;
+    sim_set_local_offset(next >= at(8, 2, 0, 0) && next < at(9, 2, 0, 0) ? 60 : 0);
+  });
+  const SimRun run = sim_run({"x", "/TIME=02:30", "/R", "/q"});
+  EXPECT_EQ(launch_clock(run, start), (std::vector<int64_t>{86400 + 5400, 86400 + 9000}));
+}
