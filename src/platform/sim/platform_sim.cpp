@@ -110,6 +110,8 @@ SimRun sim_run(const std::vector<std::string>& words) {
   return sim_call([&] { plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data())); });
 }
 
+const SimRun& sim_result() { return state->run; }
+
 SimRun sim_call(const std::function<void()>& body) {
   reset_process_state();
   try {

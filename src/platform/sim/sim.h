@@ -42,6 +42,8 @@ struct SimRun {
 void sim_reset(const SimConfig& config);
 // Runs the program with these words (word 0 is added); its process-wide state starts anew.
 SimRun sim_run(const std::vector<std::string>& words);
+// What the current run has written and launched so far.
+const SimRun& sim_result();
 // Runs part of the program the same way: an end of the run inside it comes back as the status.
 SimRun sim_call(const std::function<void()>& body);
 
