@@ -1,0 +1,191 @@
+// The POSIX terminal's pure parts: key decoding, the renderer and the code page.
+#include <gtest/gtest.h>
+#include <string>
+
+#include "platform/posix/cp437.h"
+#include "platform/posix/key_decoder.h"
+#include "platform/posix/renderer.h"
+
+namespace {
+
+struct Decoded {
+  DecodeResult result;
+  InputEvent event;
+  size_t consumed;
+};
+
+Decoded decode(const std::string& bytes, bool complete = false) {
+  Decoded d{DecodeResult::skip, {}, 0};
+  d.result = decode_key(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                        complete, &d.event, &d.consumed);
+  return d;
+}
+
+void expect_key(const std::string& bytes, unsigned char ch, uint16_t scan, uint32_t state) {
+  const Decoded d = decode(bytes);
+  ASSERT_EQ(d.result, DecodeResult::key) << bytes.substr(1);
+  EXPECT_EQ(d.consumed, bytes.size()) << bytes.substr(1);
+  EXPECT_EQ(d.event.ch, ch) << bytes.substr(1);
+  EXPECT_EQ(d.event.scan_code, scan) << bytes.substr(1);
+  EXPECT_EQ(d.event.control_state, state) << bytes.substr(1);
+  EXPECT_TRUE(d.event.key_down);
+}
+
+const uint32_t E = ENHANCED_KEY_FLAG;
+
+} // namespace
+
+TEST(KeyDecoder, CursorKeysInCsiAndSs3Forms) {
+  const struct {
+    char final;
+    uint16_t scan;
+  } keys[] = {{'A', 72}, {'B', 80}, {'C', 77}, {'D', 75}, {'H', 71}, {'F', 79}};
+  for (const auto& k : keys) {
+    expect_key(std::string("\x1b[") + k.final, 0, k.scan, E);
+    expect_key(std::string("\x1bO") + k.final, 0, k.scan, E);
+    expect_key(std::string("\x1b[1;2") + k.final, 0, k.scan, E | SHIFT_DOWN);
+    expect_key(std::string("\x1b[1;5") + k.final, 0, k.scan, E | LEFT_CTRL_DOWN);
+    expect_key(std::string("\x1b[1;3") + k.final, 0, k.scan, E | LEFT_ALT_DOWN);
+  }
+}
+
+TEST(KeyDecoder, TildeKeysAndFunctionKeys) {
+  const struct {
+    const char* sequence;
+    uint16_t scan;
+    uint32_t state;
+  } keys[] = {{"\x1b[1~", 71, E},  {"\x1b[2~", 82, E},  {"\x1b[3~", 83, E},      {"\x1b[4~", 79, E},
+              {"\x1b[5~", 73, E},  {"\x1b[6~", 81, E},  {"\x1b[7~", 71, E},      {"\x1b[8~", 79, E},
+              {"\x1bOP", 59, 0},   {"\x1bOS", 62, 0},   {"\x1b[15~", 63, 0},     {"\x1b[17~", 64, 0},
+              {"\x1b[21~", 68, 0}, {"\x1b[23~", 87, 0}, {"\x1b[24~", 88, 0},     {"\x1b[[A", 59, 0},
+              {"\x1b[[E", 63, 0},  {"\x1b[1;2P", 59, SHIFT_DOWN}, {"\x1b[5;5~", 73, E | LEFT_CTRL_DOWN},
+              {"\x1b[24;2~", 88, SHIFT_DOWN}, {"\x1bO5P", 59, LEFT_CTRL_DOWN}, {"\x1b[Z", 15, SHIFT_DOWN}};
+  for (const auto& k : keys) expect_key(k.sequence, 0, k.scan, k.state);
+}
+
+TEST(KeyDecoder, PlainBytes) {
+  expect_key("a", 'a', 0, 0);
+  expect_key("\r", 13, 28, 0);
+  expect_key("\t", 9, 15, 0);
+  expect_key("\x7f", 8, 14, 0);
+  expect_key("\x03", 3, 0, LEFT_CTRL_DOWN);
+  expect_key(std::string(1, '\0'), 0, 3, LEFT_CTRL_DOWN);
+  expect_key("\xc3\xa9", 0x82, 0, 0); // é is 0x82 in the OEM code page
+  EXPECT_EQ(decode("\xe2\x82").result, DecodeResult::need_more);
+  EXPECT_EQ(decode("\xe2\x82", true).result, DecodeResult::skip);
+  EXPECT_EQ(decode("\xf0\x9f\x98\x80").result, DecodeResult::skip); // no such glyph
+}
+
+TEST(KeyDecoder, LoneEscapeAndSplitSequences) {
+  EXPECT_EQ(decode("\x1b").result, DecodeResult::need_more);
+  EXPECT_EQ(decode("\x1b", true).event.ch, 27);
+  // A sequence split over two reads needs more until its final byte arrives.
+  EXPECT_EQ(decode("\x1b[").result, DecodeResult::need_more);
+  EXPECT_EQ(decode("\x1b[1;").result, DecodeResult::need_more);
+  EXPECT_EQ(decode("\x1bO").result, DecodeResult::need_more);
+  // Cut short for good: the ESC alone, and the rest read after it.
+  const Decoded cut = decode("\x1b[", true);
+  EXPECT_EQ(cut.event.ch, 27);
+  EXPECT_EQ(cut.consumed, 1u);
+  // ESC and then a letter are two keys.
+  const Decoded esc_letter = decode("\x1bx");
+  EXPECT_EQ(esc_letter.event.ch, 27);
+  EXPECT_EQ(esc_letter.consumed, 1u);
+  // Two keys in one read: only the first is taken.
+  const Decoded first = decode("\x1b[Aq");
+  EXPECT_EQ(first.consumed, 3u);
+}
+
+TEST(KeyDecoder, UnknownSequencesAreSkippedWhole) {
+  for (const char* sequence : {"\x1b[200~", "\x1b[I", "\x1b[?1;2c", "\x1b[E", "\x1b[[Z", "\x1bOx"}) {
+    const Decoded d = decode(sequence);
+    EXPECT_EQ(d.result, DecodeResult::skip) << sequence + 1;
+    EXPECT_EQ(d.consumed, std::string(sequence).size()) << sequence + 1;
+  }
+}
+
+TEST(Cp437, GlyphsAndUtf8) {
+  char out[4];
+  EXPECT_EQ(std::string(out, utf8_encode(cp437_glyph(0xFE), out)), "\xe2\x96\xa0"); // ■
+  EXPECT_EQ(std::string(out, utf8_encode(cp437_glyph(0xB3), out)), "\xe2\x94\x82"); // │
+  EXPECT_EQ(std::string(out, utf8_encode(cp437_glyph(0x82), out)), "\xc3\xa9");     // é
+  EXPECT_EQ(std::string(out, utf8_encode(cp437_glyph('A'), out)), "A");
+  EXPECT_EQ(std::string(out, utf8_encode(cp437_glyph(3), out)), "\xe2\x99\xa5"); // ♥
+  EXPECT_EQ(cp437_glyph(0), static_cast<uint32_t>(' '));
+  EXPECT_EQ(std::string(out, utf8_encode(0x1F600, out)), "\xf0\x9f\x98\x80");
+  for (int byte = 128; byte < 256; ++byte) {
+    EXPECT_EQ(cp437_from_unicode(cp437_glyph(static_cast<unsigned char>(byte))), byte);
+  }
+}
+
+TEST(Renderer, ColourMappingSwapsRedAndBlue) {
+  char sgr[32];
+  const struct {
+    uint16_t attr;
+    const char* sequence;
+  } cases[] = {{0x07, "\x1b[39;49m"}, {0x09, "\x1b[94;49m"}, {0x0C, "\x1b[91;49m"},
+               {0x4F, "\x1b[97;41m"}, {0x1F, "\x1b[97;44m"}, {0x70, "\x1b[30;47m"},
+               {0x08, "\x1b[90;49m"}, {0x36, "\x1b[33;46m"}, {0xF0, "\x1b[30;107m"}};
+  for (const auto& c : cases) EXPECT_EQ(std::string(sgr, sgr_for_attr(c.attr, sgr)), c.sequence);
+}
+
+namespace {
+
+struct Terminal {
+  ScreenBuffer back, front;
+  bool valid = false;
+  TerminalState shown = {-1, -1, -1};
+  FrameBytes frame;
+  Terminal() {
+    screen_init(&back, 20, 4, true);
+    screen_init(&front, 20, 4, false);
+    frame.length = 0;
+    frame.fd = -1;
+  }
+  std::string render() {
+    frame.length = 0;
+    render_frame(&back, &front, &valid, &shown, &frame);
+    return std::string(frame.data, frame.length);
+  }
+  void write(const std::string& text) {
+    for (unsigned char c : text) screen_write_byte(&back, c);
+  }
+};
+
+} // namespace
+
+TEST(Renderer, FirstFrameThenOnlyTheChanges) {
+  static Terminal t;
+  t.write("\xfe ab");
+  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[39;49m\x1b[H\x1b[2J\xe2\x96\xa0 ab\x1b[?25h");
+  EXPECT_EQ(t.render(), "") << "an unchanged frame emits nothing";
+  // Redrawn the same after a clear, as every status screen pass does: still nothing.
+  screen_fill_chars(&t.back, ' ', 80, 0, 0);
+  t.back.cursor_x = 0;
+  t.back.cursor_y = 0;
+  t.write("\xfe ab");
+  EXPECT_EQ(t.render(), "");
+  // One changed cell: hide, move, draw, put the cursor back, show.
+  screen_set_cursor(&t.back, 3, 0);
+  t.write("c");
+  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[1;4Hc\x1b[?25h");
+  t.back.attr = 0x0C;
+  screen_set_cursor(&t.back, 0, 2);
+  t.write("x");
+  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[3H\x1b[91;49mx\x1b[?25h");
+  // The cursor alone moved.
+  screen_set_cursor(&t.back, 5, 3);
+  EXPECT_EQ(t.render(), "\x1b[4;6H");
+}
+
+TEST(Renderer, ScrollingAndRepaint) {
+  static Terminal t;
+  t.write("a\nb\nc\nd");
+  t.render();
+  t.write("\ne");
+  // One row scrolled: the terminal scrolls too, and only the new row's cell is drawn.
+  EXPECT_EQ(t.render(), "\x1b[4H\n\x1b[?25le\x1b[?25h");
+  EXPECT_EQ(t.render(), "");
+  t.valid = false; // after a launch
+  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[H\x1b[2Jb\x1b[2Hc\x1b[3Hd\x1b[4He\x1b[?25h");
+}
