@@ -1,0 +1,88 @@
+# Shared helpers for the end-to-end tests: a tmux session per test, polling instead of sleeps.
+# Tests that cannot run here exit 77 (skipped), except under CI=true, where they must run.
+
+skip_or_fail() {
+  if [ "${CI:-}" = "true" ]; then
+    echo "FAIL: $1 (required under CI)"
+    exit 1
+  fi
+  echo "SKIP: $1"
+  exit 77
+}
+
+E2E_DIR=$(mktemp -d /tmp/vorbelin-e2e.XXXXXX)
+SESSION=""
+PANES=0
+export TMUX_TMPDIR="$E2E_DIR"
+PASSED=0
+FAILED=0
+
+cleanup() {
+  tmux kill-server 2>/dev/null || true
+  sleep 0.3
+  rm -rf "$E2E_DIR" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# A fresh pane of 80 by 25 cells running bash without a profile.
+new_pane() {
+  [ -n "$SESSION" ] && tmux kill-session -t "$SESSION" 2>/dev/null
+  PANES=$((PANES + 1))
+  SESSION="e2e-$PANES"
+  tmux -f /dev/null new-session -d -s "$SESSION" -x 80 -y 25 "env -i PATH=$PATH HOME=$E2E_DIR TERM=xterm-256color PS1='$ ' $* bash --norc --noprofile"
+  tmux set-option -t "$SESSION" status off >/dev/null
+  tmux resize-window -t "$SESSION" -x 80 -y 25 2>/dev/null
+  wait_for_screen '\$ ' 10 || true
+}
+
+type_line() { tmux send-keys -t "$SESSION" -l "$1"; tmux send-keys -t "$SESSION" Enter; }
+press() { tmux send-keys -t "$SESSION" "$@"; }
+screen() { tmux capture-pane -t "$SESSION" -p; }
+
+# Polls the pane for an extended regular expression, up to a number of seconds.
+wait_for_screen() {
+  local pattern=$1 seconds=${2:-10} i
+  for ((i = 0; i < seconds * 10; i++)); do
+    screen | grep -Eq -- "$pattern" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Polls for a file that exists and is not empty.
+wait_for_file() {
+  local file=$1 seconds=${2:-10} i
+  for ((i = 0; i < seconds * 10; i++)); do
+    [ -s "$file" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_for_exists() {
+  local file=$1 seconds=${2:-10} i
+  for ((i = 0; i < seconds * 10; i++)); do
+    [ -e "$file" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+check() {
+  local name=$1
+  shift
+  if "$@"; then
+    PASSED=$((PASSED + 1))
+    echo "ok: $name"
+  else
+    FAILED=$((FAILED + 1))
+    echo "FAILED: $name"
+    echo "--- screen:"
+    screen | sed 's/^/    /'
+  fi
+}
+
+finish() {
+  echo "$PASSED passed, $FAILED failed"
+  [ "$FAILED" -eq 0 ]
+}

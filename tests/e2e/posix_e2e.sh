@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# End-to-end tests of the POSIX build in a real terminal (tmux): launches, keys, redirection,
+# signals, and the terminal given back as it was.
+set -u
+BIN=$(realpath "$1")
+. "$(dirname "$0")/lib.sh"
+command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
+
+W=$E2E_DIR
+# Runs a vorbelin command line in the pane through a script that records the terminal mode
+# before and after and the exit status. The script's own shell lets Ctrl-C pass (an interactive
+# bash would drop the rest of a command list whose command died of SIGINT).
+run_in_pane() {
+  printf '%s\n' "trap : INT" "stty -g > $W/before" "$BIN $*" "echo \$? > $W/status" \
+    "stty -g > $W/after" > "$W/run.sh"
+  type_line "sh $W/run.sh"
+}
+# The same, typed straight into the interactive shell, for job control.
+run_direct() {
+  type_line "stty -g > $W/before; $BIN $*; echo \$? > $W/status; stty -g > $W/after"
+}
+status_is() { wait_for_file "$W/status" 20 && [ "$(cat "$W/status")" = "$1" ]; }
+mode_restored() { wait_for_file "$W/after" 10 && cmp -s "$W/before" "$W/after"; }
+reset_files() { rm -f "$W"/before "$W"/after "$W"/status "$W"/out.txt "$W"/launched*; }
+
+# A countdown that really launches a command and ends with status 0.
+new_pane
+reset_files
+run_in_pane "'touch $W/launched' /time=3"
+check "countdown screen" wait_for_screen 'Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]' 10
+check "launch creates the file" wait_for_exists "$W/launched" 10
+check "launch announced" wait_for_screen "Launch of \"touch $W/launched\" completed" 5
+check "status 0 after a single launch" status_is 0
+check "terminal mode restored" mode_restored
+title_in_colour() { tmux capture-pane -t "$SESSION" -p -e | head -1 | grep -q $'\e\[97m\e\[4[1-7]m'; }
+check "title bar in colour" title_in_colour
+
+# /REPEAT launches again and counts; ESC stops with its message and status 0.
+new_pane
+reset_files
+run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
+check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 15
+press Escape
+check "ESC stops the run" wait_for_screen 'Vorbelin Was Terminated|Vorbelin Terminated\.' 10
+check "status 0 after ESC" status_is 0
+check "terminal mode restored after ESC" mode_restored
+check "two or more launches happened" bash -c "[ \$(wc -l < $W/launched) -ge 2 ]"
+
+# Keys reach the program with their codes: /DEBUG echoes each key read as its number.
+new_pane
+reset_files
+run_in_pane "x /TIME=60 /DEBUG > $W/out.txt"
+check "debug pause" wait_for_screen 'Press a key\.\.\.' 10
+press a
+check "first status screen" wait_for_screen 'Time left' 10
+press a
+sleep 0.3
+press Up
+sleep 0.3
+press Escape
+check "ESC ends the debug run" status_is 0
+check "a letter reads as 97" grep -q '97 ' "$W/out.txt"
+check "grey Up reads as 224 then 72" grep -Eq '224 .*72 ' <(tr -d '\n' < "$W/out.txt")
+check "ESC reads as 27" grep -q '27 ' "$W/out.txt"
+check "status lines of standard output went to the file" grep -q 'LAUNCH-AT is False' "$W/out.txt"
+check "terminal mode restored after the debug run" mode_restored
+
+# The console channel still reaches the terminal while standard output goes to a file.
+new_pane
+reset_files
+run_in_pane "x /TIME=24:00 > $W/out.txt"
+check "error on the console with status 1" status_is 1
+check "error message shown" wait_for_screen 'Error: invalid time given \(24:00\)' 5
+check "nothing in the redirected file" bash -c "[ ! -s $W/out.txt ]"
+
+# The time-of-day mode: its status lines go to the file, the console keeps the rest.
+new_pane
+reset_files
+target=$(date -d '+2 hours' +%H:%M)
+run_in_pane "'touch $W/launched' /TIME=$target /EXCEPT=xyz > $W/out.txt"
+check "title bar and excepted block on the console" wait_for_screen 'Not running on \.\.\.' 10
+check "status lines in the file" wait_for_file "$W/out.txt" 10
+press Escape
+check "ESC stops the time-of-day mode" wait_for_screen 'Vorbelin (Was )?Terminated\.' 10
+check "file has the waiting line" grep -q "Waiting to launch command \"touch $W/launched\"" "$W/out.txt"
+check "file has UTF-8 squares" grep -q $'\xe2\x96\xa0 Starting command at: '"$target"':00 hrs' "$W/out.txt"
+check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+
+# The help screen: a page with the More prompt, a key pages on, ESC ends with status 0.
+new_pane
+reset_files
+run_in_pane "x"
+check "help first page" wait_for_screen '^-- More \(ESC quits\) --' 10
+press Down
+check "grey Down pages on" wait_for_screen '^-- End - ESC to Close --' 5
+press Escape
+check "ESC closes the help with status 0" status_is 0
+check "terminal mode restored after help" mode_restored
+
+# Signals while waiting end the run with the signal's status and the terminal restored.
+for signal in TERM HUP INT QUIT; do
+  new_pane
+  reset_files
+  run_in_pane "sigtest-$signal /TIME=60"
+  wait_for_screen 'Time left' 10
+  pkill -"$signal" -f "vorbelin sigtest-$signal"
+  case $signal in TERM) code=143 ;; HUP) code=129 ;; INT) code=130 ;; QUIT) code=131 ;; esac
+  check "SIG$signal ends with status $code" status_is $code
+  check "terminal mode restored after SIG$signal" mode_restored
+  check "cursor shown after SIG$signal" bash -c "[ \"\$(tmux display -p -t $SESSION '#{cursor_flag}')\" = 1 ]"
+done
+
+# Ctrl-C typed while the program sleeps is a control event.
+new_pane
+reset_files
+run_in_pane "x /TIME=60"
+wait_for_screen 'Time left' 10
+press C-c
+check "Ctrl-C while waiting ends with status 130" status_is 130
+check "terminal mode restored after Ctrl-C" mode_restored
+
+# Ctrl-Z gives the terminal back; fg takes it again and the count goes on.
+new_pane
+reset_files
+run_direct "'touch $W/launched' /TIME=4"
+wait_for_screen 'Time left' 10
+press C-z
+check "stopped job gives the shell back" wait_for_screen 'Stopped' 5
+type_line "stty -g > $W/stopped; fg"
+
+mode_given_back() { wait_for_file "$W/stopped" 5 && cmp -s "$W/before" "$W/stopped"; }
+check "terminal mode given back while stopped" mode_given_back
+check "launch after fg" wait_for_exists "$W/launched" 15
+# A resumed job's command list is not carried on: ask the shell for the status instead.
+wait_for_screen 'completed' 10
+type_line "echo \$? > $W/status; stty -g > $W/after"
+check "status 0 after fg" status_is 0
+check "terminal mode restored after fg" mode_restored
+
+# A launched command survives the scheduler's end: it runs in a session of its own.
+new_pane
+reset_files
+run_in_pane "'sleep 2; touch $W/launched' /q"
+check "scheduler ends at once" status_is 0
+check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
+
+finish
