@@ -29,6 +29,8 @@ InputEvent from_record(const INPUT_RECORD& record) {
   event.type = INPUT_KEY_EVENT;
   event.key_down = key.bKeyDown != FALSE;
   event.ch = static_cast<unsigned char>(key.uChar.AsciiChar);
+  // Wine reports ESC without its character; Windows gives 27, so the key reads the same on both.
+  if (event.ch == 0 && key.wVirtualKeyCode == VK_ESCAPE) event.ch = 27;
   event.scan_code = key.wVirtualScanCode;
   event.control_state = key.dwControlKeyState;
   return event;
@@ -205,6 +207,9 @@ bool plat_input_open() {
 }
 
 bool plat_input_count(uint32_t* count) {
+  // A wait of no time costs nothing on Windows; wine's console on a terminal reads what was
+  // typed only when someone waits on the input, and would otherwise never count a key.
+  WaitForSingleObject(console_input, 0);
   DWORD events = 0;
   if (!GetNumberOfConsoleInputEvents(console_input, &events)) return false;
   *count = events;

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# End-to-end tests of vorbelin.exe under wine in tmux (wine gives a program a console only on a
+# terminal): the real Win32 console, the command processor search and a real cmd.exe START.
+set -u
+EXE=$(realpath "$1")
+. "$(dirname "$0")/lib.sh"
+command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
+command -v wine >/dev/null || skip_or_fail "wine is not installed"
+[ -f "$EXE" ] || skip_or_fail "no $EXE (mingw-w64 not installed?)"
+
+W=$E2E_DIR
+export WINEPREFIX="$W/prefix" WINEDEBUG=-all
+wineboot -i >/dev/null 2>&1 || { echo "FAIL: wineboot"; exit 1; }
+winpath() { echo "Z:${1//\//\\}"; }
+EXEW=$(winpath "$EXE")
+WW=$(winpath "$W")
+
+# Runs batch lines under wine's cmd.exe in a fresh pane; the batch records ERRORLEVEL.
+run_batch() {
+  rm -f "$W/status"
+  {
+    echo "@echo off"
+    printf '%s\n' "$@"
+    echo "echo status %ERRORLEVEL% > $WW\\status"
+  } | sed 's/$/\r/' > "$W/run.bat"
+  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all"
+  type_line "clear; wine cmd /c '$WW\\run.bat'"
+}
+status_is() { wait_for_file "$W/status" 60 && [ "$(tr -d '\r\n ' < "$W/status")" = "status$1" ]; }
+
+# A countdown launch through CMD /C START: the command really runs, the run ends with status 0.
+run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched1\" /time=3"
+check "status screen in the Windows console" wait_for_screen 'Time left: +00:00:0[123]' 30
+check "launched command ran" wait_for_exists "$W/launched1" 30
+check "status 0 after the launch" status_is 0
+check "launch announced" wait_for_screen 'Launch of "cmd /c mkdir .*launched1" completed' 5
+
+# Quiet mode writes nothing but the launch's blank line.
+run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched2\" /Q > $WW\\quiet.txt"
+check "quiet launch ran" wait_for_exists "$W/launched2" 30
+check "quiet run status 0" status_is 0
+check "quiet run left the console empty" bash -c "[ -z \"\$(tmux capture-pane -t $SESSION -p | grep -v '^\$ *\$' | grep -v 'wine cmd')\" ]"
+check "quiet run wrote nothing to standard output" bash -c "[ ! -s $W/quiet.txt ]"
+
+# /REPEAT launches again and counts; ESC stops it with status 0. Wine reports ESC without its
+# character; the backend reads it as 27 as Windows gives it.
+run_batch "\"$EXEW\" \"cmd /c echo x>> $WW\\repeat.txt\" /time=2 /REPEAT"
+check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 40
+press Escape
+check "ESC stops the repeating run" wait_for_screen 'Vorbelin (Was )?Terminated' 20
+check "status 0 after ESC" status_is 0
+
+# Command-line errors on the console with status 1, also with standard output redirected.
+run_batch "\"$EXEW\" x /TIME=24:00 > $WW\\err.txt"
+check "invalid time: status 1" status_is 1
+check "invalid time message on the console" wait_for_screen 'Error: invalid time given \(24:00\)' 5
+check "nothing in the redirected file" bash -c "[ ! -s $W/err.txt ]"
+run_batch "\"$EXEW\" -x /Q"
+check "no command: status 1" status_is 1
+check "no command message" wait_for_screen 'Error: No executable found on command line\.' 5
+
+# The help screen for a two-word command line; ESC closes it with status 0.
+run_batch "\"$EXEW\" backup.exe"
+check "help with the More prompt" wait_for_screen '-- More \(ESC quits\) --' 30
+press Escape
+check "help closed with status 0" status_is 0
+
+# The time-of-day mode: status lines in the redirected file (text mode: CR LF), the rest on
+# the console; the console title is the program's while it waits.
+target=$(date -d '+2 hours' +%H:%M)
+run_batch "\"$EXEW\" x /TIME=$target /EXCEPT=xyz > $WW\\tod.txt"
+check "excepted block on the console" wait_for_screen 'Not running on \.\.\.' 30
+check "status lines in the file" wait_for_file "$W/tod.txt" 20
+check "console title while waiting" bash -c "[ \"\$(tmux display -p -t $SESSION '#{pane_title}')\" = Vorbelin ]"
+press Escape
+check "ESC stops the time-of-day mode" status_is 0
+check "CR LF line ends in the file" grep -q $'Starting command at: '"$target"$':00 hrs\r$' "$W/tod.txt"
+check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+
+# With COMSPEC unset, or naming a missing file, cmd.exe is found along PATH.
+run_batch "set COMSPEC=" "\"$EXEW\" \"cmd /c mkdir $WW\\launched3\" /Q" \
+  "set COMSPEC=C:\\nowhere\\missing.exe" "\"$EXEW\" \"cmd /c mkdir $WW\\launched4\" /Q"
+check "launch with COMSPEC unset" wait_for_exists "$W/launched3" 40
+check "launch with COMSPEC naming a missing file" wait_for_exists "$W/launched4" 40
+check "status 0 after both" status_is 0
+
+finish
