@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstring>
-#include <regex>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,10 +43,10 @@ inline Parsed parse_words(const std::vector<std::string>& words, SimConfig confi
 // Every number shown as "(N seconds remaing)" on the console, in order.
 inline std::vector<int> time_left_values(const std::string& console) {
   std::vector<int> values;
-  static const std::regex pattern("\\(([0-9,]+) seconds remaing\\)");
-  for (auto it = std::sregex_iterator(console.begin(), console.end(), pattern);
-       it != std::sregex_iterator(); ++it) {
-    std::string digits = (*it)[1];
+  const std::string tail = " seconds remaing)";
+  for (size_t at = console.find(tail); at != std::string::npos; at = console.find(tail, at + 1)) {
+    const size_t open = console.rfind('(', at);
+    std::string digits = console.substr(open + 1, at - open - 1);
     digits.erase(std::remove(digits.begin(), digits.end(), ','), digits.end());
     values.push_back(std::stoi(digits));
   }
