@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   text_pos_nocase(left.c_str(), right.c_str());
   char_pos(text.c_str(), separator);
   ordinal_suffix(read_decimal(right.c_str()));
-  if (!text.empty()) digit_run_start(text.c_str(), static_cast<int>(data[0]) % static_cast<int>(text.size()));
+  if (!text.empty())
+    digit_run_start(text.c_str(), static_cast<int>(data[0]) % static_cast<int>(text.size()));
 
   std::string buffer = text;
   trim_trailing(trim_leading(&buffer[0], separator), ' ');

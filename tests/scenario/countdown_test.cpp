@@ -62,8 +62,8 @@ TEST(Countdown, LongRefreshIntervals) {
 
 TEST(Countdown, RepeatRedrawsTheFullDelayAtOnce) {
   const int64_t eight_hours = 8 * 3600 * 1000LL;
-  const SimRun run = run_at(tuesday_morning(), {"backup.exe", "/time=8h", "/REPEAT"},
-                            2 * eight_hours + 1000);
+  const SimRun run =
+      run_at(tuesday_morning(), {"backup.exe", "/time=8h", "/REPEAT"}, 2 * eight_hours + 1000);
   ASSERT_EQ(run.launches.size(), 2u);
   EXPECT_EQ(run.launch_times_ms[0], eight_hours + 10);
   EXPECT_EQ(run.launch_times_ms[1], 2 * eight_hours + 10);
@@ -86,7 +86,8 @@ TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
   EXPECT_EQ(count_of(run.console, "Updating every 5 second(s)"), 2);
   const std::vector<int> values = time_left_values(run.console);
   ASSERT_GE(values.size(), 16u);
-  EXPECT_EQ(std::vector<int>(values.begin(), values.begin() + 16), concat(range_down(15, 1, 1), {15}));
+  EXPECT_EQ(std::vector<int>(values.begin(), values.begin() + 16),
+            concat(range_down(15, 1, 1), {15}));
 }
 
 TEST(Countdown, ExceptedUtcWeekdayLaunchesNothing) {
@@ -126,7 +127,7 @@ TEST(Countdown, LongDelaysAndDueTimesPastMidnight) {
 
 TEST(Countdown, DatesAreUtcAndTimesLocal) {
   SimConfig config = config_at(sim_utc(2026, 12, 6, 22, 30, 0)); // Sunday in UTC
-  config.local_offset_minutes = 120;                              // 00:30 Monday local
+  config.local_offset_minutes = 120;                             // 00:30 Monday local
   config.run_limit_ms = 1000;
   sim_reset(config);
   const SimRun run = sim_run({"x", "/TIME=5"});
@@ -194,27 +195,26 @@ TEST(Countdown, WholeStatusScreenWithItsColours) {
   });
   const SimRun run = sim_run({"backup.exe", "/TIME=1h30m", "/EXCEPT=SAT,sun", "/R"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(screen,
-            " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
-            "\n"
-            "\376 Waiting to launch: \"backup.exe\"\n"
-            "\n"
-            "\376 Repeating the command every 1h 30m 0s (5,400 seconds)\n"
-            "  Hold down ESC for 5 seconds to stop\n"
-            "\n"
-            "\376 Updating every 5 second(s)\n"
-            "\376 Launched 0 times so far\n"
-            "\n"
-            "\376 Not running on ...\n"
-            "  Sunday, Saturday,\n"
-            "\376 Running since:       Monday 07th December 2026\n"
-            "\376 At:                  09:15:03 hrs\n"
-            "\376 Current date is:     Monday 07th December 2026\n"
-            "\376 Current time is now: 09:15:03 hrs\n"
-            "\376 Launching at:        10:45:03 hrs\n"
-            "\376 Time left:           01:30:00 (5,400 seconds remaing)... \263");
+  EXPECT_EQ(screen, " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
+                    "\n"
+                    "\376 Waiting to launch: \"backup.exe\"\n"
+                    "\n"
+                    "\376 Repeating the command every 1h 30m 0s (5,400 seconds)\n"
+                    "  Hold down ESC for 5 seconds to stop\n"
+                    "\n"
+                    "\376 Updating every 5 second(s)\n"
+                    "\376 Launched 0 times so far\n"
+                    "\n"
+                    "\376 Not running on ...\n"
+                    "  Sunday, Saturday,\n"
+                    "\376 Running since:       Monday 07th December 2026\n"
+                    "\376 At:                  09:15:03 hrs\n"
+                    "\376 Current date is:     Monday 07th December 2026\n"
+                    "\376 Current time is now: 09:15:03 hrs\n"
+                    "\376 Launching at:        10:45:03 hrs\n"
+                    "\376 Time left:           01:30:00 (5,400 seconds remaing)... \263");
   // Second 3: background (3 mod 7 + 1) * 16, bright white text.
-  const std::vector<uint16_t> expected = {0x4F, 7, 7, 7, 7, 0x0C, 7, 7, 7, 7,
-                                          0x0C, 0x0C, 7, 7, 7, 7, 7, 9, 7, 0x4F};
+  const std::vector<uint16_t> expected = {0x4F, 7,    7, 7, 7, 0x0C, 7, 7, 7, 7,
+                                          0x0C, 0x0C, 7, 7, 7, 7,    7, 9, 7, 0x4F};
   EXPECT_EQ(attrs, expected);
 }

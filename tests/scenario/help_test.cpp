@@ -18,7 +18,9 @@ struct Key {
 const Key plain = {'a', 30, 0};
 const Key esc = {27, 1, 0};
 const Key f1 = {0, 59, 0};
-Key grey(uint16_t scan) { return Key{0, scan, ENHANCED_KEY_FLAG}; }
+Key grey(uint16_t scan) {
+  return Key{0, scan, ENHANCED_KEY_FLAG};
+}
 const uint16_t home = 71, up = 72, page_up = 73, end_key = 79, down = 80, page_down = 81;
 
 // Runs "vorbelin x" (the help screen) in a window of the given height; the keys come a second
@@ -58,7 +60,8 @@ std::string line(int n) {
 }
 
 // Rows from..from+count-1 hold help lines first..first+count-1, then the prompt follows.
-void expect_page(const std::string& screen, int row, int first, int last, const std::string& prompt) {
+void expect_page(const std::string& screen, int row, int first, int last,
+                 const std::string& prompt) {
   const std::vector<std::string> rows = rows_of(screen);
   ASSERT_GT(rows.size(), static_cast<size_t>(row + last - first + 1)) << screen;
   for (int n = first; n <= last; ++n) EXPECT_EQ(rows[row + n - first], line(n)) << "line " << n;

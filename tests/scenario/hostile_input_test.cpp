@@ -17,21 +17,65 @@ struct Row {
 
 const std::string reset = "\376 Error: In /TIME parameter - reset to 1 second\n";
 
-std::string big(size_t n, char c = 'a') { return std::string(n, c); }
+std::string big(size_t n, char c = 'a') {
+  return std::string(n, c);
+}
 
 } // namespace
 
 TEST(HostileInput, EveryRowHasItsOutcome) {
   const Row rows[] = {
       {{big(243), "/Q"}, 0, "", 1, 5, false, 0, 0},
-      {{big(255), "/Q"}, 1, "Error: Command too long (at most 243 characters).\n", 1, 5, false, 0, 0},
-      {{big(256), "/Q"}, 1, "Error: Command too long (at most 243 characters).\n", 1, 5, false, 0, 0},
-      {{big(257), "/Q"}, 1, "Error: Command too long (at most 243 characters).\n", 1, 5, false, 0, 0},
-      {{big(10000), "/Q"}, 1, "Error: Command too long (at most 243 characters).\n", 1, 5, false, 0, 0},
+      {{big(255), "/Q"},
+       1,
+       "Error: Command too long (at most 243 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{big(256), "/Q"},
+       1,
+       "Error: Command too long (at most 243 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{big(257), "/Q"},
+       1,
+       "Error: Command too long (at most 243 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{big(10000), "/Q"},
+       1,
+       "Error: Command too long (at most 243 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
       {{"x", "/EXCEPT=" + big(255)}, 0, "", 1, 5, false, 0, 0},
       {{"x", "/EXCEPT=" + big(256)}, 0, "", 1, 5, false, 0, 0},
-      {{"x", "/EXCEPT=" + big(257)}, 1, "Error: /EXCEPT list too long (at most 256 characters).\n", 1, 5, false, 0, 0},
-      {{"x", "/EXCEPT=" + big(10000)}, 1, "Error: /EXCEPT list too long (at most 256 characters).\n", 1, 5, false, 0, 0},
+      {{"x", "/EXCEPT=" + big(257)},
+       1,
+       "Error: /EXCEPT list too long (at most 256 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{"x", "/EXCEPT=" + big(10000)},
+       1,
+       "Error: /EXCEPT list too long (at most 256 characters).\n",
+       1,
+       5,
+       false,
+       0,
+       0},
       {{"", ""}, 0, "", 1, 5, false, 0, 0},
       {{"x", "", "", "/Q"}, 0, "", 1, 5, false, 0, 0},
       {{"\x80\xff\xfe", "\xb3\xb3"}, 0, "", 1, 5, false, 0, 0},
@@ -54,13 +98,35 @@ TEST(HostileInput, EveryRowHasItsOutcome) {
       {{"x", "/TIME=:"}, 0, "", 1, 5, true, 0, 0},
       {{"x", "/TIME=:30"}, 0, "", 1, 5, true, 0, 0},
       {{"x", "/TIME=99:99"}, 1, "Error: invalid time given (99:99)\n", 1, 5, false, 0, 0},
-      {{"x", "/TIME=12:2147483648"}, 1, "Error: invalid time given (12:2147483647)\n", 1, 5, false, 0, 0},
-      {{"x", "/TIME=12:-2147483648"}, 1, "Error: invalid time given (12:-2147483648)\n", 1, 5, false, 0, 0},
-      {{"x", "/TIME=12:" + big(10000, '9')}, 1, "Error: invalid time given (12:2147483647)\n", 1, 5, false, 0, 0},
+      {{"x", "/TIME=12:2147483648"},
+       1,
+       "Error: invalid time given (12:2147483647)\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{"x", "/TIME=12:-2147483648"},
+       1,
+       "Error: invalid time given (12:-2147483648)\n",
+       1,
+       5,
+       false,
+       0,
+       0},
+      {{"x", "/TIME=12:" + big(10000, '9')},
+       1,
+       "Error: invalid time given (12:2147483647)\n",
+       1,
+       5,
+       false,
+       0,
+       0},
   };
   for (const Row& row : rows) {
     const Parsed p = parse_words(row.words);
-    const std::string name = row.words.back().substr(0, 40) + " (" + std::to_string(row.words.back().size()) + ")";
+    const std::string name =
+        row.words.back().substr(0, 40) + " (" + std::to_string(row.words.back().size()) + ")";
     EXPECT_EQ(p.run.status, row.status) << name;
     EXPECT_EQ(p.run.console, row.console) << name;
     if (row.status != 0) continue;

@@ -23,13 +23,13 @@ TEST(Settings, FlagOptionsAndTheirNearMisses) {
     const char* word;
     bool quiet, repeat, debug, dos;
   } cases[] = {
-      {"/Q", true, false, false, false},      {"/q", true, false, false, false},
-      {"/QUIET", true, false, false, false},  {"-q", true, false, false, false},
-      {"/REPEAT", false, true, false, false}, {"/repeat", false, true, false, false},
-      {"/R", false, true, false, false},      {"-r", false, true, false, false},
-      {"/REP", false, false, false, false},   {"/DEBUG", false, false, true, false},
+      {"/Q", true, false, false, false},       {"/q", true, false, false, false},
+      {"/QUIET", true, false, false, false},   {"-q", true, false, false, false},
+      {"/REPEAT", false, true, false, false},  {"/repeat", false, true, false, false},
+      {"/R", false, true, false, false},       {"-r", false, true, false, false},
+      {"/REP", false, false, false, false},    {"/DEBUG", false, false, true, false},
       {"/DEBUGX", false, false, false, false}, {"/DOS", false, false, false, true},
-      {"/dos", false, false, false, true},    {"/DOSX", false, false, false, false},
+      {"/dos", false, false, false, true},     {"/DOSX", false, false, false, false},
       {"/HELP", false, false, false, false},
   };
   for (const auto& c : cases) {
@@ -46,10 +46,17 @@ TEST(Settings, Tick) {
   const struct {
     const char* word;
     int refresh;
-  } cases[] = {{"/TICK=9", 9},    {"/tick:2", 2},   {"-TICK=3", 3},
-               {"/TICK=", 5},     {"/TICKS", 5},    {"/TICK", 5},
-               {"/TICKET", 1},    {"/TICK=0", 1},   {"/TICK=-4", 1},
-               {"/TICK=2147483", 2147483}, {"/TICK=2147484", 2147483}};
+  } cases[] = {{"/TICK=9", 9},
+               {"/tick:2", 2},
+               {"-TICK=3", 3},
+               {"/TICK=", 5},
+               {"/TICKS", 5},
+               {"/TICK", 5},
+               {"/TICKET", 1},
+               {"/TICK=0", 1},
+               {"/TICK=-4", 1},
+               {"/TICK=2147483", 2147483},
+               {"/TICK=2147484", 2147483}};
   for (const auto& c : cases) {
     const Parsed p = parse_words({"x", c.word});
     EXPECT_EQ(p.settings.refresh_seconds, c.refresh) << c.word;
@@ -69,10 +76,10 @@ TEST(Settings, AbsoluteTimeReadsFixedPositions) {
   const struct {
     const char* word;
     int hour, minute;
-  } cases[] = {{"/TIME=09:30", 9, 30},  {"/TIME:09:30", 9, 30},  {"/TIME=9:30", 9, 0},
-               {"/TIME=9:5", 9, 0},     {"/TIME=12:5", 12, 5},   {"/TIME=123:45", 12, 0},
+  } cases[] = {{"/TIME=09:30", 9, 30},    {"/TIME:09:30", 9, 30},     {"/TIME=9:30", 9, 0},
+               {"/TIME=9:5", 9, 0},       {"/TIME=12:5", 12, 5},      {"/TIME=123:45", 12, 0},
                {"/TIME=12:30pm", 12, 30}, {"/TIME=12:30:45", 12, 30}, {"/time=00:00", 0, 0},
-               {"/TIME=23:59", 23, 59},  {"/TIME=1:", 1, 0},     {"/TIME=:", 0, 0}};
+               {"/TIME=23:59", 23, 59},   {"/TIME=1:", 1, 0},         {"/TIME=:", 0, 0}};
   for (const auto& c : cases) {
     const Parsed p = parse_words({"x", c.word});
     EXPECT_EQ(p.run.status, 0) << c.word;
@@ -107,11 +114,11 @@ TEST(Settings, RelativeTime) {
   const struct {
     const char* value;
     int delay, refresh;
-  } cases[] = {{"90", 90, 5},       {"10", 10, 1},        {"11", 11, 2},      {"60", 60, 2},
-               {"61", 61, 5},       {"20", 20, 2},        {"5", 5, 1},        {"1h30m", 5400, 5},
-               {"30M1H", 5400, 5},  {"8h", 28800, 5},     {"2m30s", 150, 5},  {"5mins", 300, 5},
-               {"86399", 86399, 5}, {"86400", 86399, 5},  {"-5", 86399, 5},   {"48H", 172800, 5},
-               {"1h1m1s", 3661, 5}, {"h5", 1, 1},         {"0h10s", 10, 1}};
+  } cases[] = {{"90", 90, 5},       {"10", 10, 1},       {"11", 11, 2},     {"60", 60, 2},
+               {"61", 61, 5},       {"20", 20, 2},       {"5", 5, 1},       {"1h30m", 5400, 5},
+               {"30M1H", 5400, 5},  {"8h", 28800, 5},    {"2m30s", 150, 5}, {"5mins", 300, 5},
+               {"86399", 86399, 5}, {"86400", 86399, 5}, {"-5", 86399, 5},  {"48H", 172800, 5},
+               {"1h1m1s", 3661, 5}, {"h5", 1, 1},        {"0h10s", 10, 1}};
   for (const auto& c : cases) {
     const Parsed p = parse_words({"x", std::string("/TIME=") + c.value});
     EXPECT_EQ(p.settings.delay_seconds, c.delay) << c.value;
@@ -223,8 +230,7 @@ TEST(Settings, DebugLineAndPauseBeforeTheFirstScreen) {
     config.stdout_redirected = true;
     sim_reset(config);
     sim_key_char(500, 'k');
-    const SimRun run =
-        sim_run({"x", "/DEBUG", "/Q", at ? "/TIME=08:00" : "/TIME=1"});
+    const SimRun run = sim_run({"x", "/DEBUG", "/Q", at ? "/TIME=08:00" : "/TIME=1"});
     EXPECT_EQ(run.out.rfind(at ? "LAUNCH-AT is True\r\n" : "LAUNCH-AT is False\r\n", 0), 0u)
         << run.out;
     EXPECT_EQ(run.console.rfind("Press a key...\n", 0), 0u) << run.console;

@@ -1,8 +1,8 @@
 // Helpers for whole runs on the simulated backend.
 #pragma once
 
-#include <cstring>
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,7 +10,9 @@
 #include "platform/sim/sim.h"
 
 // Tuesday 8 December 2026, 08:00:00 UTC.
-inline int64_t tuesday_morning() { return sim_utc(2026, 12, 8, 8, 0, 0); }
+inline int64_t tuesday_morning() {
+  return sim_utc(2026, 12, 8, 8, 0, 0);
+}
 
 inline SimConfig config_at(int64_t utc_ms) {
   SimConfig config;
@@ -33,9 +35,8 @@ inline Parsed parse_words(const std::vector<std::string>& words, SimConfig confi
   parsed.words.insert(parsed.words.end(), words.begin(), words.end());
   std::vector<char*> argv;
   for (std::string& word : parsed.words) argv.push_back(&word[0]);
-  parsed.run = sim_call([&] {
-    read_run_settings(static_cast<int>(argv.size()), argv.data(), &parsed.settings);
-  });
+  parsed.run = sim_call(
+      [&] { read_run_settings(static_cast<int>(argv.size()), argv.data(), &parsed.settings); });
   for (size_t i = 0; i < argv.size(); ++i) parsed.words[i] = argv[i];
   return parsed;
 }

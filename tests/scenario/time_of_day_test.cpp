@@ -102,9 +102,10 @@ TEST(TimeOfDay, StatusLinesGoToStandardOutputAndTheRestToTheConsole) {
   EXPECT_NE(run.out.find("\376 Time left:           00:00:03 (3 seconds remaing)... \r\n"),
             std::string::npos);
   const std::string banner = help_lines[0];
-  EXPECT_EQ(run.console, banner + std::string(80 - banner.size(), ' ') +
-                             "\376 Not running on ...\n  Sunday, Saturday, \n\263"
-                             "\n\376 Launching monitor.sh ...\n\376 Launch of monitor.sh complete.\n");
+  EXPECT_EQ(run.console,
+            banner + std::string(80 - banner.size(), ' ') +
+                "\376 Not running on ...\n  Sunday, Saturday, \n\263"
+                "\n\376 Launching monitor.sh ...\n\376 Launch of monitor.sh complete.\n");
 }
 
 TEST(TimeOfDay, WholeScreenOnTheConsole) {

@@ -54,12 +54,28 @@ TEST(KeyDecoder, TildeKeysAndFunctionKeys) {
     const char* sequence;
     uint16_t scan;
     uint32_t state;
-  } keys[] = {{"\x1b[1~", 71, E},  {"\x1b[2~", 82, E},  {"\x1b[3~", 83, E},      {"\x1b[4~", 79, E},
-              {"\x1b[5~", 73, E},  {"\x1b[6~", 81, E},  {"\x1b[7~", 71, E},      {"\x1b[8~", 79, E},
-              {"\x1bOP", 59, 0},   {"\x1bOS", 62, 0},   {"\x1b[15~", 63, 0},     {"\x1b[17~", 64, 0},
-              {"\x1b[21~", 68, 0}, {"\x1b[23~", 87, 0}, {"\x1b[24~", 88, 0},     {"\x1b[[A", 59, 0},
-              {"\x1b[[E", 63, 0},  {"\x1b[1;2P", 59, SHIFT_DOWN}, {"\x1b[5;5~", 73, E | LEFT_CTRL_DOWN},
-              {"\x1b[24;2~", 88, SHIFT_DOWN}, {"\x1bO5P", 59, LEFT_CTRL_DOWN}, {"\x1b[Z", 15, SHIFT_DOWN}};
+  } keys[] = {{"\x1b[1~", 71, E},
+              {"\x1b[2~", 82, E},
+              {"\x1b[3~", 83, E},
+              {"\x1b[4~", 79, E},
+              {"\x1b[5~", 73, E},
+              {"\x1b[6~", 81, E},
+              {"\x1b[7~", 71, E},
+              {"\x1b[8~", 79, E},
+              {"\x1bOP", 59, 0},
+              {"\x1bOS", 62, 0},
+              {"\x1b[15~", 63, 0},
+              {"\x1b[17~", 64, 0},
+              {"\x1b[21~", 68, 0},
+              {"\x1b[23~", 87, 0},
+              {"\x1b[24~", 88, 0},
+              {"\x1b[[A", 59, 0},
+              {"\x1b[[E", 63, 0},
+              {"\x1b[1;2P", 59, SHIFT_DOWN},
+              {"\x1b[5;5~", 73, E | LEFT_CTRL_DOWN},
+              {"\x1b[24;2~", 88, SHIFT_DOWN},
+              {"\x1bO5P", 59, LEFT_CTRL_DOWN},
+              {"\x1b[Z", 15, SHIFT_DOWN}};
   for (const auto& k : keys) expect_key(k.sequence, 0, k.scan, k.state);
 }
 
@@ -97,7 +113,8 @@ TEST(KeyDecoder, LoneEscapeAndSplitSequences) {
 }
 
 TEST(KeyDecoder, UnknownSequencesAreSkippedWhole) {
-  for (const char* sequence : {"\x1b[200~", "\x1b[I", "\x1b[?1;2c", "\x1b[E", "\x1b[[Z", "\x1bOx"}) {
+  for (const char* sequence :
+       {"\x1b[200~", "\x1b[I", "\x1b[?1;2c", "\x1b[E", "\x1b[[Z", "\x1bOx"}) {
     const Decoded d = decode(sequence);
     EXPECT_EQ(d.result, DecodeResult::skip) << sequence + 1;
     EXPECT_EQ(d.consumed, std::string(sequence).size()) << sequence + 1;

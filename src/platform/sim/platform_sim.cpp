@@ -110,7 +110,9 @@ SimRun sim_run(const std::vector<std::string>& words) {
   return sim_call([&] { plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data())); });
 }
 
-const SimRun& sim_result() { return state->run; }
+const SimRun& sim_result() {
+  return state->run;
+}
 
 SimRun sim_call(const std::function<void()>& body) {
   reset_process_state();
@@ -282,7 +284,8 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
   if (at > state->config.utc_ms) state->config.utc_ms = at;
   *event = state->input.front().event;
   state->input.pop_front();
-  if (event->type == INPUT_KEY_EVENT && event->key_down) state->run.key_screens.push_back(sim_screen_text());
+  if (event->type == INPUT_KEY_EVENT && event->key_down)
+    state->run.key_screens.push_back(sim_screen_text());
   *got = 1;
   return true;
 }
