@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Release archives in dist/: a zip for Windows (vorbelin.exe, README.txt with CR LF line ends,
+# LICENSE) and a tarball for POSIX (the binary, the manual page, README.md, LICENSE), each with
+# its SHA-256 checksum. Usage: release.sh SOURCE_DIR POSIX_BINARY WINDOWS_EXE VERSION
+set -eu
+source=$1 posix=$2 windows=$3 version=$4
+dist=$source/dist
+mkdir -p "$dist"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+if [ -f "$windows" ]; then
+  mkdir "$work/vorbelin-$version-windows"
+  cp "$windows" "$work/vorbelin-$version-windows/"
+  sed 's/$/\r/' "$source/README.md" > "$work/vorbelin-$version-windows/README.txt"
+  sed 's/$/\r/' "$source/LICENSE" > "$work/vorbelin-$version-windows/LICENSE.txt"
+  (cd "$work" && cmake -E tar cf "$dist/vorbelin-$version-windows.zip" --format=zip "vorbelin-$version-windows")
+fi
+mkdir "$work/vorbelin-$version-posix"
+cp "$posix" "$source/docs/vorbelin.1" "$source/README.md" "$source/LICENSE" "$work/vorbelin-$version-posix/"
+(cd "$work" && tar czf "$dist/vorbelin-$version-posix.tar.gz" "vorbelin-$version-posix")
+cd "$dist"
+for archive in vorbelin-$version-*.zip vorbelin-$version-*.tar.gz; do
+  [ -f "$archive" ] && sha256sum "$archive" > "$archive.sha256"
+done
+ls -l "$dist"
