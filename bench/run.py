@@ -39,7 +39,7 @@ def run_in_pty(argv, seconds=None, marker=None):
     deadline = start + seconds if seconds else None
     while True:
         if time.monotonic() >= next_sample:
-            peak = max(peak, high_water_kib(pid))
+            peak = high_water_kib(pid) or peak  # monotonic after the exec: the last reading
             next_sample = time.monotonic() + 0.5
         timeout = 0.5 if deadline is None else max(0.0, min(0.5, deadline - time.monotonic()))
         ready, _, _ = select.select([fd], [], [], timeout)
@@ -118,7 +118,7 @@ def main():
         datetime.date.today().isoformat(), '',
         'Method: every program runs at once, each directly in a pseudo-terminal of 80 by 25 of its',
         'own, for one minute; CPU is user plus system time and peak memory the maximum resident set,',
-        'both from `wait4` on that process alone; bytes are all it wrote to its terminal. The machine',
+        'CPU from `wait4` on that process alone, memory the last `VmHWM` read while it ran; bytes are all it wrote to its terminal. The machine',
         'is shared and noisy: compare the figures as ratios within this one run.', '',
         '| program | CPU in its run | per hour | per hour above `sleep` (start-up taken out) | peak memory |',
         '|---|---|---|---|---|',
@@ -133,6 +133,8 @@ def main():
         '| `watch -n 5 date`: bytes per redraw (%d redraws) | %d |' % (watch_redraws, results['watch']['bytes'] // watch_redraws),
         '| drift of `/TIME=60` (start to launch, minus 60 s, start-up and launch included) | %.1f ms, %.2f ms per pass |' % (drift * 1000, drift * 1000 / redraws),
         '| start-up to the first complete status screen | %.1f ms |' % (results['first']['marker'] * 1000),
+        '', 'CPU per redraw of the status screen, above `sleep`: %.0f microseconds.' %
+        ((results['screen']['cpu'] - results['sleep']['cpu']) / redraws * 1e6),
         '', 'What the redraw bytes are: the title bar changes its colour every second, so its 80',
         'cells go out again (about 90 bytes); then the changed digits of the current time and the',
         'time left, the spinner, and the cursor hidden and shown again. `watch` has no colour bar.',

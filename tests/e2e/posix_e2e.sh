@@ -110,6 +110,22 @@ for signal in TERM HUP INT QUIT; do
   check "cursor shown after SIG$signal" bash -c "[ \"\$(tmux display -p -t $SESSION '#{cursor_flag}')\" = 1 ]"
 done
 
+# Signals in the help pager (waiting in a key read, signals off) and at the /DEBUG key prompt.
+for place in "help-pager" "debug-prompt"; do
+  new_pane
+  reset_files
+  if [ $place = help-pager ]; then
+    run_in_pane "sigtest-$place"
+    wait_for_screen '^-- More' 10
+  else
+    run_in_pane "sigtest-$place /DEBUG"
+    wait_for_screen 'Press a key' 10
+  fi
+  pkill -TERM -f "vorbelin sigtest-$place"
+  check "SIGTERM in the $place ends with status 143" status_is 143
+  check "terminal mode restored after SIGTERM in the $place" mode_restored
+done
+
 # Ctrl-C typed while the program sleeps is a control event.
 new_pane
 reset_files
