@@ -10,6 +10,7 @@ skip_or_fail() {
   exit 77
 }
 
+export TERM=${TERM:-xterm-256color}
 E2E_DIR=$(mktemp -d /tmp/vorbelin-e2e.XXXXXX)
 SESSION=""
 PANES=0
