@@ -31,11 +31,6 @@ const char* grouped(int32_t value) {
   return format_grouped(value, 2, ',', 3);
 }
 
-void show_date_line(const char* label, const CalendarDate& date) {
-  con_print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
-            ordinal_suffix(date.day), month_name(date.month), date.year);
-}
-
 void show_status_screen(const Countdown& run, const CalendarDate& current_date,
                         const ClockTime& current_time, ClockTime due_time, int32_t time_left) {
   const RunSettings& s = *run.settings;
@@ -53,10 +48,10 @@ void show_status_screen(const Countdown& run, const CalendarDate& current_date,
   con_print("\376 Launched %s times so far\n\n", grouped(run.launch_count));
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, true);
   if (s.debug) out_print("Day is %i\n", run.start_date.weekday);
-  show_date_line("Running since:       ", run.start_date);
+  show_date_line(con_print, "Running since:       ", run.start_date);
   con_print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", run.start_time.hour,
             run.start_time.minute, run.start_time.second);
-  show_date_line("Current date is:     ", current_date);
+  show_date_line(con_print, "Current date is:     ", current_date);
   con_print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour,
             current_time.minute, current_time.second);
   con_print("\376 Launching at:        %2.2i:%2.2i:%2.2i hrs\n", due_time.hour, due_time.minute,
@@ -115,6 +110,11 @@ void attempt_launch(Countdown* run, const CalendarDate& date) {
 }
 
 } // namespace
+
+void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
+  print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
+        ordinal_suffix(date.day), month_name(date.month), date.year);
+}
 
 int title_bar_colour(const ClockTime& time) {
   return static_cast<int>(time.second % 7 + 1) * 16;

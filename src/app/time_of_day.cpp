@@ -24,11 +24,6 @@ struct TimeOfDay {
   bool launch_done;
 };
 
-void show_date_line(const char* label, const CalendarDate& date) {
-  out_print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
-            ordinal_suffix(date.day), month_name(date.month), date.year);
-}
-
 int32_t seconds_until(int32_t target_seconds, const ClockTime& now) {
   const int32_t now_seconds = static_cast<int32_t>(now.hour * 3600 + now.minute * 60 + now.second);
   const int32_t left = target_seconds - now_seconds;
@@ -50,10 +45,10 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   set_foreground(ATTR_BRIGHT_RED);
   out_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);
   set_foreground(ATTR_NORMAL);
-  show_date_line("Running since:       ", run.start_date);
+  show_date_line(out_print, "Running since:       ", run.start_date);
   out_print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", run.start_time.hour,
             run.start_time.minute, run.start_time.second);
-  show_date_line("Current date is:     ", current_date);
+  show_date_line(out_print, "Current date is:     ", current_date);
   out_print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour,
             current_time.minute, current_time.second);
   out_print("\376 Starting command at: %2.2i:%2.2i:00 hrs\n", s.launch_hour, s.launch_minute);
