@@ -42,34 +42,25 @@ type_line() { tmux send-keys -t "$SESSION" -l "$1"; tmux send-keys -t "$SESSION"
 press() { tmux send-keys -t "$SESSION" "$@"; }
 screen() { tmux capture-pane -t "$SESSION" -p; }
 
-# Polls the pane for an extended regular expression, up to a number of seconds.
-wait_for_screen() {
-  local pattern=$1 seconds=${2:-10} i
+# Polls a command every 0.1 s until it succeeds, up to a number of seconds.
+wait_until() {
+  local seconds=$1 i
+  shift
   for ((i = 0; i < seconds * 10; i++)); do
-    screen | grep -Eq -- "$pattern" && return 0
+    "$@" && return 0
     sleep 0.1
   done
   return 1
 }
 
-# Polls for a file that exists and is not empty.
-wait_for_file() {
-  local file=$1 seconds=${2:-10} i
-  for ((i = 0; i < seconds * 10; i++)); do
-    [ -s "$file" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+screen_has() { screen | grep -Eq -- "$1"; }
+file_has_content() { [ -s "$1" ]; }
+file_exists() { [ -e "$1" ]; }
 
-wait_for_exists() {
-  local file=$1 seconds=${2:-10} i
-  for ((i = 0; i < seconds * 10; i++)); do
-    [ -e "$file" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# The pane shows an extended regular expression; a file exists and is not empty; a file exists.
+wait_for_screen() { wait_until "${2:-10}" screen_has "$1"; }
+wait_for_file() { wait_until "${2:-10}" file_has_content "$1"; }
+wait_for_exists() { wait_until "${2:-10}" file_exists "$1"; }
 
 check() {
   local name=$1

@@ -29,8 +29,6 @@ struct SimState {
   uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
   std::function<void(uint32_t)> on_sleep;
   std::vector<void (*)()> exit_hooks;
-  CtrlHandler ctrl_handler = nullptr;
-  bool ctrl_c_ignored = false;
   void* large_icon = nullptr;
   void* small_icon = nullptr;
 };
@@ -191,12 +189,6 @@ uint32_t sim_input_mode() {
   return state->input_mode;
 }
 
-void sim_raise_ctrl_event(uint32_t event) {
-  if (state->ctrl_handler != nullptr && state->ctrl_handler(event) != 0) return;
-  // The default handling ends the process without the exit hooks.
-  throw SimExit{static_cast<int>(0xC000013Au), false}; // STATUS_CONTROL_C_EXIT
-}
-
 // --- The platform surface.
 
 bool plat_stdout_present() {
@@ -326,14 +318,8 @@ int32_t plat_send_icon(void* window, bool large, void* icon) {
   return static_cast<int32_t>(reinterpret_cast<intptr_t>(previous));
 }
 
-bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
-  if (handler == nullptr) {
-    state->ctrl_c_ignored = add;
-  } else {
-    state->ctrl_handler = add ? handler : nullptr;
-  }
-  return true;
-}
+// The simulated console raises no control events.
+bool plat_set_ctrl_handler(CtrlHandler, bool) { return true; }
 
 void plat_local_time(SystemTime* time) {
   fill_system_time(state->config.utc_ms + state->config.local_offset_minutes * 60000LL, time);

@@ -66,4 +66,3 @@ std::string sim_row_text(int row); // 0-based, trailing blanks removed
 std::string sim_screen_text();     // every row up to the last non-blank one, joined by '\n'
 uint16_t sim_cell_attr(int x, int y);
 uint32_t sim_input_mode();
-void sim_raise_ctrl_event(uint32_t event);
