@@ -319,7 +319,9 @@ int32_t plat_send_icon(void* window, bool large, void* icon) {
 }
 
 // The simulated console raises no control events.
-bool plat_set_ctrl_handler(CtrlHandler, bool) { return true; }
+bool plat_set_ctrl_handler(CtrlHandler, bool) {
+  return true;
+}
 
 void plat_local_time(SystemTime* time) {
   fill_system_time(state->config.utc_ms + state->config.local_offset_minutes * 60000LL, time);
