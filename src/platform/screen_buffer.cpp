@@ -73,17 +73,17 @@ void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
 
 namespace {
 
-template <typename Apply>
-uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Apply apply) {
+// Applies fill to row spans rather than cell by cell: a status screen clears the whole buffer
+// on every pass, so this loop runs thousands of times a redraw.
+template <typename Fill>
+uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Fill fill) {
   if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return 0;
   uint32_t filled = 0;
-  while (filled < count && y < screen->height) {
-    apply(screen->cells[y][x]);
-    ++filled;
-    if (++x >= screen->width) {
-      x = 0;
-      ++y;
-    }
+  for (; filled < count && y < screen->height; ++y, x = 0) {
+    const uint32_t room = static_cast<uint32_t>(screen->width - x);
+    const uint32_t span = count - filled < room ? count - filled : room;
+    fill(&screen->cells[y][x], span);
+    filled += span;
   }
   return filled;
 }
@@ -91,9 +91,11 @@ uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Apply ap
 } // namespace
 
 uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t count, int x, int y) {
-  const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell& cell) {
-    cell.ch = ch;
-    cell.known = true;
+  const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
+    for (uint32_t i = 0; i < span; ++i) {
+      cells[i].ch = ch;
+      cells[i].known = true;
+    }
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
   if (x == 0 && y == 0 && filled == all) screen->fully_known = true;
@@ -101,7 +103,9 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
 }
 
 uint32_t screen_fill_attrs(ScreenBuffer* screen, uint16_t attr, uint32_t count, int x, int y) {
-  return fill_cells(screen, count, x, y, [attr](ScreenCell& cell) { cell.attr = attr; });
+  return fill_cells(screen, count, x, y, [attr](ScreenCell* cells, uint32_t span) {
+    for (uint32_t i = 0; i < span; ++i) cells[i].attr = attr;
+  });
 }
 
 bool screen_set_cursor(ScreenBuffer* screen, int x, int y) {

@@ -222,7 +222,7 @@ bool ensure_terminal() {
 void stream_byte(unsigned char byte) {
   if (shown.attr != back.attr) {
     char sequence[32];
-    frame_append(&frame, sequence, sgr_for_attr(back.attr, sequence));
+    frame_append(&frame, sequence, sgr_for_attr(back.attr, shown.attr, sequence));
     shown.attr = back.attr;
   }
   char glyph[4];

@@ -10,37 +10,95 @@
 
 namespace {
 
+// Beyond this many changed cells a frame may reach the terminal in more than one read.
+constexpr int hide_cursor_above_cells = 256;
+
 void append_text(FrameBytes* frame, const char* text) {
   frame_append(frame, text, strlen(text));
 }
 
-void emit_glyph(FrameBytes* frame, unsigned char ch) {
-  char glyph[4];
-  frame_append(frame, glyph, utf8_encode(cp437_glyph(ch), glyph));
+size_t glyph_bytes(unsigned char ch, char* out) {
+  return utf8_encode(cp437_glyph(ch), out);
 }
 
-// A short hop right over cells the terminal already shows in the attribute in force is cheaper
-// written again than jumped over.
-bool rewrite_gap(const ScreenBuffer* back, FrameBytes* frame, TerminalState* terminal, int x,
-                 int y) {
-  if (terminal->y != y || terminal->x < 0 || x <= terminal->x || x - terminal->x > 4) return false;
-  for (int i = terminal->x; i < x; ++i) {
-    if (!back->cells[y][i].known || back->cells[y][i].attr != terminal->attr) return false;
+void emit_glyph(FrameBytes* frame, unsigned char ch) {
+  char glyph[4];
+  frame_append(frame, glyph, glyph_bytes(ch, glyph));
+}
+
+// A few bytes of control sequences, to compare candidate moves by length.
+struct Sequence {
+  char text[40];
+  size_t length;
+};
+
+void append_sequence(Sequence* s, const char* format, int a, int b = 0) {
+  const int written = snprintf(s->text + s->length, sizeof s->text - s->length, format, a, b);
+  if (written > 0) s->length += static_cast<size_t>(written);
+}
+
+// CSI with one count and a final byte; a count of 1 is the default and left out.
+void append_csi(Sequence* s, int count, char final) {
+  if (count == 1) {
+    append_sequence(s, "\x1b[%c", final);
+  } else {
+    append_sequence(s, "\x1b[%d%c", count, final);
   }
-  for (int i = terminal->x; i < x; ++i) emit_glyph(frame, back->cells[y][i].ch);
-  terminal->x = x;
+}
+
+Sequence absolute_move(int x, int y) {
+  Sequence s{{}, 0};
+  if (x == 0 && y == 0) {
+    append_sequence(&s, "\x1b[H", 0);
+  } else if (x == 0) {
+    append_sequence(&s, "\x1b[%dH", y + 1);
+  } else {
+    append_sequence(&s, "\x1b[%d;%dH", y + 1, x + 1);
+  }
+  return s;
+}
+
+// Rows up or down, then columns right, or left by backspaces or a count. Needs a known position
+// that is not waiting to wrap.
+bool relative_move(const TerminalState& from, int x, int y, Sequence* s) {
+  if (from.x < 0 || from.y < 0) return false;
+  if (y != from.y) append_csi(s, y < from.y ? from.y - y : y - from.y, y < from.y ? 'A' : 'B');
+  if (x > from.x) append_csi(s, x - from.x, 'C');
+  if (x < from.x && from.x - x <= 2) {
+    for (int i = x; i < from.x; ++i) s->text[s->length++] = '\b';
+  } else if (x < from.x) {
+    append_csi(s, from.x - x, 'D');
+  }
   return true;
 }
 
-void move_to(FrameBytes* frame, TerminalState* terminal, int x, int y) {
-  if (terminal->x == x && terminal->y == y) return;
-  char sequence[32];
-  if (x == 0) {
-    snprintf(sequence, sizeof sequence, "\x1b[%dH", y + 1);
-  } else {
-    snprintf(sequence, sizeof sequence, "\x1b[%d;%dH", y + 1, x + 1);
+// Cells between the cursor and x that the terminal already shows in the attribute in force:
+// written again when that is shorter than moving over them. Gives the bytes, or 0.
+size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int y, char* out,
+                 size_t room) {
+  if (from.y != y || from.x < 0 || x <= from.x) return 0;
+  size_t length = 0;
+  for (int i = from.x; i < x; ++i) {
+    const ScreenCell& cell = back->cells[y][i];
+    if (!cell.known || cell.attr != from.attr || length + 4 > room) return 0;
+    length += glyph_bytes(cell.ch, out + length);
   }
-  append_text(frame, sequence);
+  return length;
+}
+
+// The shortest of an absolute move, a relative one, and writing over the gap.
+void move_to(const ScreenBuffer* back, FrameBytes* frame, TerminalState* terminal, int x, int y) {
+  if (terminal->x == x && terminal->y == y) return;
+  Sequence best = absolute_move(x, y);
+  Sequence relative{{}, 0};
+  if (relative_move(*terminal, x, y, &relative) && relative.length < best.length) best = relative;
+  char gap[sizeof best.text];
+  const size_t gap_length = gap_bytes(back, *terminal, x, y, gap, sizeof gap);
+  if (gap_length > 0 && gap_length <= best.length) {
+    frame_append(frame, gap, gap_length);
+  } else {
+    frame_append(frame, best.text, best.length);
+  }
   terminal->x = x;
   terminal->y = y;
 }
@@ -48,13 +106,29 @@ void move_to(FrameBytes* frame, TerminalState* terminal, int x, int y) {
 void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
   if (terminal->attr == attr) return;
   char sequence[32];
-  frame_append(frame, sequence, sgr_for_attr(attr, sequence));
+  frame_append(frame, sequence, sgr_for_attr(attr, terminal->attr, sequence));
   terminal->attr = attr;
 }
 
 bool same_cell(const ScreenCell& a, const ScreenCell& b) {
   if (!a.known || !b.known) return a.known == b.known;
   return a.ch == b.ch && a.attr == b.attr;
+}
+
+// Rows equal byte for byte hold the same cells; only the others are looked at cell by cell.
+bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
+  return memcmp(back->cells[y], front->cells[y], sizeof(ScreenCell) * back->width) == 0;
+}
+
+template <typename Visit>
+void for_each_change(ScreenBuffer* back, ScreenBuffer* front, Visit visit) {
+  for (int y = 0; y < back->height; ++y) {
+    if (same_row(back, front, y)) continue;
+    for (int x = 0; x < back->width; ++x) {
+      const ScreenCell& cell = back->cells[y][x];
+      if (cell.known && !same_cell(cell, front->cells[y][x])) visit(x, y);
+    }
+  }
 }
 
 void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
@@ -72,10 +146,21 @@ void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termina
   back->scrolled = 0;
   if (rows == 0) return;
   use_attr(frame, terminal, 0x07);
-  move_to(frame, terminal, 0, back->height - 1);
+  move_to(back, frame, terminal, 0, back->height - 1);
   for (int i = 0; i < rows; ++i) append_text(frame, "\n");
   terminal->x = 0;
   screen_scroll_up(front, rows, 0x07);
+}
+
+// The program owns the whole screen: clear it in the normal colours (whatever a launched program
+// left in force), so that only what is not blank needs drawing.
+void clear_terminal(ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame) {
+  terminal->attr = -1;
+  use_attr(frame, terminal, 0x07);
+  append_text(frame, "\x1b[H\x1b[2J");
+  terminal->x = 0;
+  terminal->y = 0;
+  fill_front(front, true, 0x07);
 }
 
 } // namespace
@@ -100,14 +185,27 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length) {
   frame->length += length;
 }
 
-size_t sgr_for_attr(uint16_t attr, char* out) {
+size_t sgr_for_attr(uint16_t attr, int from, char* out) {
   // Win32 puts blue in bit 0 and red in bit 2; ANSI numbers red 1 and blue 4.
   auto ansi = [](int colour) { return (colour & 2) | ((colour & 1) << 2) | ((colour & 4) >> 2); };
-  const int fg = attr & 0x0F;
-  const int bg = (attr >> 4) & 0x0F;
-  const int fg_code = fg == 7 ? 39 : (fg & 8 ? 90 : 30) + ansi(fg & 7);
-  const int bg_code = bg == 0 ? 49 : (bg & 8 ? 100 : 40) + ansi(bg & 7);
-  const int n = snprintf(out, 32, "\x1b[%d;%dm", fg_code, bg_code);
+  auto fg_code = [&](int a) { return (a & 0x0F) == 7 ? 39 : (a & 8 ? 90 : 30) + ansi(a & 7); };
+  auto bg_code = [&](int a) {
+    const int bg = (a >> 4) & 0x0F;
+    return bg == 0 ? 49 : (bg & 8 ? 100 : 40) + ansi(bg & 7);
+  };
+  // Light grey on black is the terminal's own colours: a reset says it in the fewest bytes.
+  if ((attr & 0xFF) == 0x07) {
+    memcpy(out, "\x1b[m", 3);
+    return 3;
+  }
+  const bool fg_changes = from < 0 || fg_code(from) != fg_code(attr);
+  const bool bg_changes = from < 0 || bg_code(from) != bg_code(attr);
+  int n = 0;
+  if (fg_changes && bg_changes) {
+    n = snprintf(out, 32, "\x1b[%d;%dm", fg_code(attr), bg_code(attr));
+  } else {
+    n = snprintf(out, 32, "\x1b[%dm", fg_changes ? fg_code(attr) : bg_code(attr));
+  }
   return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
@@ -115,40 +213,30 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
                   TerminalState* terminal, FrameBytes* frame) {
   const size_t start = frame->length;
   emit_scroll(back, front, terminal, frame);
-  bool hidden = false;
+  bool repaint = false;
   if (!*front_valid) {
-    if (back->fully_known) {
-      // The program owns the whole screen: clear it, then draw what is not blank.
-      append_text(frame, "\x1b[?25l");
-      hidden = true;
-      use_attr(frame, terminal, 0x07);
-      append_text(frame, "\x1b[H\x1b[2J");
-      terminal->x = 0;
-      terminal->y = 0;
-      fill_front(front, true, 0x07);
-    } else {
-      fill_front(front, false, 0x07);
-    }
+    repaint = back->fully_known;
+    if (!repaint) fill_front(front, false, 0x07);
     *front_valid = true;
   }
-  for (int y = 0; y < back->height; ++y) {
-    for (int x = 0; x < back->width; ++x) {
-      const ScreenCell& cell = back->cells[y][x];
-      if (same_cell(cell, front->cells[y][x]) || !cell.known) continue;
-      if (!hidden) {
-        append_text(frame, "\x1b[?25l");
-        hidden = true;
-      }
-      if (!rewrite_gap(back, frame, terminal, x, y)) move_to(frame, terminal, x, y);
-      use_attr(frame, terminal, cell.attr);
-      emit_glyph(frame, cell.ch);
-      front->cells[y][x] = cell;
-      // In the last column the terminal holds the cursor there until the next character.
-      terminal->x = x + 1 < back->width ? x + 1 : -1;
-    }
-  }
+  int changes = 0;
+  if (!repaint) for_each_change(back, front, [&changes](int, int) { ++changes; });
+  // A frame that may reach the terminal in pieces is drawn with the cursor hidden; a small one
+  // arrives in one read, and its cursor hops are never seen.
+  const bool hidden = repaint || changes > hide_cursor_above_cells;
+  if (hidden) append_text(frame, "\x1b[?25l");
+  if (repaint) clear_terminal(front, terminal, frame);
+  for_each_change(back, front, [&](int x, int y) {
+    const ScreenCell& cell = back->cells[y][x];
+    move_to(back, frame, terminal, x, y);
+    use_attr(frame, terminal, cell.attr);
+    emit_glyph(frame, cell.ch);
+    front->cells[y][x] = cell;
+    // In the last column the terminal holds the cursor there until the next character.
+    terminal->x = x + 1 < back->width ? x + 1 : -1;
+  });
   if (frame->length != start || terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
-    move_to(frame, terminal, back->cursor_x, back->cursor_y);
+    move_to(back, frame, terminal, back->cursor_x, back->cursor_y);
   }
   if (hidden) append_text(frame, "\x1b[?25h");
 }

@@ -1,5 +1,5 @@
 // Brings a terminal from what it shows (the front buffer) to what the program drew (the back
-// buffer), emitting only the cells that differ, the cursor hidden while drawing.
+// buffer), emitting only the cells that differ, each reached by the shortest cursor move.
 #pragma once
 
 #include <cstddef>
@@ -24,8 +24,9 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length);
 void frame_spill(FrameBytes* frame);
 
 // SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
-// the bright colours, light grey on black as the terminal's own colours.
-size_t sgr_for_attr(uint16_t attr, char* out);
+// the bright colours, light grey on black as the terminal's own colours (a reset). Only what
+// differs from the attribute from is set; from -1 (not known) sets both. Room for 32 bytes.
+size_t sgr_for_attr(uint16_t attr, int from, char* out);
 
 // Appends the update to frame and makes front equal to back. front_valid false: the terminal's
 // content is not known (start, after a launch or a resize) and is repainted.
