@@ -2,9 +2,9 @@
 #include "console/console.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "platform/platform.h"
+#include "util/format.h"
 
 namespace {
 
@@ -16,6 +16,14 @@ constexpr int print_room = 2048;
 
 int formatted_length(int written) {
   return written < print_room ? written : print_room - 1;
+}
+
+// The console device is opened on first use; a failed open is remembered and not retried.
+bool console_device_ready() {
+  if (console_device == DeviceState::not_opened) {
+    console_device = plat_console_open() ? DeviceState::open : DeviceState::failed;
+  }
+  return console_device == DeviceState::open;
 }
 
 } // namespace
@@ -141,7 +149,7 @@ int out_print(const char* format, ...) {
   char text[print_room];
   va_list args;
   va_start(args, format);
-  const int written = vsnprintf(text, sizeof text, format, args);
+  const int written = format_text(text, sizeof text, format, args);
   va_end(args);
   if (written < 0) return written;
   return plat_stdout_write(text, static_cast<size_t>(formatted_length(written)));
@@ -151,14 +159,15 @@ int con_print(const char* format, ...) {
   char text[print_room];
   va_list args;
   va_start(args, format);
-  const int written = vsnprintf(text, sizeof text, format, args);
+  const int written = format_text(text, sizeof text, format, args);
   va_end(args);
   if (written < 0) return -1;
   const int length = formatted_length(written);
-  for (int i = 0; i < length; ++i) {
-    if (con_putc(static_cast<unsigned char>(text[i])) < 0) return -1;
-  }
-  return length;
+  if (length == 0) return 0;
+  if (!console_device_ready()) return -1;
+  // The console takes the bytes in order; the first one refused ends the print.
+  const size_t taken = plat_console_write(text, static_cast<size_t>(length));
+  return taken == static_cast<size_t>(length) ? length : -1;
 }
 
 void console_reset_state() {
@@ -166,10 +175,7 @@ void console_reset_state() {
 }
 
 int con_putc(int c) {
-  if (console_device == DeviceState::not_opened) {
-    console_device = plat_console_open() ? DeviceState::open : DeviceState::failed;
-  }
-  if (console_device != DeviceState::open) return -1;
-  const unsigned char byte = static_cast<unsigned char>(c & 0xFF);
-  return plat_console_write_byte(byte) ? byte : -1;
+  if (!console_device_ready()) return -1;
+  const char byte = static_cast<char>(c & 0xFF);
+  return plat_console_write(&byte, 1) == 1 ? static_cast<unsigned char>(byte) : -1;
 }

@@ -30,7 +30,9 @@ int plat_stdout_write(const char* text, size_t length);
 
 // --- The console device itself ("CONOUT$"), whatever standard output is.
 bool plat_console_open();
-bool plat_console_write_byte(unsigned char byte);
+// Writes the bytes in order and stops at the first one the console refuses; returns how many
+// were written.
+size_t plat_console_write(const char* text, size_t length);
 
 // --- Console input ("CONIN$").
 enum : uint16_t { INPUT_KEY_EVENT = 1, INPUT_OTHER_EVENT = 2 };

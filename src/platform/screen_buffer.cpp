@@ -1,6 +1,8 @@
 // Processed console output into a cell buffer.
 #include "platform/screen_buffer.h"
 
+#include <cstring>
+
 namespace {
 
 int clamp(int value, int low, int high) {
@@ -14,6 +16,12 @@ void advance_line(ScreenBuffer* screen) {
   screen->cursor_y = screen->height - 1;
   screen_scroll_up(screen, 1, screen->attr);
   ++screen->scrolled;
+}
+
+// Line feed, carriage return, backspace, tab and bell move the cursor or do nothing.
+bool acts(unsigned char byte) {
+  return byte < 0x20 && ((1u << byte) & ((1u << '\n') | (1u << '\r') | (1u << '\b') | (1u << '\t') |
+                                         (1u << '\a'))) != 0;
 }
 
 void put_visible(ScreenBuffer* screen, unsigned char ch) {
@@ -71,6 +79,26 @@ void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
   }
 }
 
+// Runs of shown bytes go straight into the cursor's row; the bytes that act, one by one.
+void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
+  const unsigned char* byte = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = byte + length;
+  while (byte < end) {
+    if (acts(*byte)) {
+      screen_write_byte(screen, *byte++);
+      continue;
+    }
+    ScreenCell* const row = screen->cells[screen->cursor_y];
+    int x = screen->cursor_x;
+    for (; byte < end && x < screen->width && !acts(*byte); ++byte, ++x) {
+      row[x] = ScreenCell{*byte, true, screen->attr};
+    }
+    screen->cursor_x = x;
+    // The last column moves the cursor straight on to the next row.
+    if (x >= screen->width) advance_line(screen);
+  }
+}
+
 namespace {
 
 // Applies fill to row spans rather than cell by cell: a status screen clears the whole buffer
@@ -92,10 +120,10 @@ uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Fill fil
 
 uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t count, int x, int y) {
   const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
-    for (uint32_t i = 0; i < span; ++i) {
-      cells[i].ch = ch;
-      cells[i].known = true;
-    }
+    // The character and its known flag are the cell's first two bytes: one store for both.
+    const unsigned char pair[2] = {ch, 1};
+#pragma GCC unroll 8
+    for (uint32_t i = 0; i < span; ++i) memcpy(&cells[i], pair, 2);
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
   if (x == 0 && y == 0 && filled == all) screen->fully_known = true;
@@ -104,6 +132,7 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
 
 uint32_t screen_fill_attrs(ScreenBuffer* screen, uint16_t attr, uint32_t count, int x, int y) {
   return fill_cells(screen, count, x, y, [attr](ScreenCell* cells, uint32_t span) {
+#pragma GCC unroll 8
     for (uint32_t i = 0; i < span; ++i) cells[i].attr = attr;
   });
 }

@@ -3,6 +3,7 @@
 // renders it to the terminal; the simulated backend lets tests read it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 enum : int { SCREEN_MAX_COLUMNS = 512, SCREEN_MAX_ROWS = 256 };
@@ -12,6 +13,8 @@ struct ScreenCell {
   bool known; // false: whatever the terminal showed before the program wrote there
   uint16_t attr;
 };
+// Rows are compared and filled as plain bytes.
+static_assert(sizeof(ScreenCell) == 4, "a cell is four bytes without padding");
 
 struct ScreenBuffer {
   int width, height;
@@ -29,6 +32,7 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known);
 void screen_resize(ScreenBuffer* screen, int width, int height);
 // One byte of processed output at the cursor: CR, LF, BS, TAB and BEL act, others are shown.
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte);
+void screen_write(ScreenBuffer* screen, const char* text, size_t length);
 // Fill from (x, y) onwards in reading order, up to the end of the buffer; returns cells filled.
 uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t count, int x, int y);
 uint32_t screen_fill_attrs(ScreenBuffer* screen, uint16_t attr, uint32_t count, int x, int y);

@@ -1,9 +1,9 @@
 // Digit grouping for the counts on the status screens.
 #include "util/grouped_number.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "util/format.h"
 #include "util/text.h"
 
 namespace {
@@ -70,7 +70,7 @@ const char* group_digits(const char* text, int decimals, char separator, int gro
 const char* format_grouped(int32_t value, int decimals, char separator, int group_size) {
   char number[20];
   const long long magnitude = value < 0 ? -static_cast<long long>(value) : value;
-  snprintf(number, sizeof number, "%lld", magnitude);
+  format_into(number, sizeof number, "%lld", magnitude);
   const char* grouped = group_digits(number, decimals, separator, group_size);
   if (value >= 0 || grouped == nullptr || grouped[0] == '\0') return grouped;
   memmove(result + 1, result, strlen(result) + 1);

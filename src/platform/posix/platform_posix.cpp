@@ -234,13 +234,17 @@ void stream_byte(unsigned char byte) {
   }
 }
 
-void screen_byte(unsigned char byte) {
+void screen_text(const char* text, size_t length) {
   follow_resize();
-  screen_write_byte(&back, byte);
-  if (!screen_mode) {
-    stream_byte(byte);
-    back.scrolled = 0;
+  if (screen_mode) {
+    screen_write(&back, text, length);
+    return;
   }
+  for (size_t i = 0; i < length; ++i) {
+    screen_write_byte(&back, static_cast<unsigned char>(text[i]));
+    stream_byte(static_cast<unsigned char>(text[i]));
+  }
+  back.scrolled = 0;
 }
 
 void flush_screen() {
@@ -417,8 +421,10 @@ void fill_system_time(const tm& parts, long nanoseconds, SystemTime* time) {
 
 // --- Console output.
 
+// Only the process itself could close its standard output, and it never does: asked once.
 bool plat_stdout_present() {
-  return fcntl(STDOUT_FILENO, F_GETFD) != -1;
+  static const bool present = fcntl(STDOUT_FILENO, F_GETFD) != -1;
+  return present;
 }
 
 bool plat_screen_info(ScreenInfo* info) {
@@ -461,7 +467,7 @@ void plat_set_attr(uint16_t attr) {
 int plat_stdout_write(const char* text, size_t length) {
   if (!plat_stdout_present()) return -1;
   if (!ensure_terminal() || !terminal.stdout_is_terminal) return write_redirected(text, length);
-  for (size_t i = 0; i < length; ++i) screen_byte(static_cast<unsigned char>(text[i]));
+  screen_text(text, length);
   return static_cast<int>(length);
 }
 
@@ -469,10 +475,10 @@ bool plat_console_open() {
   return ensure_terminal();
 }
 
-bool plat_console_write_byte(unsigned char byte) {
-  if (!ensure_terminal()) return false;
-  screen_byte(byte);
-  return true;
+size_t plat_console_write(const char* text, size_t length) {
+  if (!ensure_terminal()) return 0;
+  screen_text(text, length);
+  return length;
 }
 
 // --- Console input.
@@ -567,10 +573,16 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
 // --- Clock.
 
 void plat_local_time(SystemTime* time) {
+  // A pass reads the local time twice within the same second: the second reading reuses the
+  // first one's calendar arithmetic.
+  static time_t converted_second = -1;
+  static tm parts;
   timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  localtime_r(&now.tv_sec, &parts);
+  if (now.tv_sec != converted_second) {
+    localtime_r(&now.tv_sec, &parts);
+    converted_second = now.tv_sec;
+  }
   fill_system_time(parts, now.tv_nsec, time);
 }
 

@@ -2,7 +2,6 @@
 #include "platform/posix/renderer.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
@@ -10,8 +9,10 @@
 
 namespace {
 
-// Beyond this many changed cells a frame may reach the terminal in more than one read.
-constexpr int hide_cursor_above_cells = 256;
+// A frame up to this size reaches the terminal in one read: its cursor hops are never seen.
+constexpr size_t hide_cursor_above_bytes = 1024;
+const char hide_cursor[] = "\x1b[?25l";
+const char show_cursor[] = "\x1b[?25h";
 
 void append_text(FrameBytes* frame, const char* text) {
   frame_append(frame, text, strlen(text));
@@ -22,6 +23,11 @@ size_t glyph_bytes(unsigned char ch, char* out) {
 }
 
 void emit_glyph(FrameBytes* frame, unsigned char ch) {
+  // Printable ASCII is its own glyph, and most of what is drawn.
+  if (ch >= 0x20 && ch < 0x7F && frame->length < sizeof frame->data) {
+    frame->data[frame->length++] = static_cast<char>(ch);
+    return;
+  }
   char glyph[4];
   frame_append(frame, glyph, glyph_bytes(ch, glyph));
 }
@@ -32,29 +38,42 @@ struct Sequence {
   size_t length;
 };
 
-void append_sequence(Sequence* s, const char* format, int a, int b = 0) {
-  const int written = snprintf(s->text + s->length, sizeof s->text - s->length, format, a, b);
-  if (written > 0) s->length += static_cast<size_t>(written);
+void add_char(Sequence* s, char c) {
+  if (s->length < sizeof s->text) s->text[s->length++] = c;
+}
+
+void add_number(Sequence* s, int number) {
+  char digits[12];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + number % 10);
+    number /= 10;
+  } while (number > 0 && count < 12);
+  while (count > 0) add_char(s, digits[--count]);
+}
+
+void add_csi(Sequence* s) {
+  add_char(s, '\x1b');
+  add_char(s, '[');
 }
 
 // CSI with one count and a final byte; a count of 1 is the default and left out.
-void append_csi(Sequence* s, int count, char final) {
-  if (count == 1) {
-    append_sequence(s, "\x1b[%c", final);
-  } else {
-    append_sequence(s, "\x1b[%d%c", count, final);
-  }
+void add_counted(Sequence* s, int count, char final) {
+  add_csi(s);
+  if (count != 1) add_number(s, count);
+  add_char(s, final);
 }
 
+// Row and column 1 are the defaults and left out.
 Sequence absolute_move(int x, int y) {
   Sequence s{{}, 0};
-  if (x == 0 && y == 0) {
-    append_sequence(&s, "\x1b[H", 0);
-  } else if (x == 0) {
-    append_sequence(&s, "\x1b[%dH", y + 1);
-  } else {
-    append_sequence(&s, "\x1b[%d;%dH", y + 1, x + 1);
+  add_csi(&s);
+  if (x > 0 || y > 0) add_number(&s, y + 1);
+  if (x > 0) {
+    add_char(&s, ';');
+    add_number(&s, x + 1);
   }
+  add_char(&s, 'H');
   return s;
 }
 
@@ -62,12 +81,12 @@ Sequence absolute_move(int x, int y) {
 // that is not waiting to wrap.
 bool relative_move(const TerminalState& from, int x, int y, Sequence* s) {
   if (from.x < 0 || from.y < 0) return false;
-  if (y != from.y) append_csi(s, y < from.y ? from.y - y : y - from.y, y < from.y ? 'A' : 'B');
-  if (x > from.x) append_csi(s, x - from.x, 'C');
+  if (y != from.y) add_counted(s, y < from.y ? from.y - y : y - from.y, y < from.y ? 'A' : 'B');
+  if (x > from.x) add_counted(s, x - from.x, 'C');
   if (x < from.x && from.x - x <= 2) {
-    for (int i = x; i < from.x; ++i) s->text[s->length++] = '\b';
+    for (int i = x; i < from.x; ++i) add_char(s, '\b');
   } else if (x < from.x) {
-    append_csi(s, from.x - x, 'D');
+    add_counted(s, from.x - x, 'D');
   }
   return true;
 }
@@ -120,15 +139,25 @@ bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
   return memcmp(back->cells[y], front->cells[y], sizeof(ScreenCell) * back->width) == 0;
 }
 
-template <typename Visit>
-void for_each_change(ScreenBuffer* back, ScreenBuffer* front, Visit visit) {
+// Draws the known cells that differ from what the terminal shows; true when there were any.
+bool draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
+                  FrameBytes* frame) {
+  bool drawn = false;
   for (int y = 0; y < back->height; ++y) {
     if (same_row(back, front, y)) continue;
     for (int x = 0; x < back->width; ++x) {
       const ScreenCell& cell = back->cells[y][x];
-      if (cell.known && !same_cell(cell, front->cells[y][x])) visit(x, y);
+      if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
+      if (terminal->x != x || terminal->y != y) move_to(back, frame, terminal, x, y);
+      use_attr(frame, terminal, cell.attr);
+      emit_glyph(frame, cell.ch);
+      front->cells[y][x] = cell;
+      // In the last column the terminal holds the cursor there until the next character.
+      terminal->x = x + 1 < back->width ? x + 1 : -1;
+      drawn = true;
     }
   }
+  return drawn;
 }
 
 void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
@@ -166,6 +195,7 @@ void clear_terminal(ScreenBuffer* front, TerminalState* terminal, FrameBytes* fr
 } // namespace
 
 void frame_spill(FrameBytes* frame) {
+  ++frame->spills;
   size_t done = 0;
   while (frame->fd >= 0 && done < frame->length) {
     const ssize_t written = write(frame->fd, frame->data + done, frame->length - done);
@@ -193,25 +223,24 @@ size_t sgr_for_attr(uint16_t attr, int from, char* out) {
     const int bg = (a >> 4) & 0x0F;
     return bg == 0 ? 49 : (bg & 8 ? 100 : 40) + ansi(bg & 7);
   };
+  Sequence s{{}, 0};
+  add_csi(&s);
   // Light grey on black is the terminal's own colours: a reset says it in the fewest bytes.
-  if ((attr & 0xFF) == 0x07) {
-    memcpy(out, "\x1b[m", 3);
-    return 3;
+  if ((attr & 0xFF) != 0x07) {
+    bool fg_changes = from < 0 || fg_code(from) != fg_code(attr);
+    bool bg_changes = from < 0 || bg_code(from) != bg_code(attr);
+    if (!fg_changes && !bg_changes) fg_changes = bg_changes = true; // no empty reset by mistake
+    if (fg_changes) add_number(&s, fg_code(attr));
+    if (fg_changes && bg_changes) add_char(&s, ';');
+    if (bg_changes) add_number(&s, bg_code(attr));
   }
-  const bool fg_changes = from < 0 || fg_code(from) != fg_code(attr);
-  const bool bg_changes = from < 0 || bg_code(from) != bg_code(attr);
-  int n = 0;
-  if (fg_changes && bg_changes) {
-    n = snprintf(out, 32, "\x1b[%d;%dm", fg_code(attr), bg_code(attr));
-  } else {
-    n = snprintf(out, 32, "\x1b[%dm", fg_changes ? fg_code(attr) : bg_code(attr));
-  }
-  return n > 0 ? static_cast<size_t>(n) : 0;
+  add_char(&s, 'm');
+  memcpy(out, s.text, s.length);
+  return s.length;
 }
 
 void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
                   TerminalState* terminal, FrameBytes* frame) {
-  const size_t start = frame->length;
   emit_scroll(back, front, terminal, frame);
   bool repaint = false;
   if (!*front_valid) {
@@ -219,24 +248,21 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
     if (!repaint) fill_front(front, false, 0x07);
     *front_valid = true;
   }
-  int changes = 0;
-  if (!repaint) for_each_change(back, front, [&changes](int, int) { ++changes; });
-  // A frame that may reach the terminal in pieces is drawn with the cursor hidden; a small one
-  // arrives in one read, and its cursor hops are never seen.
-  const bool hidden = repaint || changes > hide_cursor_above_cells;
-  if (hidden) append_text(frame, "\x1b[?25l");
+  // Drawn with the cursor hidden, which a small frame takes out again at the end.
+  const size_t hide_at = frame->length;
+  const uint32_t spills = frame->spills;
+  append_text(frame, hide_cursor);
   if (repaint) clear_terminal(front, terminal, frame);
-  for_each_change(back, front, [&](int x, int y) {
-    const ScreenCell& cell = back->cells[y][x];
-    move_to(back, frame, terminal, x, y);
-    use_attr(frame, terminal, cell.attr);
-    emit_glyph(frame, cell.ch);
-    front->cells[y][x] = cell;
-    // In the last column the terminal holds the cursor there until the next character.
-    terminal->x = x + 1 < back->width ? x + 1 : -1;
-  });
-  if (frame->length != start || terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
+  const bool drawn = draw_changes(back, front, terminal, frame);
+  if (terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
     move_to(back, frame, terminal, back->cursor_x, back->cursor_y);
   }
-  if (hidden) append_text(frame, "\x1b[?25h");
+  const size_t hide_length = sizeof hide_cursor - 1;
+  const size_t body = frame->length - hide_at - hide_length;
+  if (frame->spills != spills || repaint || (drawn && body > hide_cursor_above_bytes)) {
+    append_text(frame, show_cursor);
+  } else {
+    memmove(frame->data + hide_at, frame->data + hide_at + hide_length, body);
+    frame->length -= hide_length;
+  }
 }

@@ -18,6 +18,7 @@ struct FrameBytes {
   char data[65536];
   size_t length;
   int fd;
+  uint32_t spills = 0;
 };
 
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);

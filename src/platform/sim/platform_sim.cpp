@@ -246,11 +246,11 @@ bool plat_console_open() {
   return state->config.has_console;
 }
 
-bool plat_console_write_byte(unsigned char byte) {
-  if (!state->config.has_console) return false;
-  state->run.console += static_cast<char>(byte);
-  screen_write_byte(&state->screen, byte);
-  return true;
+size_t plat_console_write(const char* text, size_t length) {
+  if (!state->config.has_console) return 0;
+  state->run.console.append(text, length);
+  screen_write(&state->screen, text, length);
+  return length;
 }
 
 bool plat_input_open() {

@@ -195,10 +195,13 @@ bool plat_console_open() {
   return console_device != INVALID_HANDLE_VALUE;
 }
 
-bool plat_console_write_byte(unsigned char byte) {
-  DWORD written = 0;
-  const char ch = static_cast<char>(byte);
-  return WriteConsoleA(console_device, &ch, 1, &written, nullptr) && written == 1;
+size_t plat_console_write(const char* text, size_t length) {
+  // Each byte is its own WriteConsoleA, as the console device has always been written.
+  for (size_t i = 0; i < length; ++i) {
+    DWORD written = 0;
+    if (!WriteConsoleA(console_device, text + i, 1, &written, nullptr) || written != 1) return i;
+  }
+  return length;
 }
 
 bool plat_input_open() {
