@@ -6,11 +6,11 @@ start=$1 due=$2 command=$3
 now=$(date +%s)
 left=$((due - now)) delay=$((due - start))
 second=$(date +%S)
-# The title bar's background follows the second: blue, green, cyan, red, magenta, brown, grey.
+# The title bar's background follows the second: blue, green, cyan, red, magenta, brown, grey;
+# its bright white text is bold white, the nearest that watch shows.
 set -- 44 42 46 41 45 43 47
 shift $(( ${second#0} % 7 ))
 bar=$1
-day() { date -d "@$1" +'%A %d'; }
 ordinal() { case $1 in 1|21|31) echo st;; 2|22) echo nd;; 3|23) echo rd;; *) echo th;; esac; }
 date_line() {
   d=$(date -u -d "@$1" +%-d)
@@ -20,7 +20,7 @@ clock() { date -d "@$1" +%H:%M:%S; }
 spin=$(( (now - start) / 5 % 4 ))
 set -- '│' / - '\'
 shift $spin
-printf '\033[97;%sm%-80s\033[0m\n' "$bar" ' Vorbelin 1.0.0 - waits, then launches a program or internal command'
+printf '\033[1;37;%sm%-80s\033[0m\n' "$bar" ' Vorbelin 1.0.0 - waits, then launches a program or internal command'
 printf '\n■ Waiting to launch: "%s"\n\n' "$command"
 printf '■ Launching the command ONCE in %ih %im %is (%s seconds)\n' $((delay / 3600)) $((delay % 3600 / 60)) $((delay % 60)) "$delay"
 printf '\033[91m  Hold down ESC for 5 seconds to stop\033[0m\n\n'

@@ -8,8 +8,8 @@ Usage: python3 bench/run.py [--baseline PATH [--baseline-label TEXT]] [path/to/v
 Every program runs at once, each directly in a pseudo-terminal of 80 by 25 of its own, for one
 minute. CPU in the minute is user plus system time from wait4 on that process (with its waited-for
 children); CPU while waiting is the on-CPU time the scheduler counts for the process
-(/proc/PID/schedstat, in nanoseconds) between two readings taken between passes, so start-up and
-launch are left out; peak memory is the last VmHWM read while it ran; bytes are all it wrote to
+(/proc/PID/schedstat, in nanoseconds), read every few milliseconds and taken over each pass from
+half a second before it to half a second after, so start-up and launch are left out; peak memory is the last VmHWM read while it ran; bytes are all it wrote to
 its terminal, grouped into redraws by the pauses between them. Instructions per pass come from
 callgrind, which counts the same on a busy machine as on an idle one."""
 import argparse
@@ -30,22 +30,22 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MINUTE = 60
-# /TIME=60 at the default refresh: passes at 60, 55, ... 25 seconds left (every 5 s), then every
-# second from 20 to 1, and the launch at 60 s. Readings between passes: after the first (1 s),
-# before the switch to one second (39.5 s) and before the launch (59.5 s).
-COUNTDOWN_READINGS = (1.0, 39.5, 59.5)
-FIVE_SECOND_PASSES = 7  # at 5, 10, ... 35 s: between the first two readings
-ONE_SECOND_PASSES = 20  # at 40, 41, ... 59 s: between the last two readings
+# /TIME=60 /TICK=5, the refresh of every countdown longer than a minute: passes at 0, 5, ... 35 s
+# (60 to 25 seconds left), then every second from 40 s (20 left) to 59 s, and the launch at 60 s.
+COUNTDOWN_FIVE_SECOND_PASSES = range(5, 40, 5)
+# Every 5 seconds for the minute: the time-of-day mode, watch and the sleep loop.
+MINUTE_OF_PASSES = range(5, 60, 5)
 PASSES_PER_HOUR = 3600 // 5
-SPINNER_FIRST_GLYPH = 'remaing)... \u2502'.encode()
+TIME_LEFT_LINE = b'remaing)... '
+SPINNER_FIRST_GLYPH = '\u2502'.encode()
 
 
 class Run:
     """One program in a pseudo-terminal of its own."""
 
-    def __init__(self, argv, stop_after=None, readings=(1.0, 59.5), env=None):
-        self.argv, self.stop_after, self.readings = argv, stop_after, list(readings)
-        self.chunks, self.on_cpu, self.peak_kib, self.done = [], {}, 0, False
+    def __init__(self, argv, stop_after=None, env=None):
+        self.argv, self.stop_after = argv, stop_after
+        self.chunks, self.on_cpu, self.peak_kib, self.done = [], [], 0, False
         self.wall_start = time.time()
         self.start = time.monotonic()
         self.pid, self.fd = pty.fork()
@@ -54,22 +54,23 @@ class Run:
             os.environ.update(env or {})
             os.execvp(argv[0], argv)
         fcntl.ioctl(self.fd, termios.TIOCSWINSZ, struct.pack('HHHH', 25, 80, 0, 0))
-        self.next_sample = self.start
+        self.next_reading = 0.5
 
     def elapsed(self):
         return time.monotonic() - self.start
 
     def tick(self):
-        """Readings due now: memory every half second, on-CPU time at the reading times."""
+        """Readings at every half second between whole ones, where no pass falls; and the stop.
+        Gives the seconds until the next thing due."""
         now = self.elapsed()
-        if self.readings and now >= self.readings[0]:
-            self.on_cpu[self.readings.pop(0)] = on_cpu_ns(self.pid)
-        if time.monotonic() >= self.next_sample:
+        if now >= self.next_reading:
+            self.on_cpu.append((now, on_cpu_ns(self.pid)))
             self.peak_kib = high_water_kib(self.pid) or self.peak_kib
-            self.next_sample = time.monotonic() + 0.5
+            self.next_reading += 1.0
         if self.stop_after is not None and now >= self.stop_after:
             os.kill(self.pid, signal.SIGTERM)
             self.stop_after = None
+        return max(0.0, self.next_reading - self.elapsed())
 
     def read(self):
         try:
@@ -99,8 +100,11 @@ class Run:
                 grouped.append([at, len(data), at])
         return [(at, size) for at, size, _ in grouped]
 
-    def cpu_between(self, first, last):
-        return (self.on_cpu[last] - self.on_cpu[first]) / 1e9
+    def cpu_around(self, at, half=0.5):
+        """On-CPU seconds from the last reading before at - half to the first after at + half."""
+        before = [ns for t, ns in self.on_cpu if t <= at - half][-1]
+        after = [ns for t, ns in self.on_cpu if t >= at + half][0]
+        return (after - before) / 1e9
 
 
 def on_cpu_ns(pid):
@@ -126,9 +130,8 @@ def high_water_kib(pid):
 def run_all(runs):
     while not all(r.done for r in runs):
         live = [r for r in runs if not r.done]
-        for r in live:
-            r.tick()
-        ready, _, _ = select.select([r.fd for r in live], [], [], 0.05)
+        wait = min(r.tick() for r in live)
+        ready, _, _ = select.select([r.fd for r in live], [], [], wait)
         for r in live:
             if r.fd in ready:
                 r.read()
@@ -138,19 +141,18 @@ def time_to_first_screen(binary, times=20):
     """Median seconds from the start to the first complete status screen, and its on-CPU time."""
     seconds, cpu = [], []
     for _ in range(times):
-        run = Run([binary, 'true', '/TIME=30'], readings=())
-        seen = b''
-        while True:
-            ready, _, _ = select.select([run.fd], [], [], 2.0)
-            if not ready:
+        run = Run([binary, 'true', '/TIME=30'])
+        # The screen is complete when the spinner stands behind the time left.
+        while select.select([run.fd], [], [], 2.0)[0]:
+            run.read()
+            seen = b''.join(data for _, data in run.chunks)
+            line = seen.find(TIME_LEFT_LINE)
+            if run.done or (line >= 0 and seen.find(SPINNER_FIRST_GLYPH, line) >= 0):
                 break
-            data = os.read(run.fd, 65536)
-            seen += data
-            if SPINNER_FIRST_GLYPH in seen:
-                seconds.append(run.elapsed())
-                cpu.append(on_cpu_ns(run.pid) / 1e9)
-                break
-        os.kill(run.pid, signal.SIGTERM)
+        if not run.done:
+            seconds.append(run.chunks[-1][0])
+            cpu.append(on_cpu_ns(run.pid) / 1e9)
+            os.kill(run.pid, signal.SIGTERM)
         while not run.done:
             run.read()
     return statistics.median(seconds), statistics.median(cpu)
@@ -165,7 +167,7 @@ def instructions_per_pass(binary):
     for seconds in (5, 15):
         out = os.path.join(work, 'callgrind.%d' % seconds)
         runs[seconds] = (out, Run(['valgrind', '--tool=callgrind', '--callgrind-out-file=' + out,
-                                   binary, 'true', '/TIME=%d' % seconds, '/TICK=5'], readings=()))
+                                   binary, 'true', '/TIME=%d' % seconds, '/TICK=5']))
     run_all([run for _, run in runs.values()])
     totals = {}
     for seconds, (out, _) in runs.items():
@@ -184,36 +186,57 @@ def build_wake_loop(work):
     return binary
 
 
-def vorbelin_jobs(binary, launched):
+COPIES = 3  # of each program whose passes are timed, for enough passes to take a median
+
+
+def vorbelin_jobs(binary, work, prefix):
+    """The three ways of waiting, each COPIES times; the first countdown records its launch."""
     target = (datetime.datetime.now() + datetime.timedelta(hours=2)).strftime('%H:%M')
-    return {
-        'screen': Run([binary, 'date +%s.%N > ' + launched, '/TIME=60'],
-                      readings=COUNTDOWN_READINGS),
-        'quiet': Run([binary, 'true', '/TIME=60', '/Q'], readings=COUNTDOWN_READINGS),
-        'tod': Run([binary, 'true', '/TIME=' + target], stop_after=MINUTE),
-    }
+    jobs = []
+    for copy in range(1, COPIES + 1):
+        launched = os.path.join(work, '%slaunched%d' % (prefix, copy))
+        jobs += [
+            ('%sscreen%d' % (prefix, copy),
+             dict(argv=[binary, 'date +%s.%N > ' + launched, '/TIME=60', '/TICK=5'])),
+            ('%squiet%d' % (prefix, copy), dict(argv=[binary, 'true', '/TIME=60', '/TICK=5', '/Q'])),
+            ('%stod%d' % (prefix, copy),
+             dict(argv=[binary, 'true', '/TIME=' + target], stop_after=MINUTE)),
+        ]
+    return jobs
+
+
+def peer_jobs(work):
+    wake_loop = build_wake_loop(work)
+    now = int(time.time())
+    jobs = [('wake%d' % copy, dict(argv=[wake_loop, '5', '12'])) for copy in range(1, COPIES + 1)]
+    return jobs + [
+        ('sleep1', dict(argv=['sleep', str(MINUTE)])),
+        ('watch1', dict(argv=['watch', '-n', '5', 'date'], stop_after=MINUTE)),
+        ('peer1', dict(argv=['watch', '-t', '-c', '-n', '5', '-x', 'sh',
+                             os.path.join(ROOT, 'bench', 'peer_screen.sh'), str(now),
+                             str(now + MINUTE), 'true'],
+                       stop_after=MINUTE, env={'LC_ALL': 'C.UTF-8'})),
+    ]
+
+
+def start_staggered(jobs):
+    """Starts the jobs a tenth of a second apart, so that their passes never wake together."""
+    runs = {}
+    for name, job in jobs:
+        runs[name] = Run(**job)
+        time.sleep(0.1)
+    return runs
 
 
 def measure(binary, baseline):
     work = tempfile.mkdtemp()
-    wake_loop = build_wake_loop(work)
-    launched = os.path.join(work, 'launched')
-    now = int(time.time())
-    runs = {
-        'sleep': Run(['sleep', str(MINUTE)]),
-        'wake': Run([wake_loop, '5', '12']),
-        'watch': Run(['watch', '-n', '5', 'date'], stop_after=MINUTE),
-        'peer': Run(['watch', '-t', '-c', '-n', '5', '-x', 'sh',
-                     os.path.join(ROOT, 'bench', 'peer_screen.sh'), str(now), str(now + MINUTE),
-                     'date +%s.%N > ' + launched], stop_after=MINUTE, env={'LC_ALL': 'C.UTF-8'}),
-    }
-    runs.update(vorbelin_jobs(binary, launched))
+    jobs = vorbelin_jobs(binary, work, '')
     if baseline:
-        runs.update({'base ' + k: v for k, v in
-                     vorbelin_jobs(baseline, os.path.join(work, 'launched.base')).items()})
+        jobs += vorbelin_jobs(baseline, work, 'base ')
+    runs = start_staggered(jobs + peer_jobs(work))
     run_all(list(runs.values()))
-    with open(launched) as f:
-        drift = float(f.read()) - runs['screen'].wall_start - MINUTE
+    with open(os.path.join(work, 'launched1')) as f:
+        drift = float(f.read()) - runs['screen1'].wall_start - MINUTE
     results = {'runs': runs, 'drift': drift, 'startup': time_to_first_screen(binary),
                'instructions': instructions_per_pass(binary)}
     if baseline:
@@ -224,74 +247,82 @@ def measure(binary, baseline):
 
 # --- The report.
 
-def per_pass_rows(runs, label, key):
-    """CPU while waiting, per 5-second pass, for a countdown or the time-of-day mode."""
-    r = runs[key]
-    if key.endswith('tod'):
-        per_pass = r.cpu_between(1.0, 59.5) / 11
-    else:
-        per_pass = r.cpu_between(1.0, 39.5) / FIVE_SECOND_PASSES
-    return label, r, per_pass, per_pass * PASSES_PER_HOUR
+class Kind:
+    """All copies of one program: the minute's CPU (median), peak memory (highest), and the
+    on-CPU time of a pass (median over every pass of every copy)."""
+
+    def __init__(self, runs, name, passes=None, half=0.5):
+        copies = [run for key, run in runs.items() if key.rstrip('0123456789') == name]
+        self.minute_cpu = statistics.median(run.cpu for run in copies)
+        self.peak_kib = max(run.peak_kib for run in copies)
+        self.each = None
+        if passes is not None:
+            times = [run.cpu_around(at, half) for run in copies for at in passes]
+            self.each, self.count = statistics.median(times), len(times)
+
+    def per_hour(self):
+        return self.each * PASSES_PER_HOUR
 
 
-def cpu_table(results, label_base):
-    runs = results['runs']
-    rows = [per_pass_rows(runs, 'vorbelin, countdown with the status screen (`/TIME=60`)', 'screen'),
-            per_pass_rows(runs, 'vorbelin, countdown, quiet (`/TIME=60 /Q`)', 'quiet'),
-            per_pass_rows(runs, 'vorbelin, time-of-day mode (refresh 5 s)', 'tod')]
-    if 'base screen' in runs:
-        rows += [per_pass_rows(runs, '%s, countdown with the status screen' % label_base,
-                               'base screen'),
-                 per_pass_rows(runs, '%s, countdown, quiet' % label_base, 'base quiet'),
-                 per_pass_rows(runs, '%s, time-of-day mode' % label_base, 'base tod')]
-    wake, watch, sleep = runs['wake'], runs['watch'], runs['sleep']
-    wake_each = wake.cpu_between(1.0, 59.5) / 11
-    watch_each = watch.cpu_between(1.0, 59.5) / 11
-    rows += [('a bare loop of 5-second sleeps (`bench/wake_loop.c`)', wake, wake_each,
-              wake_each * PASSES_PER_HOUR),
-             ('`watch -n 5 date` (its own process; its children are in the minute\'s figure)',
-              watch, watch_each, watch_each * PASSES_PER_HOUR),
-             ('`sleep 60`', sleep, None, sleep.cpu_between(1.0, 59.5) / 58.5 * 3600)]
-    lines = ['| program | CPU in its minute | CPU per wake-up while waiting | per hour of waiting '
-             '(720 wake-ups) | peak memory |', '|---|---|---|---|---|']
-    for label, r, each, hour in rows:
-        lines.append('| %s | %.4f s | %s | %.4f s | %d KiB |' % (
-            label, r.cpu, '-' if each is None else '%.0f us' % (each * 1e6), hour, r.peak_kib))
-    return lines, rows
+def cpu_rows(runs, label_base):
+    rows = []
+    for prefix, label in [('', 'vorbelin'), ('base ', label_base)]:
+        if prefix + 'screen1' not in runs:
+            continue
+        rows += [
+            ('%s, countdown with the status screen (`/TIME=60 /TICK=5`)' % label,
+             Kind(runs, prefix + 'screen', COUNTDOWN_FIVE_SECOND_PASSES)),
+            ('%s, countdown, quiet (`/TIME=60 /TICK=5 /Q`)' % label,
+             Kind(runs, prefix + 'quiet', COUNTDOWN_FIVE_SECOND_PASSES)),
+            ('%s, time-of-day mode (refresh 5 s)' % label,
+             Kind(runs, prefix + 'tod', MINUTE_OF_PASSES)),
+        ]
+    sleep = Kind(runs, 'sleep')
+    sleep.each, sleep.count = None, 0
+    return rows + [
+        ('a bare loop of 5-second sleeps (`bench/wake_loop.c`)', Kind(runs, 'wake', MINUTE_OF_PASSES)),
+        # watch counts its 5 seconds from the end of each command, so its redraws slip a little.
+        ('`watch -n 5 date` (its children are in its minute, not in its wake-ups)',
+         Kind(runs, 'watch', MINUTE_OF_PASSES, half=1.0)),
+        ('`sleep 60`', sleep),
+    ]
 
 
-def redraw_sizes(run, first_skipped=True, before=None):
-    sizes = [size for at, size in run.bursts()[1 if first_skipped else 0:]
-             if before is None or at < before]
-    return sizes
+def cpu_lines(rows):
+    lines = ['| program | CPU in its minute | CPU per wake-up while waiting (passes) | '
+             'per hour of waiting (720 wake-ups) | peak memory |', '|---|---|---|---|---|']
+    for label, kind in rows:
+        each = '-' if kind.each is None else '%.0f us (%d)' % (kind.each * 1e6, kind.count)
+        hour = '%.4f s' % kind.per_hour() if kind.each is not None else '-'
+        lines.append('| %s | %.4f s | %s | %s | %d KiB |' % (label, kind.minute_cpu, each, hour,
+                                                           kind.peak_kib))
+    return lines
 
 
-def bytes_table(results):
-    runs = results['runs']
-    screen = runs['screen'].bursts()
+def bytes_table(runs):
+    screen = runs['screen1'].bursts()
     first_at, first_size = screen[0]
     redraws = [(at, size) for at, size in screen[1:] if at < MINUTE - 0.3]
     five = [size for at, size in redraws if at < 39.5]
     one = [size for at, size in redraws if at >= 39.5]
-    peer = redraw_sizes(runs['peer'])
-    watch = redraw_sizes(runs['watch'])
+    peer = [size for _, size in runs['peer1'].bursts()[1:]]
+    watch = [size for _, size in runs['watch1'].bursts()[1:]]
     lines = ['| output | redraws | bytes per redraw (mean) |', '|---|---|---|',
              '| vorbelin: the first full status screen | 1 | %d |' % first_size,
              '| vorbelin: redraws 5 seconds apart | %d | %.0f |' % (len(five), statistics.mean(five)),
-             '| vorbelin: redraws 1 second apart | %d | %.0f |' % (len(one), statistics.mean(one)),
-             '| `watch -t -c -n 5` of the same status screen (`bench/peer_screen.sh`) | %d | %.0f |'
-             % (len(peer), statistics.mean(peer)),
-             '| `watch -n 5 date` (a two-line screen, for scale) | %d | %.0f |'
-             % (len(watch), statistics.mean(watch))]
-    if 'base screen' in runs:
-        base = [size for at, size in runs['base screen'].bursts()[1:] if at < 39.5]
-        lines.insert(5, '| baseline: redraws 5 seconds apart | %d | %.0f |'
+             '| vorbelin: redraws 1 second apart | %d | %.0f |' % (len(one), statistics.mean(one))]
+    if 'base screen1' in runs:
+        base = [size for at, size in runs['base screen1'].bursts()[1:] if at < 39.5]
+        lines.append('| baseline: redraws 5 seconds apart | %d | %.0f |'
                      % (len(base), statistics.mean(base)))
+    lines += ['| `watch -t -c -n 5` of the same status screen (`bench/peer_screen.sh`) | %d | %.0f |'
+              % (len(peer), statistics.mean(peer)),
+              '| `watch -n 5 date` (a two-line screen, for scale) | %d | %.0f |'
+              % (len(watch), statistics.mean(watch))]
     return lines, redraws, first_at
 
 
-def drift_lines(results, redraws, first_at):
-    drift = results['drift']
+def drift_lines(drift, redraws, first_at):
     last_at = redraws[-1][0]
     # From the first screen (60 left) to the last (1 left) the count adds 59 seconds in 27 passes.
     per_pass = (last_at - first_at - 59) / 27
@@ -308,56 +339,58 @@ def drift_lines(results, redraws, first_at):
     ]
 
 
-def report(results, binary, label_base):
-    cpu_lines, rows = cpu_table(results, label_base)
+METHOD = """All programs below ran at once, each directly in an 80 by 25 pseudo-terminal of its own,
+for one minute, started a tenth of a second apart so that no two wake together; vorbelin and
+the sleep loop ran in %d copies each. "CPU in its minute" is user plus system time from `wait4`
+(start-up and, for vorbelin's countdown, the launch included; the median of the copies).
+"CPU per wake-up while waiting" is the on-CPU time the scheduler counted for the process
+(`/proc/PID/schedstat`, read at every half second) from half a second before a pass to half a
+second after it, the median over the passes of all copies: a countdown's 5-second passes at
+5 s to 35 s, and the eleven at 5 s to 55 s of the others. "Per hour of waiting" is that times
+720, the wake-ups of an hour at the 5-second refresh. Peak memory is the highest `VmHWM`. The
+machine is shared and noisy: compare ratios within this one run.""" % COPIES
+
+
+def report(results, label_base):
     runs = results['runs']
-    byte_lines, redraws, first_at = bytes_table(results)
+    rows = cpu_rows(runs, label_base)
+    screen, quiet, wake = rows[0][1], rows[1][1], rows[-3][1]
+    sleep = rows[-1][1]
+    byte_lines, redraws, first_at = bytes_table(runs)
     startup_s, startup_cpu = results['startup']
-    quiet, sleep = runs['quiet'], runs['sleep']
-    screen_hour = rows[0][3]
-    wake_hour = [row for row in rows if row[1] is runs['wake']][0][3]
     lines = [
         '# Benchmark results', '',
         'Machine: %d cores, %s %s, %s. Date: %s. Commit: %s.' % (
             os.cpu_count(), platform.system(), platform.release(), cpu_model(),
             datetime.date.today().isoformat(), commit()),
         'Command: `python3 bench/run.py%s` after `cmake --build build` (RelWithDebInfo, -O2).' % (
-            ' --baseline ...' if 'base screen' in runs else ''), '',
-        '## Method', '',
-        'All programs below ran at once, each directly in an 80 by 25 pseudo-terminal of its own,',
-        'for one minute. "CPU in its minute" is user plus system time from `wait4` (start-up and,',
-        'for vorbelin\'s countdown, the launch included). "CPU per wake-up while waiting" is the',
-        'on-CPU time the scheduler counted for the process (`/proc/PID/schedstat`) between two',
-        'readings taken between passes, divided by the passes between them: for a countdown the',
-        'seven 5-second passes between 1 s and 39.5 s, for the time-of-day mode, watch and the',
-        'sleep loop the eleven between 1 s and 59.5 s. "Per hour of waiting" is that times 720, the',
-        'wake-ups of an hour at the default 5-second refresh (for `sleep`, its own reading over',
-        'the minute, scaled). The machine is shared and noisy: compare ratios within this one run.',
-        '',
+            ' --baseline ...' if 'base screen1' in runs else ''), '',
+        '## Method', '', METHOD, '',
         '## CPU while waiting and peak memory', '',
-    ] + cpu_lines + [
+    ] + cpu_lines(rows) + [
         '',
-        'The status screen costs %.4f s per hour of waiting; a process that only wakes every 5'
-        % screen_hour,
-        'seconds costs this machine %.4f s per hour (the bare loop above), so the program\'s own'
-        % wake_hour,
-        'share is %.4f s. Quiet mode in its minute: %.4f s against `sleep 60`\'s %.4f s (%.2f times).'
-        % (screen_hour - wake_hour, quiet.cpu, sleep.cpu, quiet.cpu / sleep.cpu), '',
+        'The status screen costs %.4f s per hour of waiting. A process that does nothing but wake'
+        % screen.per_hour(),
+        'every 5 seconds costs this machine %.4f s per hour (the sleep loop), which leaves %.4f s'
+        % (wake.per_hour(), screen.per_hour() - wake.per_hour()),
+        'as the program\'s own share. Quiet mode in its minute: %.4f s, `sleep 60` %.4f s (%.2f times).'
+        % (quiet.minute_cpu, sleep.minute_cpu, quiet.minute_cpu / sleep.minute_cpu), '',
     ]
     if results['instructions']:
         per_pass, start = results['instructions']
-        lines += ['Instructions (callgrind): %.0f per 5-second pass of the status screen, %.0f for'
-                  % (per_pass, start), 'the start and the first five passes\' worth of set-up.']
+        lines += ['Instructions (callgrind, repeatable): %.0f per 5-second pass of the status screen'
+                  % per_pass]
         if results.get('base instructions'):
-            lines[-1] += ' Baseline: %.0f per pass.' % results['base instructions'][0]
-        lines.append('')
+            lines[-1] += ', against %.0f for the baseline' % results['base instructions'][0]
+        lines += ['(%.0f for the start and the first screen).' % start, '']
     lines += ['## Bytes per redraw', ''] + byte_lines + [
         '',
         'A redraw sends the title bar again (its colour changes every second: 80 cells), the',
         'changed digits of the current time and the time left, and the spinner, each reached by',
-        'the shortest cursor move; the cursor is hidden only for frames too large for one read.', '',
+        'the shortest cursor move; the cursor is hidden only for frames too large for one read.',
+        'watch shows the bar\'s bright white as bold white, the nearest it has.', '',
         '## Drift', '',
-    ] + drift_lines(results, redraws, first_at) + [
+    ] + drift_lines(results['drift'], redraws, first_at) + [
         '',
         'The count is a count of passes: each pass sleeps the refresh interval after drawing, so',
         'the drawing and the wake-up latency add to the wait.', '',
@@ -401,7 +434,7 @@ def main():
     args = parser.parse_args()
     binary = os.path.abspath(args.binary)
     baseline = os.path.abspath(args.baseline) if args.baseline else None
-    lines = report(measure(binary, baseline), binary, args.baseline_label)
+    lines = report(measure(binary, baseline), args.baseline_label)
     with open(os.path.join(ROOT, 'bench', 'RESULTS.md'), 'w') as f:
         f.write('\n'.join(lines) + '\n')
     print('\n'.join(lines))

@@ -403,6 +403,9 @@ int run_waited(const char* line) {
   return wait_for(child);
 }
 
+enum class StdoutState { not_asked, open, closed };
+StdoutState stdout_state = StdoutState::not_asked;
+
 void (*exit_hooks[16])() = {};
 int exit_hook_count = 0;
 
@@ -423,8 +426,10 @@ void fill_system_time(const tm& parts, long nanoseconds, SystemTime* time) {
 
 // Only the process itself could close its standard output, and it never does: asked once.
 bool plat_stdout_present() {
-  static const bool present = fcntl(STDOUT_FILENO, F_GETFD) != -1;
-  return present;
+  if (stdout_state == StdoutState::not_asked) {
+    stdout_state = fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
+  }
+  return stdout_state == StdoutState::open;
 }
 
 bool plat_screen_info(ScreenInfo* info) {
