@@ -6,6 +6,10 @@ BIN=$(realpath "$1")
 . "$(dirname "$0")/lib.sh"
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
 
+# Every waiting run carries what the program links: the C library alone, no C++ runtime.
+only_the_c_library() { ! readelf -d "$BIN" | grep NEEDED | grep -v -q 'libc\.so'; }
+check "linked against the C library alone" only_the_c_library
+
 W=$E2E_DIR
 # Runs a vorbelin command line in the pane through a script that records the terminal mode
 # before and after and the exit status. The script's own shell lets Ctrl-C pass (an interactive

@@ -139,10 +139,9 @@ bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
   return memcmp(back->cells[y], front->cells[y], sizeof(ScreenCell) * back->width) == 0;
 }
 
-// Draws the known cells that differ from what the terminal shows; true when there were any.
-bool draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
+// Draws the known cells that differ from what the terminal shows.
+void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
                   FrameBytes* frame) {
-  bool drawn = false;
   for (int y = 0; y < back->height; ++y) {
     if (same_row(back, front, y)) continue;
     for (int x = 0; x < back->width; ++x) {
@@ -154,10 +153,8 @@ bool draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termin
       front->cells[y][x] = cell;
       // In the last column the terminal holds the cursor there until the next character.
       terminal->x = x + 1 < back->width ? x + 1 : -1;
-      drawn = true;
     }
   }
-  return drawn;
 }
 
 void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
@@ -253,16 +250,18 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
   const uint32_t spills = frame->spills;
   append_text(frame, hide_cursor);
   if (repaint) clear_terminal(front, terminal, frame);
-  const bool drawn = draw_changes(back, front, terminal, frame);
+  draw_changes(back, front, terminal, frame);
   if (terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
     move_to(back, frame, terminal, back->cursor_x, back->cursor_y);
   }
   const size_t hide_length = sizeof hide_cursor - 1;
-  const size_t body = frame->length - hide_at - hide_length;
-  if (frame->spills != spills || repaint || (drawn && body > hide_cursor_above_bytes)) {
-    append_text(frame, show_cursor);
-  } else {
-    memmove(frame->data + hide_at, frame->data + hide_at + hide_length, body);
+  const bool small = frame->spills == spills && !repaint &&
+                     frame->length - hide_at - hide_length <= hide_cursor_above_bytes;
+  if (small) {
+    memmove(frame->data + hide_at, frame->data + hide_at + hide_length,
+            frame->length - hide_at - hide_length);
     frame->length -= hide_length;
+  } else {
+    append_text(frame, show_cursor);
   }
 }
