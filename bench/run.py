@@ -127,10 +127,15 @@ def high_water_kib(pid):
     return 0
 
 
-def run_all(runs):
+def run_all(runs, until=None):
+    """Reads and takes readings until every run has ended, or until the monotonic time until."""
     while not all(r.done for r in runs):
+        if until is not None and time.monotonic() >= until:
+            return
         live = [r for r in runs if not r.done]
         wait = min(r.tick() for r in live)
+        if until is not None:
+            wait = max(0.0, min(wait, until - time.monotonic()))
         ready, _, _ = select.select([r.fd for r in live], [], [], wait)
         for r in live:
             if r.fd in ready:
@@ -224,7 +229,7 @@ def start_staggered(jobs):
     runs = {}
     for name, job in jobs:
         runs[name] = Run(**job)
-        time.sleep(0.1)
+        run_all(list(runs.values()), until=time.monotonic() + 0.1)
     return runs
 
 
