@@ -28,12 +28,12 @@ void put_run(Output* o, char c, int count) {
   }
 }
 
-struct Spec {
+struct Directive {
   bool left, zero, plus, space;
   int width;     // 0: none
   int precision; // -1: none
   int longs;     // the count of 'l' modifiers, 0 to 2
-  char conversion;
+  char type;     // the conversion character
 };
 
 int read_count(const char** p) {
@@ -45,71 +45,72 @@ int read_count(const char** p) {
 }
 
 // Reads what follows a '%' up to and including the conversion; gives the position after it.
-const char* read_spec(const char* p, Spec* spec) {
-  *spec = Spec{false, false, false, false, 0, -1, 0, '\0'};
+const char* read_directive(const char* p, Directive* directive) {
+  *directive = Directive{false, false, false, false, 0, -1, 0, '\0'};
   for (;; ++p) {
     if (*p == '-') {
-      spec->left = true;
+      directive->left = true;
     } else if (*p == '0') {
-      spec->zero = true;
+      directive->zero = true;
     } else if (*p == '+') {
-      spec->plus = true;
+      directive->plus = true;
     } else if (*p == ' ') {
-      spec->space = true;
+      directive->space = true;
     } else {
       break;
     }
   }
-  spec->width = read_count(&p);
+  directive->width = read_count(&p);
   if (*p == '.') {
     ++p;
-    spec->precision = read_count(&p);
+    directive->precision = read_count(&p);
   }
-  for (; *p == 'l' && spec->longs < 2; ++p) ++spec->longs;
-  spec->conversion = *p;
+  for (; *p == 'l' && directive->longs < 2; ++p) ++directive->longs;
+  directive->type = *p;
   return *p != '\0' ? p + 1 : p;
 }
 
 // Sign, then padding, leading zeros and the body, as the flags and the width say.
-void put_field(Output* o, const Spec& spec, const char* sign, int zeros, const char* body,
+void put_field(Output* o, const Directive& directive, const char* sign, int zeros, const char* body,
                size_t body_length) {
   const size_t sign_length = strlen(sign);
   const size_t total = sign_length + static_cast<size_t>(zeros) + body_length;
   const int pad =
-      static_cast<size_t>(spec.width) > total ? spec.width - static_cast<int>(total) : 0;
-  const bool zero_pad = spec.zero && !spec.left && spec.precision < 0 && spec.conversion != 's' &&
-                        spec.conversion != 'c';
-  if (!spec.left && !zero_pad) put_run(o, ' ', pad);
+      static_cast<size_t>(directive.width) > total ? directive.width - static_cast<int>(total) : 0;
+  const bool zero_pad = directive.zero && !directive.left && directive.precision < 0 &&
+                        directive.type != 's' && directive.type != 'c';
+  if (!directive.left && !zero_pad) put_run(o, ' ', pad);
   put_text(o, sign, sign_length);
   if (zero_pad) put_run(o, '0', pad);
   put_run(o, '0', zeros);
   put_text(o, body, body_length);
-  if (spec.left) put_run(o, ' ', pad);
+  if (directive.left) put_run(o, ' ', pad);
 }
 
-void put_integer(Output* o, const Spec& spec, unsigned long long magnitude, bool negative) {
+void put_integer(Output* o, const Directive& directive, unsigned long long magnitude,
+                 bool negative) {
   char digits[24];
   char* start = digits + sizeof digits;
   // A precision of 0 shows the value 0 as no digits at all.
-  while (magnitude != 0 || (start == digits + sizeof digits && spec.precision != 0)) {
+  while (magnitude != 0 || (start == digits + sizeof digits && directive.precision != 0)) {
     *--start = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   }
   const int count = static_cast<int>(digits + sizeof digits - start);
-  const int zeros = spec.precision > count ? spec.precision - count : 0;
-  const bool is_signed = spec.conversion != 'u';
-  const char* sign = negative                  ? "-"
-                     : is_signed && spec.plus  ? "+"
-                     : is_signed && spec.space ? " "
-                                               : "";
-  put_field(o, spec, sign, zeros, start, static_cast<size_t>(count));
+  const int zeros = directive.precision > count ? directive.precision - count : 0;
+  const bool is_signed = directive.type != 'u';
+  const char* sign = negative                       ? "-"
+                     : is_signed && directive.plus  ? "+"
+                     : is_signed && directive.space ? " "
+                                                    : "";
+  put_field(o, directive, sign, zeros, start, static_cast<size_t>(count));
 }
 
-void put_signed(Output* o, const Spec& spec, va_list* args) {
+void put_signed(Output* o, const Directive& directive, va_list* args) {
   long long value = 0;
-  if (spec.longs == 2) {
+  if (directive.longs == 2) {
     value = va_arg(*args, long long);
-  } else if (spec.longs == 1) {
+  } else if (directive.longs == 1) {
     value = va_arg(*args, long);
   } else {
     value = va_arg(*args, int);
@@ -117,29 +118,29 @@ void put_signed(Output* o, const Spec& spec, va_list* args) {
   // The magnitude in unsigned arithmetic, so that the most negative value has one too.
   const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
                                                  : static_cast<unsigned long long>(value);
-  put_integer(o, spec, magnitude, value < 0);
+  put_integer(o, directive, magnitude, value < 0);
 }
 
-void put_unsigned(Output* o, const Spec& spec, va_list* args) {
+void put_unsigned(Output* o, const Directive& directive, va_list* args) {
   unsigned long long value = 0;
-  if (spec.longs == 2) {
+  if (directive.longs == 2) {
     value = va_arg(*args, unsigned long long);
-  } else if (spec.longs == 1) {
+  } else if (directive.longs == 1) {
     value = va_arg(*args, unsigned long);
   } else {
     value = va_arg(*args, unsigned int);
   }
-  put_integer(o, spec, value, false);
+  put_integer(o, directive, value, false);
 }
 
-void put_string(Output* o, const Spec& spec, const char* text) {
+void put_string(Output* o, const Directive& directive, const char* text) {
   if (text == nullptr) text = "(null)";
   size_t length = 0;
   while (text[length] != '\0' &&
-         (spec.precision < 0 || length < static_cast<size_t>(spec.precision))) {
+         (directive.precision < 0 || length < static_cast<size_t>(directive.precision))) {
     ++length;
   }
-  put_field(o, spec, "", 0, text, length);
+  put_field(o, directive, "", 0, text, length);
 }
 
 } // namespace
@@ -154,18 +155,18 @@ int format_text(char* out, size_t room, const char* format, va_list args) {
     const size_t plain = next != nullptr ? static_cast<size_t>(next - p) : strlen(p);
     put_text(&o, p, plain);
     if (next == nullptr) break;
-    Spec spec;
-    const char* after = read_spec(next + 1, &spec);
-    const char c = spec.conversion;
+    Directive directive;
+    const char* after = read_directive(next + 1, &directive);
+    const char c = directive.type;
     if (c == 'd' || c == 'i') {
-      put_signed(&o, spec, &values);
+      put_signed(&o, directive, &values);
     } else if (c == 'u') {
-      put_unsigned(&o, spec, &values);
+      put_unsigned(&o, directive, &values);
     } else if (c == 's') {
-      put_string(&o, spec, va_arg(values, const char*));
+      put_string(&o, directive, va_arg(values, const char*));
     } else if (c == 'c') {
       const char ch = static_cast<char>(va_arg(values, int));
-      put_field(&o, spec, "", 0, &ch, 1);
+      put_field(&o, directive, "", 0, &ch, 1);
     } else if (c == '%') {
       put_text(&o, "%", 1);
     } else {

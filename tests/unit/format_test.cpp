@@ -43,7 +43,7 @@ const char* const flag_sets[] = {"", "-", "0", "+", " ", "-+", "0 ", "-0"};
 const char* const widths[] = {"", "1", "3", "8"};
 const char* const precisions[] = {"", ".0", ".2", ".5"};
 
-template <typename Check> void for_each_spec(bool numeric, Check check) {
+template <typename Check> void for_each_directive(bool numeric, Check check) {
   for (const char* flags : flag_sets) {
     // Flags other than '-' mean nothing to texts and characters.
     if (!numeric && flags[0] != '\0' && std::string(flags) != "-") continue;
@@ -58,26 +58,27 @@ template <typename Check> void for_each_spec(bool numeric, Check check) {
 } // namespace
 
 TEST(Format, IntegersMatchTheLibraryForEveryFlagWidthAndPrecision) {
-  for_each_spec(true, [](const std::string& spec) {
+  for_each_directive(true, [](const std::string& directive) {
     for (int value : {INT_MIN, -42, -1, 0, 7, 12345, INT_MAX}) {
-      EXPECT_SAME(256, (spec + "d|" + spec + "i").c_str(), value, value);
+      EXPECT_SAME(256, (directive + "d|" + directive + "i").c_str(), value, value);
     }
-    for (unsigned value : {0u, 7u, UINT_MAX}) EXPECT_SAME(256, (spec + "u").c_str(), value);
-    for (long value : {LONG_MIN, -5L, LONG_MAX}) EXPECT_SAME(256, (spec + "li").c_str(), value);
+    for (unsigned value : {0u, 7u, UINT_MAX}) EXPECT_SAME(256, (directive + "u").c_str(), value);
+    for (long value : {LONG_MIN, -5L, LONG_MAX})
+      EXPECT_SAME(256, (directive + "li").c_str(), value);
     for (long long value : {LLONG_MIN, 0LL, LLONG_MAX}) {
-      EXPECT_SAME(256, (spec + "lld").c_str(), value);
+      EXPECT_SAME(256, (directive + "lld").c_str(), value);
     }
-    EXPECT_SAME(256, (spec + "lu").c_str(), ULONG_MAX);
+    EXPECT_SAME(256, (directive + "lu").c_str(), ULONG_MAX);
   });
 }
 
 TEST(Format, TextsAndCharactersMatchTheLibrary) {
-  for_each_spec(false, [](const std::string& spec) {
+  for_each_directive(false, [](const std::string& directive) {
     for (const char* text : {"", "abc", "a longer text than any width"}) {
-      EXPECT_SAME(256, (spec + "s").c_str(), text);
+      EXPECT_SAME(256, (directive + "s").c_str(), text);
     }
   });
-  for (const char* spec : {"%c", "%-3c", "%4c"}) EXPECT_SAME(256, spec, 'x');
+  for (const char* directive : {"%c", "%-3c", "%4c"}) EXPECT_SAME(256, directive, 'x');
   EXPECT_SAME(256, "100%% and %s%%", "more");
 }
 
