@@ -407,9 +407,9 @@ def report(results, label_base):
         'Machine: %d cores, %s %s, %s. Date: %s. Commit: %s.' % (
             os.cpu_count(), platform.system(), platform.release(), cpu_model(),
             datetime.date.today().isoformat(), commit()),
-        'Command: `python3 bench/run.py%s` after `cmake --build build` (RelWithDebInfo, -O2).' % (
-            ' --baseline PATH --baseline-label "%s"` with PATH a build of that version, `'
-            % label_base if 'base screen1' in runs else ''), '',
+        'Command: `python3 bench/run.py%s` after `cmake --build build` (RelWithDebInfo, -O2)%s.' % (
+            (' --baseline PATH --baseline-label "%s"' % label_base, ', PATH a build of that version')
+            if 'base screen1' in runs else ('', '')), '',
         '## Targets', '',
     ] + target_lines(rows, results, redraws, first_at, bytes_ours, bytes_watch) + [
         '', '## Method', '', METHOD, '',
