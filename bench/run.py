@@ -6,12 +6,13 @@ machine. Not a test: nothing passes or fails. Writes bench/RESULTS.md.
 Usage: python3 bench/run.py [--baseline PATH [--baseline-label TEXT]] [path/to/vorbelin]
 
 Every program runs at once, each directly in a pseudo-terminal of 80 by 25 of its own, for one
-minute. CPU in the minute is user plus system time from wait4 on that process (with its waited-for
-children); CPU while waiting is the on-CPU time the scheduler counts for the process
-(/proc/PID/schedstat, in nanoseconds), read every few milliseconds and taken over each pass from
-half a second before it to half a second after, so start-up and launch are left out; peak memory is the last VmHWM read while it ran; bytes are all it wrote to
-its terminal, grouped into redraws by the pauses between them. Instructions per pass come from
-callgrind, which counts the same on a busy machine as on an idle one."""
+minute, started a tenth of a second apart. CPU in the minute is user plus system time from wait4
+on that process (with its waited-for children); CPU while waiting is the on-CPU time the
+scheduler counts for the process (/proc/PID/schedstat, in nanoseconds), read at every half
+second and taken over each pass from half a second before it to half a second after, so start-up
+and launch are left out; peak memory is the last VmHWM read while it ran; bytes are all it wrote
+to its terminal, grouped into redraws by the pauses between them. Instructions per pass come
+from callgrind, which counts the same on a busy machine as on an idle one."""
 import argparse
 import datetime
 import fcntl
