@@ -45,7 +45,7 @@ class Run:
     """One program in a pseudo-terminal of its own."""
 
     def __init__(self, argv, stop_after=None, env=None):
-        self.argv, self.stop_after = argv, stop_after
+        self.stop_after = stop_after
         self.chunks, self.on_cpu, self.peak_kib, self.done = [], [], 0, False
         self.wall_start = time.time()
         self.start = time.monotonic()
@@ -87,7 +87,6 @@ class Run:
         _, _, usage = os.wait4(self.pid, 0)
         os.close(self.fd)
         self.cpu = usage.ru_utime + usage.ru_stime
-        self.wall = self.elapsed()
         self.done = True
 
     def bursts(self, gap=0.2):

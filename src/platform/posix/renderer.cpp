@@ -147,7 +147,7 @@ void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termin
     for (int x = 0; x < back->width; ++x) {
       const ScreenCell& cell = back->cells[y][x];
       if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
-      if (terminal->x != x || terminal->y != y) move_to(back, frame, terminal, x, y);
+      move_to(back, frame, terminal, x, y);
       use_attr(frame, terminal, cell.attr);
       emit_glyph(frame, cell.ch);
       front->cells[y][x] = cell;
