@@ -485,8 +485,15 @@ def main():
     binary = os.path.abspath(args.binary)
     baseline = os.path.abspath(args.baseline) if args.baseline else None
     lines = report(measure(binary, baseline), args.baseline_label)
-    with open(os.path.join(ROOT, 'bench', 'RESULTS.md'), 'w') as f:
-        f.write('\n'.join(lines) + '\n')
+    path = os.path.join(ROOT, 'bench', 'RESULTS.md')
+    # bench/schedule.py's section stays as that script last wrote it.
+    kept = ''
+    if os.path.exists(path):
+        previous = open(path).read()
+        if '\n## Schedule' in previous:
+            kept = previous[previous.index('\n## Schedule'):]
+    with open(path, 'w') as f:
+        f.write('\n'.join(lines) + '\n' + kept)
     print('\n'.join(lines))
 
 

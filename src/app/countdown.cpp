@@ -1,8 +1,11 @@
 // Countdown mode. The count is a count of passes, not a reading of the clock: each pass sleeps
-// for the refresh interval and adds it to the seconds counted.
+// for the refresh interval and adds it to the seconds counted. A pass's sleep ends where the
+// passes' sleeps laid end to end from the start of the counting end, on the monotonic clock, so
+// that drawing time and the system's sleep granularity do not add up over the passes.
 #include "app/countdown.h"
 
 #include "app/launch.h"
+#include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
 #include "console/help_screen.h"
@@ -77,11 +80,18 @@ void pass_stop_test(bool debug) {
   if (is_stop_key(key)) stop_run(message);
 }
 
+// Sleeps until a time of the monotonic clock; not at all when it has passed.
+void sleep_until(int64_t end_ms) {
+  const int64_t left = end_ms - plat_monotonic_ms();
+  plat_sleep(left > 0 ? static_cast<uint32_t>(left) : 0);
+}
+
 // Counts one cycle down; gives the UTC date read at the start of its last pass.
 CalendarDate count_down(Countdown* run) {
   RunSettings& s = *run->settings;
   CalendarDate current_date = {0, 0, 0, 0};
   int32_t elapsed = 0;
+  int64_t pass_end_ms = plat_monotonic_ms();
   while (elapsed < s.delay_seconds) {
     current_date = date_today_utc();
     const ClockTime current_time = clock_now();
@@ -94,7 +104,8 @@ CalendarDate count_down(Countdown* run) {
       s.sleep_ms = 1000;
     }
     pass_stop_test(s.debug);
-    plat_sleep(static_cast<uint32_t>(s.sleep_ms));
+    pass_end_ms += s.sleep_ms;
+    sleep_until(pass_end_ms);
     elapsed = add_saturating(elapsed, s.refresh_seconds);
   }
   return current_date;
@@ -110,38 +121,6 @@ void attempt_launch(Countdown* run, const CalendarDate& date) {
 }
 
 } // namespace
-
-void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
-  print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
-        ordinal_suffix(date.day), month_name(date.month), date.year);
-}
-
-int title_bar_colour(const ClockTime& time) {
-  return static_cast<int>(time.second % 7 + 1) * 16;
-}
-
-bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
-  if (excepted_days[0] == '\0') return false;
-  return text_pos_nocase(excepted_days, day_abbrev(date.weekday)) > 0;
-}
-
-bool announce_excepted_day(const char* excepted_days, const CalendarDate& date) {
-  if (!is_excepted_day(excepted_days, date)) return false;
-  con_print("\376 Not executing on excepted day (%s)\n", day_name(date.weekday));
-  return true;
-}
-
-void show_excepted_days(const char* excepted_days, bool coloured) {
-  if (coloured) set_foreground(ATTR_BRIGHT_RED);
-  con_print("\376 Not running on ...\n  ");
-  for (int weekday = 0; weekday <= 6; ++weekday) {
-    if (text_pos_nocase(excepted_days, day_abbrev(weekday)) != 0) {
-      con_print("%s, ", day_name(weekday));
-    }
-  }
-  if (coloured) set_foreground(ATTR_NORMAL);
-  con_print("\n");
-}
 
 void run_countdown(RunSettings* settings) {
   Countdown run = {settings, 0, date_today_utc(), clock_now()};

@@ -3,8 +3,8 @@
 // minute arms the next one.
 #include "app/time_of_day.h"
 
-#include "app/countdown.h"
 #include "app/launch.h"
+#include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
 #include "console/help_screen.h"

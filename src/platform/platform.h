@@ -89,6 +89,8 @@ struct SystemTime {
 void plat_local_time(SystemTime* time);
 void plat_utc_time(SystemTime* time);
 void plat_sleep(uint32_t milliseconds);
+// Milliseconds from an arbitrary start on a clock that setting the time of day does not move.
+int64_t plat_monotonic_ms();
 
 // --- Processes.
 // Runs one command line through the command processor and waits for the processor to end.

@@ -78,11 +78,31 @@ check "status lines in the file" wait_for_file "$W/tod.txt" 20
 check "CR LF line ends in the file" grep -q $'Starting command at: '"$target"$':00 hrs\r$' "$W/tod.txt"
 check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
 
+# Ctrl-C ends the program by the system's default handling, with no crash dump from a console
+# control handler that took itself off inside its own call: while it waits, at the help pager and
+# at the /DEBUG key prompt.
+ctrl_c_ends_cleanly() {
+  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all"
+  type_line "clear; wine '$EXE' $1 2> '$W/ctrl_c.err'; echo ended \$? > '$W/ctrl_c'"
+  wait_for_screen "$2" 30 || return 1
+  rm -f "$W/ctrl_c"
+  press C-c
+  wait_for_file "$W/ctrl_c" 30 && ! grep -q 'Unhandled' "$W/ctrl_c.err"
+}
+check "Ctrl-C while waiting" ctrl_c_ends_cleanly "x /time=100" 'Time left'
+check "Ctrl-C at the help pager" ctrl_c_ends_cleanly "backup.exe" 'More \(ESC quits\)'
+check "Ctrl-C at the debug prompt" ctrl_c_ends_cleanly "x /time=100 /DEBUG" 'Press a key'
+
 # With COMSPEC unset, or naming a missing file, cmd.exe is found along PATH.
 run_batch "set COMSPEC=" "\"$EXEW\" \"cmd /c mkdir $WW\\launched3\" /Q" \
   "set COMSPEC=C:\\nowhere\\missing.exe" "\"$EXEW\" \"cmd /c mkdir $WW\\launched4\" /Q"
 check "launch with COMSPEC unset" wait_for_exists "$W/launched3" 40
 check "launch with COMSPEC naming a missing file" wait_for_exists "$W/launched4" 40
 check "status 0 after both" status_is 0
+
+# A PATH directory whose name is invalid is not "not found": the search ends there, nothing starts.
+run_batch "set COMSPEC=" "set \"PATH=C:\\bad<dir;%PATH%\"" "\"$EXEW\" \"cmd /c mkdir $WW\\launched5\" /Q"
+ended_without_launch() { status_is 0 && sleep 2 && [ ! -e "$W/$1" ]; }
+check "an invalid PATH directory ends the search" ended_without_launch launched5
 
 finish

@@ -51,6 +51,20 @@ TEST(Countdown, SwitchesToOneSecondAtTwentyLeft) {
   EXPECT_EQ(run.launch_times_ms.back(), 100000 + 10);
 }
 
+TEST(Countdown, SleepsEndOnTheScheduleWhenEachRunsLong) {
+  SimConfig config = config_at(tuesday_morning());
+  config.oversleep_ms = 16;
+  sim_reset(config);
+  const SimRun run = sim_run({"x", "/TIME=45", "/TICK=1"});
+  // Each pass sleeps what is left of its second; only the last sleep's overrun remains.
+  EXPECT_EQ(time_left_values(run.console), range_down(45, 1, 1));
+  std::vector<uint32_t> sleeps(45, 984);
+  sleeps[0] = 1000;
+  EXPECT_EQ(pass_sleeps(run), sleeps);
+  ASSERT_EQ(run.launches.size(), 1u);
+  EXPECT_EQ(run.launch_times_ms[0], 10 + 16 + 45000 + 16);
+}
+
 TEST(Countdown, LongRefreshIntervals) {
   const SimRun thirty = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=30"});
   EXPECT_EQ(time_left_values(thirty.console), concat({100, 70, 40, 10}, range_down(9, 1, 1)));

@@ -293,12 +293,6 @@ InputEvent events[256];
 uint32_t event_count = 0;
 bool input_ended = false;
 
-int64_t monotonic_ms() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
 void push_event(const InputEvent& event) {
   if (event_count < sizeof events / sizeof events[0]) events[event_count++] = event;
 }
@@ -314,7 +308,7 @@ void decode_pending(bool complete) {
     if (result == DecodeResult::key) push_event(event);
     memmove(pending_bytes, pending_bytes + consumed, pending_length - consumed);
     pending_length -= consumed;
-    pending_since_ms = monotonic_ms();
+    pending_since_ms = plat_monotonic_ms();
   }
 }
 
@@ -322,7 +316,7 @@ void decode_pending(bool complete) {
 void read_terminal(int timeout_ms) {
   pollfd poll_fd = {terminal.fd, POLLIN, 0};
   if (poll(&poll_fd, 1, timeout_ms) <= 0) return;
-  if (pending_length == 0) pending_since_ms = monotonic_ms();
+  if (pending_length == 0) pending_since_ms = plat_monotonic_ms();
   const ssize_t got =
       read(terminal.fd, pending_bytes + pending_length, sizeof pending_bytes - pending_length);
   if (got > 0) {
@@ -336,9 +330,9 @@ void read_terminal(int timeout_ms) {
 // A sequence begun but not finished: give the rest a moment, then take it as a lone ESC.
 void settle_pending() {
   if (pending_length == 0) return;
-  const int64_t left = pending_since_ms + escape_wait_ms - monotonic_ms();
+  const int64_t left = pending_since_ms + escape_wait_ms - plat_monotonic_ms();
   if (left > 0) read_terminal(static_cast<int>(left));
-  if (pending_length > 0 && monotonic_ms() - pending_since_ms >= escape_wait_ms) {
+  if (pending_length > 0 && plat_monotonic_ms() - pending_since_ms >= escape_wait_ms) {
     decode_pending(true);
   }
 }
@@ -613,6 +607,12 @@ void plat_sleep(uint32_t milliseconds) {
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     flush_screen();
   }
+}
+
+int64_t plat_monotonic_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
 // --- Processes.

@@ -25,6 +25,7 @@ struct SimState {
   ScreenBuffer screen;
   SimRun run;
   int64_t start_ms = 0;
+  int64_t monotonic_ms = 0;
   std::deque<TimedEvent> input;
   uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
   std::function<void(uint32_t)> on_sleep;
@@ -334,8 +335,14 @@ void plat_utc_time(SystemTime* time) {
 void plat_sleep(uint32_t milliseconds) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
-  state->config.utc_ms += milliseconds;
+  state->config.utc_ms += milliseconds + state->config.oversleep_ms;
+  state->monotonic_ms += milliseconds + state->config.oversleep_ms;
   if (elapsed_ms() > state->config.run_limit_ms) throw SimExit{-1, true};
+}
+
+// Only sleeping moves it: drawing takes no fake time, and setting the clock does not move it.
+int64_t plat_monotonic_ms() {
+  return state->monotonic_ms;
 }
 
 int plat_run_command_line(const char* line) {

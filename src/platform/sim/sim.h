@@ -24,6 +24,7 @@ struct SimConfig {
   int local_offset_minutes = 0;              // local time minus UTC
   int64_t run_limit_ms = 48LL * 3600 * 1000; // a run still going after this much fake time ends
   int launch_exit_code = 0;
+  uint32_t oversleep_ms = 0; // every sleep lasts this much longer than asked, as a timer tick
 };
 
 struct SimRun {

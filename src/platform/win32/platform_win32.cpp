@@ -10,8 +10,12 @@
 
 namespace {
 
+// The program never changes its standard handles, so the one it started with is asked for once
+// instead of at every console call.
+HANDLE standard_output = nullptr;
 HANDLE stdout_handle() {
-  return GetStdHandle(STD_OUTPUT_HANDLE);
+  if (standard_output == nullptr) standard_output = GetStdHandle(STD_OUTPUT_HANDLE);
+  return standard_output;
 }
 
 HANDLE console_device = INVALID_HANDLE_VALUE;
@@ -50,8 +54,11 @@ void copy_system_time(const SYSTEMTIME& from, SystemTime* to) {
   to->milliseconds = from.wMilliseconds;
 }
 
-// Windows calls a handler that takes a DWORD and returns BOOL.
-CtrlHandler registered_handler = nullptr;
+// Windows calls a handler that takes a DWORD and returns BOOL. The one Win32 handler stays
+// registered and forwards to the program's, or to nothing once that is removed: wine frees a
+// handler that removes itself during its own call and then calls through it.
+CtrlHandler volatile registered_handler = nullptr;
+bool forwarder_registered = false;
 BOOL WINAPI forward_ctrl_event(DWORD event) {
   const CtrlHandler handler = registered_handler;
   return handler != nullptr && handler(event) != 0 ? TRUE : FALSE;
@@ -63,30 +70,41 @@ bool is_separator(char c) {
   return c == '\\' || c == '/' || c == ':';
 }
 
-bool file_exists(const char* path) {
-  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+// Only a missing file or directory is "not found"; any other error (an invalid name, access
+// denied) is a failure of its own.
+StartResult failure_for(DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return StartResult::not_found;
+  return error == ERROR_ACCESS_DENIED ? StartResult::denied : StartResult::failed;
+}
+
+StartResult look_up_file(const char* path) {
+  if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return StartResult::started;
+  return failure_for(GetLastError());
 }
 
 // The program file for a candidate: as it is when its name has an extension, else the first of
 // .com, .exe, .bat and .cmd that exists. A name without a directory part is looked for in ".".
-bool resolve_program(const char* candidate, char* path, size_t room) {
+// Gives started when a file was found, else the failure that ended the look-up.
+StartResult resolve_program(const char* candidate, char* path, size_t room) {
   const bool bare = strpbrk(candidate, "\\/:") == nullptr;
   const int used = snprintf(path, room, "%s%s", bare ? ".\\" : "", candidate);
-  if (used < 0 || static_cast<size_t>(used) + 4 >= room) return false;
+  if (used < 0 || static_cast<size_t>(used) + 4 >= room) return StartResult::failed;
   const char* name = path + used;
   while (name > path && !is_separator(name[-1])) --name;
-  if (strchr(name, '.') != nullptr) return file_exists(path);
+  if (strchr(name, '.') != nullptr) return look_up_file(path);
   for (const char* extension : {".com", ".exe", ".bat", ".cmd"}) {
     strcpy(path + used, extension);
-    if (file_exists(path)) return true;
+    const StartResult result = look_up_file(path);
+    if (result != StartResult::not_found) return result;
   }
-  return false;
+  return StartResult::not_found;
 }
 
 StartResult start_processor(const char* candidate, const char* argument0, const char* line,
                             int* exit_code) {
   char path[MAX_PATH + 8];
-  if (!resolve_program(candidate, path, sizeof path)) return StartResult::not_found;
+  const StartResult found = resolve_program(candidate, path, sizeof path);
+  if (found != StartResult::started) return found;
   static char command_line[MAX_PATH + 300];
   const int used = snprintf(command_line, sizeof command_line, "%s /c %s", argument0, line);
   if (used < 0 || static_cast<size_t>(used) >= sizeof command_line) return StartResult::failed;
@@ -96,10 +114,7 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
   PROCESS_INFORMATION process;
   if (!CreateProcessA(path, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &process)) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-      return StartResult::not_found;
-    return error == ERROR_ACCESS_DENIED ? StartResult::denied : StartResult::failed;
+    return failure_for(GetLastError());
   }
   WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
@@ -196,12 +211,10 @@ bool plat_console_open() {
 }
 
 size_t plat_console_write(const char* text, size_t length) {
-  // Each byte is its own WriteConsoleA, as the console device has always been written.
-  for (size_t i = 0; i < length; ++i) {
-    DWORD written = 0;
-    if (!WriteConsoleA(console_device, text + i, 1, &written, nullptr) || written != 1) return i;
-  }
-  return length;
+  // One call for the whole run: each call is a round trip to the console host.
+  DWORD written = 0;
+  if (!WriteConsoleA(console_device, text, static_cast<DWORD>(length), &written, nullptr)) return 0;
+  return written;
 }
 
 bool plat_input_open() {
@@ -276,8 +289,15 @@ int32_t plat_send_icon(void* window, bool large, void* icon) {
 
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
   if (handler == nullptr) return SetConsoleCtrlHandler(nullptr, add ? TRUE : FALSE) != FALSE;
-  registered_handler = add ? handler : nullptr;
-  return SetConsoleCtrlHandler(forward_ctrl_event, add ? TRUE : FALSE) != FALSE;
+  if (!add) {
+    if (registered_handler == handler) registered_handler = nullptr;
+    return true;
+  }
+  registered_handler = handler;
+  if (!forwarder_registered) {
+    forwarder_registered = SetConsoleCtrlHandler(forward_ctrl_event, TRUE) != FALSE;
+  }
+  return forwarder_registered;
 }
 
 void plat_local_time(SystemTime* time) {
@@ -294,6 +314,10 @@ void plat_utc_time(SystemTime* time) {
 
 void plat_sleep(uint32_t milliseconds) {
   Sleep(milliseconds);
+}
+
+int64_t plat_monotonic_ms() {
+  return static_cast<int64_t>(GetTickCount64());
 }
 
 // The command processor is found the way the C runtime's system() finds it: "COMSPEC" first,

@@ -1,0 +1,183 @@
+#!/usr/bin/env python3
+"""Benchmarks of keeping the schedule: how late a countdown launches on the POSIX build and on
+vorbelin.exe under wine, how long a pass of the status screen takes to draw, and how many console
+calls vorbelin.exe makes in one pass. Not a test: nothing passes or fails. Writes the section
+"Schedule" at the end of bench/RESULTS.md (bench/run.py keeps it when it rewrites the rest).
+
+Usage: python3 bench/schedule.py [--posix PATH] [--exe PATH] [--baseline-posix PATH]
+                                 [--baseline-exe PATH] [--baseline-label TEXT]
+
+Each program runs alone in a pseudo-terminal of 80 by 25. Lateness is the time from the first byte
+of the first status screen to the "Launching" line, less the delay: the countdown's first pass
+starts right before that screen, so the start-up is left out. /TICK=1 makes every pass a
+one-second pass. Time per pass is the time from a redraw's first byte on the terminal to its last
+(wine's console host renders the console to the terminal as it changes). Console calls are the
+Win32 calls the program's own code makes between two sleeps, counted in wine's relay trace
+(WINEDEBUG=+relay), which slows every call but not their number."""
+import argparse
+import collections
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from run import ROOT, Run, run_all  # noqa: E402
+
+SECTION = '## Schedule'
+DELAYS = (5, 45)
+# The Win32 calls that go to the console or ask after it.
+CONSOLE_CALL = re.compile(r'Console|GetStdHandle|WaitForSingleObject')
+
+
+ESCAPE = re.compile(rb'\x1b\[[0-9;?]*[ -/]*[@-~]|\x1b[@-_]')
+
+
+def chunk_time_of(run, needle, start=0):
+    """The time of the chunk in which needle's first byte arrived, at or after byte start of the
+    text with the escape sequences and blanks taken out (wine's console host, written a byte at
+    a time, puts a sequence between every two characters and moves over blanks)."""
+    text, chunk_of = bytearray(), []
+    for index, (_, data) in enumerate(run.chunks):
+        plain = ESCAPE.sub(b'', data).replace(b' ', b'')
+        text += plain
+        chunk_of += [index] * len(plain)
+    found = bytes(text).find(needle, start)
+    if found < 0:
+        return None, -1
+    return run.chunks[chunk_of[found]][0], found
+
+
+def countdown(argv, delay, env=None):
+    """Lateness in seconds and the median drawing time of a pass."""
+    run = Run(argv + ['/TIME=%d' % delay, '/TICK=1'], env=env)
+    run_all([run])
+    shown, offset = chunk_time_of(run, b'remaing)')
+    launch, _ = chunk_time_of(run, b'Launching"', max(offset, 0))
+    if shown is None or launch is None:
+        return None, None
+    bursts = [(begin, end) for begin, _, end in run.bursts(gap=0.3) if begin < launch]
+    # The first pass began where the burst that drew its screen began.
+    first = [begin for begin, end in bursts if begin <= shown <= end][0]
+    draws = [end - begin for begin, end in bursts]
+    return launch - first - delay, statistics.median(draws[1:] or draws)
+
+
+def relay_calls(exe, env):
+    """Console calls and all Win32 calls of one pass (the median over a /TIME=6 run's passes)."""
+    trace = tempfile.NamedTemporaryFile(suffix='.relay', delete=False).name
+    relay_env = dict(env, WINEDEBUG='+relay')
+    wrapper = ['sh', '-c', 'exec "$@" 2>"%s"' % trace, 'sh', 'wine', exe, 'x']
+    run = Run(wrapper + ['/TIME=6'], env=relay_env)
+    run_all([run])
+    with open(trace, errors='replace') as f:
+        lines = f.read().splitlines()
+    os.unlink(trace)
+    # The program's thread is the one that makes the start-up's 10 ms sleep; its own calls
+    # return into the executable's image (0x140000000 up).
+    thread = next(line.split(':')[0] for line in lines if 'Call KERNEL32.Sleep(0000000a)' in line)
+    call = re.compile(r'^%s:Call ([\w.]+)\(.*\) ret=14[0-9a-f]{7}$' % thread)
+    passes, current = [], collections.Counter()
+    for line in lines:
+        match = call.match(line)
+        if not match:
+            continue
+        name = match.group(1)
+        if name == 'KERNEL32.Sleep':
+            passes.append(current)
+            current = collections.Counter()
+        else:
+            current[name] += 1
+    counted = passes[2:] or passes  # the start-up's sleep and the first screen left out
+    console = statistics.median(sum(n for name, n in p.items() if CONSOLE_CALL.search(name))
+                                for p in counted)
+    every = statistics.median(sum(p.values()) for p in counted)
+    return console, every, counted[len(counted) // 2]
+
+
+def wine_env(work):
+    env = {'WINEPREFIX': os.environ.get('WINEPREFIX', os.path.join(work, 'prefix')),
+           'WINEDEBUG': '-all'}
+    subprocess.run(['wineboot', '-i'], env=dict(os.environ, **env), capture_output=True)
+    return env
+
+
+def measure(programs, wine):
+    rows = []
+    for label, kind, path in programs:
+        env = wine if kind == 'wine' else None
+        argv = ['wine', path, 'cmd /c rem'] if kind == 'wine' else [path, 'true']
+        row = {'label': label, 'kind': kind}
+        for delay in DELAYS:
+            row[delay] = countdown(argv, delay, env)
+        if kind == 'wine':
+            row['calls'] = relay_calls(path, wine)
+        rows.append(row)
+        print(label, row, flush=True)
+    return rows
+
+
+def seconds(value):
+    return '-' if value is None else '%.3f s' % value
+
+
+def report(rows):
+    lines = [SECTION, '',
+             'Command: `python3 bench/schedule.py` (method in its first lines). Lateness is counted',
+             'from the first screen\'s first byte to the launch, less the delay; a pass\'s drawing time',
+             'is from its first byte on the terminal to its last.', '',
+             '| program | late after 5 one-second passes | late after 45 | drawing a pass |',
+             '|---|---|---|---|']
+    for row in rows:
+        lines.append('| %s | %s | %s | %s |' % (row['label'], seconds(row[5][0]),
+                                               seconds(row[45][0]), seconds(row[45][1])))
+    wine_rows = [row for row in rows if 'calls' in row]
+    if wine_rows:
+        lines += ['', '| vorbelin.exe under wine | console calls per pass | all Win32 calls per pass |',
+                  '|---|---|---|']
+        for row in wine_rows:
+            lines.append('| %s | %d | %d |' % (row['label'], row['calls'][0], row['calls'][1]))
+        lines += ['', 'The calls of one pass of the first build above, by name: ' + ', '.join(
+            '%s %d' % (name.split('.')[-1], n)
+            for name, n in wine_rows[0]['calls'][2].most_common()) + '.']
+    return lines
+
+
+def write_section(lines):
+    path = os.path.join(ROOT, 'bench', 'RESULTS.md')
+    text = open(path).read() if os.path.exists(path) else '# Benchmark results\n'
+    if SECTION in text:
+        text = text[:text.index(SECTION)]
+    with open(path, 'w') as f:
+        f.write(text.rstrip('\n') + '\n\n' + '\n'.join(lines) + '\n')
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
+    parser.add_argument('--posix', default=os.path.join(ROOT, 'build', 'vorbelin'))
+    parser.add_argument('--exe', default=os.path.join(ROOT, 'build-win', 'vorbelin.exe'))
+    parser.add_argument('--baseline-posix')
+    parser.add_argument('--baseline-exe')
+    parser.add_argument('--baseline-label', default='baseline')
+    args = parser.parse_args()
+    programs = [('vorbelin', 'posix', os.path.abspath(args.posix))]
+    if args.baseline_posix:
+        programs.append(('vorbelin, %s' % args.baseline_label, 'posix',
+                         os.path.abspath(args.baseline_posix)))
+    has_wine = shutil.which('wine') is not None and os.path.exists(args.exe)
+    if has_wine:
+        programs.append(('vorbelin.exe under wine', 'wine', os.path.abspath(args.exe)))
+        if args.baseline_exe:
+            programs.append(('vorbelin.exe under wine, %s' % args.baseline_label, 'wine',
+                             os.path.abspath(args.baseline_exe)))
+    work = tempfile.mkdtemp()
+    lines = report(measure(programs, wine_env(work) if has_wine else None))
+    write_section(lines)
+    print('\n'.join(lines))
+
+
+if __name__ == '__main__':
+    main()

@@ -1,0 +1,37 @@
+// The pieces both status screens draw alike.
+#include "app/status_screen.h"
+
+#include "console/console.h"
+#include "util/text.h"
+
+int title_bar_colour(const ClockTime& time) {
+  return static_cast<int>(time.second % 7 + 1) * 16;
+}
+
+void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
+  print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
+        ordinal_suffix(date.day), month_name(date.month), date.year);
+}
+
+bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
+  if (excepted_days[0] == '\0') return false;
+  return text_pos_nocase(excepted_days, day_abbrev(date.weekday)) > 0;
+}
+
+void show_excepted_days(const char* excepted_days, bool coloured) {
+  if (coloured) set_foreground(ATTR_BRIGHT_RED);
+  con_print("\376 Not running on ...\n  ");
+  for (int weekday = 0; weekday <= 6; ++weekday) {
+    if (text_pos_nocase(excepted_days, day_abbrev(weekday)) != 0) {
+      con_print("%s, ", day_name(weekday));
+    }
+  }
+  if (coloured) set_foreground(ATTR_NORMAL);
+  con_print("\n");
+}
+
+bool announce_excepted_day(const char* excepted_days, const CalendarDate& date) {
+  if (!is_excepted_day(excepted_days, date)) return false;
+  con_print("\376 Not executing on excepted day (%s)\n", day_name(date.weekday));
+  return true;
+}

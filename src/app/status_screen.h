@@ -1,0 +1,18 @@
+// What the two status screens share: the title bar's colour, the date lines, and the excepted
+// days with the message of a launch that falls on one.
+#pragma once
+
+#include "util/clock.h"
+
+// The colour of the title bar for a second of the clock: a background of 1 to 7.
+int title_bar_colour(const ClockTime& time);
+
+// A date line, written with the channel the screen gives it (con_print or out_print).
+typedef int (*PrintChannel)(const char* format, ...);
+void show_date_line(PrintChannel print, const char* label, const CalendarDate& date);
+
+bool is_excepted_day(const char* excepted_days, const CalendarDate& date);
+// The block that names the excepted days; coloured red when asked.
+void show_excepted_days(const char* excepted_days, bool coloured);
+// Writes the excepted-day message when the date is one; true then, and nothing is launched.
+bool announce_excepted_day(const char* excepted_days, const CalendarDate& date);
