@@ -104,10 +104,14 @@ TEST(KeyDecoder, LoneEscapeAndSplitSequences) {
   const Decoded cut = decode("\x1b[", true);
   EXPECT_EQ(cut.event.ch, 27);
   EXPECT_EQ(cut.consumed, 1u);
-  // ESC and then a letter are two keys.
-  const Decoded esc_letter = decode("\x1bx");
-  EXPECT_EQ(esc_letter.event.ch, 27);
-  EXPECT_EQ(esc_letter.consumed, 1u);
+  // ESC and a key at once is that key with Alt, by its scan code and without a character; ESC
+  // after ESC is a held-down ESC repeating.
+  expect_key("\x1bx", 0, 45, LEFT_ALT_DOWN);
+  expect_key("\x1b?", 0, 53, LEFT_ALT_DOWN);
+  expect_key("\x1b\r", 0, 28, LEFT_ALT_DOWN);
+  const Decoded esc_esc = decode("\x1b\x1b");
+  EXPECT_EQ(esc_esc.event.ch, 27);
+  EXPECT_EQ(esc_esc.consumed, 1u);
   // Two keys in one read: only the first is taken.
   const Decoded first = decode("\x1b[Aq");
   EXPECT_EQ(first.consumed, 3u);
@@ -158,7 +162,7 @@ namespace {
 struct Terminal {
   ScreenBuffer back, front;
   bool valid = false;
-  TerminalState shown = {-1, -1, -1};
+  TerminalState shown = {-1, -1, -1, false};
   FrameBytes frame;
   explicit Terminal(int width = 20, int height = 4) {
     screen_init(&back, width, height, true);
@@ -258,10 +262,13 @@ TEST(Renderer, ScrollingAndRepaint) {
   // One row scrolled: the terminal scrolls too, and only the new row's cell is drawn.
   EXPECT_EQ(t.render(), "\b\ne");
   EXPECT_EQ(t.render(), "");
-  // After a launch: the launched program may have left any colour in force.
+  // After a launch: another program may have left anything anywhere, in any colour. The
+  // screen was cleared once; it is now written over, for a terminal keeps a cleared screen in
+  // its scrollback. Blank row ends are erased.
   t.valid = false;
-  t.shown.attr = 0x07;
-  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[m\x1b[H\x1b[2Jb\x1b[2Hc\x1b[3Hd\x1b[4He\x1b[?25h");
+  t.shown = {2, 2, 0x07, true};
+  EXPECT_EQ(t.render(),
+            "\x1b[?25l\x1b[H\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b[3Hd\x1b[K\x1b[4He\x1b[K\x1b[?25h");
 }
 
 TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {

@@ -1,6 +1,8 @@
 // Key decoding for xterm, tmux and the Linux console: CSI and SS3 sequences with modifiers.
 #include "platform/posix/key_decoder.h"
 
+#include <initializer_list>
+
 #include "platform/posix/cp437.h"
 
 namespace {
@@ -174,6 +176,37 @@ InputEvent plain_byte(unsigned char byte) {
   return key_event(byte, 0, 0);
 }
 
+// The keys of a US keyboard's character rows, from the scan code of each row's first key.
+struct KeyRow {
+  uint16_t first_scan_code;
+  const char* plain;
+  const char* shifted;
+};
+const KeyRow key_rows[] = {{2, "1234567890-=", "!@#$%^&*()_+"},
+                           {16, "qwertyuiop[]", "QWERTYUIOP{}"},
+                           {30, "asdfghjkl;'`", "ASDFGHJKL:\"~"},
+                           {43, "\\zxcvbnm,./", "|ZXCVBNM<>?"}};
+
+// The scan code of the key that types a character; 0 for none.
+uint16_t scan_for_char(unsigned char ch) {
+  if (ch == ' ') return 57;
+  for (const KeyRow& row : key_rows) {
+    for (const char* keys : {row.plain, row.shifted}) {
+      for (int i = 0; keys[i] != '\0'; ++i) {
+        if (static_cast<unsigned char>(keys[i]) == ch) {
+          return static_cast<uint16_t>(row.first_scan_code + i);
+        }
+      }
+    }
+  }
+  return 0;
+}
+
+// A terminal sends Alt with a key as ESC and then the key: the console reports it as the key
+// with Alt down and no character, which reads by the Alt column of the key tables.
+DecodeResult decode_alt_key(const unsigned char* bytes, size_t length, bool complete,
+                            InputEvent* event, size_t* consumed);
+
 } // namespace
 
 DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete, InputEvent* event,
@@ -189,8 +222,12 @@ DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete
     DecodeResult result = DecodeResult::skip;
     if (bytes[1] == '[') result = decode_csi(bytes, length, event, consumed);
     if (bytes[1] == 'O') result = decode_ss3(bytes, length, event, consumed);
-    // ESC followed by anything else, or a sequence that never completed, is a lone ESC.
-    if ((bytes[1] != '[' && bytes[1] != 'O') || (result == DecodeResult::need_more && complete)) {
+    if (bytes[1] != '[' && bytes[1] != 'O' && bytes[1] != esc) {
+      result = decode_alt_key(bytes, length, complete, event, consumed);
+    }
+    // ESC after ESC (a held-down ESC repeating), or a sequence that never completed, is a lone
+    // ESC.
+    if (bytes[1] == esc || (result == DecodeResult::need_more && complete)) {
       *consumed = 1;
       *event = key_event(esc, SCAN_ESC, 0);
       return DecodeResult::key;
@@ -201,3 +238,18 @@ DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete
   *event = plain_byte(bytes[0]);
   return DecodeResult::key;
 }
+
+namespace {
+
+DecodeResult decode_alt_key(const unsigned char* bytes, size_t length, bool complete,
+                            InputEvent* event, size_t* consumed) {
+  const DecodeResult result = decode_key(bytes + 1, length - 1, complete, event, consumed);
+  ++*consumed;
+  if (result != DecodeResult::key) return result;
+  if (event->scan_code == 0) event->scan_code = scan_for_char(event->ch);
+  event->ch = 0;
+  event->control_state |= LEFT_ALT_DOWN;
+  return DecodeResult::key;
+}
+
+} // namespace

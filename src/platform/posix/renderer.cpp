@@ -139,21 +139,56 @@ bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
   return memcmp(back->cells[y], front->cells[y], sizeof(ScreenCell) * back->width) == 0;
 }
 
+// Where the row's blanks in the normal colours begin, up to its end.
+int blank_tail(const ScreenBuffer* back, int y) {
+  int x = back->width;
+  while (x > 0) {
+    const ScreenCell& cell = back->cells[y][x - 1];
+    if (!cell.known || cell.ch != ' ' || cell.attr != 0x07) break;
+    --x;
+  }
+  return x;
+}
+
+int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from) {
+  int count = 0;
+  for (int x = from; x < back->width; ++x)
+    count += same_cell(back->cells[y][x], front->cells[y][x]) ? 0 : 1;
+  return count;
+}
+
+void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame,
+                int y, int end) {
+  for (int x = 0; x < end; ++x) {
+    const ScreenCell& cell = back->cells[y][x];
+    if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
+    move_to(back, frame, terminal, x, y);
+    use_attr(frame, terminal, cell.attr);
+    emit_glyph(frame, cell.ch);
+    front->cells[y][x] = cell;
+    // In the last column the terminal holds the cursor there until the next character.
+    terminal->x = x + 1 < back->width ? x + 1 : -1;
+  }
+}
+
+// More than a few blanks at a row's end are erased rather than written.
+void erase_tail(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame,
+                int y, int tail) {
+  move_to(back, frame, terminal, tail, y);
+  use_attr(frame, terminal, 0x07);
+  append_text(frame, "\x1b[K");
+  for (int x = tail; x < back->width; ++x) front->cells[y][x] = back->cells[y][x];
+}
+
 // Draws the known cells that differ from what the terminal shows.
 void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
                   FrameBytes* frame) {
   for (int y = 0; y < back->height; ++y) {
     if (same_row(back, front, y)) continue;
-    for (int x = 0; x < back->width; ++x) {
-      const ScreenCell& cell = back->cells[y][x];
-      if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
-      move_to(back, frame, terminal, x, y);
-      use_attr(frame, terminal, cell.attr);
-      emit_glyph(frame, cell.ch);
-      front->cells[y][x] = cell;
-      // In the last column the terminal holds the cursor there until the next character.
-      terminal->x = x + 1 < back->width ? x + 1 : -1;
-    }
+    const int tail = blank_tail(back, y);
+    const bool erase = cells_differing(back, front, y, tail) > 3;
+    draw_cells(back, front, terminal, frame, y, erase ? tail : back->width);
+    if (erase) erase_tail(back, front, terminal, frame, y, tail);
   }
 }
 
@@ -178,14 +213,22 @@ void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termina
   screen_scroll_up(front, rows, 0x07);
 }
 
-// The program owns the whole screen: clear it in the normal colours (whatever a launched program
-// left in force), so that only what is not blank needs drawing.
-void clear_terminal(ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame) {
+// The program takes the whole screen: the first time, clear it in the normal colours, so that
+// only what is not blank needs drawing; after that every cell is written over what is there
+// (another program may have left anything on the screen, in any colour, the cursor anywhere).
+void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame) {
   terminal->attr = -1;
+  if (terminal->cleared) {
+    terminal->x = -1;
+    terminal->y = -1;
+    fill_front(front, false, 0x07);
+    return;
+  }
   use_attr(frame, terminal, 0x07);
   append_text(frame, "\x1b[H\x1b[2J");
   terminal->x = 0;
   terminal->y = 0;
+  terminal->cleared = true;
   fill_front(front, true, 0x07);
 }
 
@@ -198,8 +241,10 @@ void frame_spill(FrameBytes* frame) {
     const ssize_t written = write(frame->fd, frame->data + done, frame->length - done);
     if (written > 0) {
       done += static_cast<size_t>(written);
-    } else if (written < 0 && errno != EINTR) {
-      break; // the terminal is gone; nothing more can be shown
+    } else if (written == 0 || errno != EINTR) {
+      // Stalled (flow control, a full connection) or gone: the rest is not shown.
+      frame->dropped = true;
+      break;
     }
   }
   frame->length = 0;
@@ -249,7 +294,7 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
   const size_t hide_at = frame->length;
   const uint32_t spills = frame->spills;
   append_text(frame, hide_cursor);
-  if (repaint) clear_terminal(front, terminal, frame);
+  if (repaint) start_repaint(front, terminal, frame);
   draw_changes(back, front, terminal, frame);
   if (terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
     move_to(back, frame, terminal, back->cursor_x, back->cursor_y);

@@ -8,17 +8,23 @@
 #include "platform/screen_buffer.h"
 
 // Where the terminal's cursor stands and which attribute is in force; -1 when not known.
+// cleared: the program has cleared the screen once; later repaints write every cell over what
+// is there instead, since terminals push a cleared screen into their scrollback.
 struct TerminalState {
   int x, y;
   int attr;
+  bool cleared;
 };
 
 // A frame's bytes. When it fills up, spill writes what it holds to fd (or drops it when fd < 0).
+// The file descriptor does not block: what the terminal does not take at once is dropped and
+// noted in dropped, since a stalled terminal must never hold up the program.
 struct FrameBytes {
   char data[65536];
   size_t length;
   int fd;
   uint32_t spills = 0;
+  bool dropped = false;
 };
 
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);
@@ -30,6 +36,7 @@ void frame_spill(FrameBytes* frame);
 size_t sgr_for_attr(uint16_t attr, int from, char* out);
 
 // Appends the update to frame and makes front equal to back. front_valid false: the terminal's
-// content is not known (start, after a launch or a resize) and is repainted.
+// content is not known (start, foreign output, a resize, a return to the foreground) and is
+// repainted.
 void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
                   TerminalState* terminal, FrameBytes* frame);

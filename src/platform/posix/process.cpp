@@ -1,0 +1,138 @@
+// The command processor's part: "CMD /C START cmd" starts cmd through /bin/sh -c in a session of
+// its own, not waited for; any other line is run and waited for. And the run's end.
+#include "platform/posix/process.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix/screen.h"
+#include "platform/posix/signals.h"
+#include "platform/posix/terminal.h"
+
+namespace {
+
+bool starts_nocase(const char* text, const char* prefix, size_t* length) {
+  size_t i = 0;
+  for (; prefix[i] != '\0'; ++i) {
+    const char a = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 32) : text[i];
+    if (a != prefix[i]) return false;
+  }
+  *length = i;
+  return true;
+}
+
+// The command after "CMD /C START " (or COMMAND's), or null for any other line.
+const char* start_target(const char* line) {
+  size_t length = 0;
+  if (starts_nocase(line, "CMD /C START ", &length)) return line + length;
+  if (starts_nocase(line, "COMMAND /C START ", &length)) return line + length;
+  return nullptr;
+}
+
+[[noreturn]] void exec_shell(const char* command) {
+  signals_reset_for_child();
+  execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+int wait_for(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The process groups of the commands started and maybe still running; a group lives as long as
+// any process in it, and its number is not given to another process meanwhile.
+constexpr int group_room = 16;
+pid_t launched_groups[group_room];
+int launched_count = 0;
+
+bool group_alive(pid_t group);
+
+void forget_ended_groups() {
+  int kept = 0;
+  for (int i = 0; i < launched_count; ++i) {
+    if (group_alive(launched_groups[i])) launched_groups[kept++] = launched_groups[i];
+  }
+  launched_count = kept;
+}
+
+// With the list full of running commands the oldest makes room: it has run the longest.
+void remember_group(pid_t group) {
+  forget_ended_groups();
+  if (launched_count == group_room) {
+    for (int i = 1; i < group_room; ++i) launched_groups[i - 1] = launched_groups[i];
+    --launched_count;
+  }
+  launched_groups[launched_count++] = group;
+}
+
+bool group_alive(pid_t group) {
+  return kill(-group, 0) == 0 || errno == EPERM;
+}
+
+// START: the command runs on its own, in a session (and process group) of its own with nothing
+// to read; the intermediate child ends at once, so the command is nobody's child to wait for.
+int start_detached(const char* command) {
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    setsid();
+    const pid_t grandchild = fork();
+    if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
+    const int null_fd = open("/dev/null", O_RDONLY);
+    if (null_fd >= 0 && null_fd != STDIN_FILENO) {
+      dup2(null_fd, STDIN_FILENO);
+      close(null_fd);
+    }
+    exec_shell(command);
+  }
+  const int result = wait_for(child);
+  if (result == 0) remember_group(child);
+  return result;
+}
+
+int run_waited(const char* line) {
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) exec_shell(line);
+  return wait_for(child);
+}
+
+void (*exit_hooks[16])() = {};
+int exit_hook_count = 0;
+
+} // namespace
+
+bool launched_output_possible() {
+  if (launched_count == 0) return false;
+  forget_ended_groups();
+  return launched_count > 0;
+}
+
+int plat_run_command_line(const char* line) {
+  flush_all();
+  const char* command = start_target(line);
+  const int result = command != nullptr ? start_detached(command) : run_waited(line);
+  // The command processor may have written into the terminal: the next flush repaints it all.
+  screen_forget_shown();
+  return result;
+}
+
+void plat_at_exit(void (*hook)()) {
+  if (exit_hook_count < 16) exit_hooks[exit_hook_count++] = hook;
+}
+
+void plat_exit(int status) {
+  while (exit_hook_count > 0) exit_hooks[--exit_hook_count]();
+  flush_all();
+  terminal_restore();
+  exit(status);
+}

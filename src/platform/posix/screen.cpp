@@ -1,0 +1,292 @@
+// Console output on a terminal. An in-memory screen buffer is the truth and is rendered to the
+// terminal at each flush point, so the terminal never shows a half-drawn frame. Until the
+// program first clears the whole screen, output streams into the terminal as an ordinary
+// program's does. Without a controlling terminal the console's text goes to standard error.
+#include "platform/posix/screen.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix/cp437.h"
+#include "platform/posix/process.h"
+#include "platform/posix/renderer.h"
+#include "platform/posix/signals.h"
+#include "platform/posix/terminal.h"
+#include "platform/screen_buffer.h"
+
+namespace {
+
+ScreenBuffer back;
+ScreenBuffer front;
+bool screen_ready = false;
+bool front_valid = false;
+bool screen_mode = false; // false: streaming, until the program first clears the whole screen
+TerminalState shown = {-1, -1, -1, false};
+FrameBytes frame;
+char title[256] = "";
+
+// xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
+const char title_push[] = "\x1b[22;0t";
+
+void terminal_size(int* columns, int* rows) {
+  winsize size;
+  memset(&size, 0, sizeof size);
+  const bool known =
+      ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  *columns = known ? size.ws_col : 80;
+  *rows = known ? size.ws_row : 24;
+}
+
+// Standard output is the console when it is this same controlling terminal ("/dev/tty" itself
+// has a device number of its own, so the terminals' sessions are compared).
+bool is_controlling_terminal(int fd, int terminal_fd) {
+  if (!isatty(fd)) return false;
+  const pid_t session = tcgetsid(fd);
+  return session != -1 && session == tcgetsid(terminal_fd);
+}
+
+bool console_screen() {
+  if (screen_ready) return true;
+  if (!terminal_open()) return false;
+  terminal.stdout_is_terminal = is_controlling_terminal(STDOUT_FILENO, terminal.fd);
+  int columns = 0, rows = 0;
+  terminal_size(&columns, &rows);
+  screen_init(&back, columns, rows, false);
+  screen_init(&front, columns, rows, false);
+  frame.fd = terminal_owned ? terminal.fd : -1;
+  screen_ready = true;
+  return true;
+}
+
+bool stdout_screen() {
+  return console_screen() && terminal.stdout_is_terminal;
+}
+
+void follow_resize() {
+  if (!resize_pending) return;
+  resize_pending = 0;
+  int columns = 0, rows = 0;
+  terminal_size(&columns, &rows);
+  screen_resize(&back, columns, rows);
+  front.width = back.width;
+  front.height = back.height;
+  front_valid = false;
+}
+
+void append_title() {
+  if (title[0] == '\0') return;
+  if (!terminal_title_pushed) frame_append(&frame, title_push, sizeof title_push - 1);
+  terminal_title_pushed = 1;
+  frame_append(&frame, "\x1b]0;", 4);
+  frame_append(&frame, title, strlen(title));
+  frame_append(&frame, "\x07", 1);
+}
+
+// Frames go to the terminal only while the program owns it; taken again, it is repainted, with
+// the title.
+void follow_foreground() {
+  if (terminal_follow_foreground()) {
+    front_valid = false;
+    shown = TerminalState{-1, -1, -1, shown.cleared};
+    frame.fd = terminal.fd;
+    append_title();
+  }
+  if (!terminal_owned) {
+    frame.fd = -1;
+    front_valid = false;
+  }
+}
+
+// A byte in streaming mode goes out as it is, in the current attribute.
+void stream_byte(unsigned char byte) {
+  if (shown.attr != back.attr) {
+    char sequence[32];
+    frame_append(&frame, sequence, sgr_for_attr(back.attr, shown.attr, sequence));
+    shown.attr = back.attr;
+  }
+  char glyph[4];
+  const bool acts = byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
+  if (acts) {
+    frame_append(&frame, reinterpret_cast<const char*>(&byte), 1);
+  } else {
+    frame_append(&frame, glyph, utf8_encode(cp437_glyph(byte), glyph));
+  }
+}
+
+void screen_text(const char* text, size_t length) {
+  follow_resize();
+  if (screen_mode) {
+    screen_write(&back, text, length);
+    return;
+  }
+  for (size_t i = 0; i < length; ++i) {
+    screen_write_byte(&back, static_cast<unsigned char>(text[i]));
+    stream_byte(static_cast<unsigned char>(text[i]));
+  }
+  back.scrolled = 0;
+}
+
+// OEM bytes leave as UTF-8, everything else untouched, in chunks given to write_chunk.
+template <typename Writer> void write_as_utf8(const char* text, size_t length, Writer write_chunk) {
+  char chunk[1024];
+  size_t used = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      chunk[used++] = static_cast<char>(byte);
+    } else {
+      used += utf8_encode(cp437_glyph(byte), chunk + used);
+    }
+    if (used + 4 > sizeof chunk) {
+      write_chunk(chunk, used);
+      used = 0;
+    }
+  }
+  write_chunk(chunk, used);
+}
+
+int write_redirected(const char* text, size_t length) {
+  write_as_utf8(text, length,
+                [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
+  return ferror(stdout) ? -1 : static_cast<int>(length);
+}
+
+// Without a terminal (cron, a service): plain text on standard error, for its mail or log.
+size_t write_to_standard_error(const char* text, size_t length) {
+  bool failed = false;
+  write_as_utf8(text, length, [&failed](const char* chunk, size_t size) {
+    while (size > 0 && !failed) {
+      const ssize_t written = write(STDERR_FILENO, chunk, size);
+      if (written > 0) {
+        chunk += written;
+        size -= static_cast<size_t>(written);
+      } else if (written < 0 && errno != EINTR) {
+        failed = true;
+      }
+    }
+  });
+  return failed ? 0 : length;
+}
+
+enum class StdoutState { not_asked, open, closed };
+StdoutState stdout_state = StdoutState::not_asked;
+
+} // namespace
+
+void flush_screen() {
+  if (!screen_ready) return;
+  follow_resize();
+  follow_foreground();
+  if (launched_output_possible()) front_valid = false;
+  if (screen_mode && terminal_owned) render_frame(&back, &front, &front_valid, &shown, &frame);
+  frame_spill(&frame);
+  if (frame.dropped) {
+    frame.dropped = false;
+    screen_forget_shown();
+  }
+}
+
+void flush_all() {
+  flush_screen();
+  fflush(stdout);
+}
+
+void screen_forget_shown() {
+  front_valid = false;
+  shown = TerminalState{-1, -1, -1, shown.cleared};
+}
+
+// --- Console output.
+
+// Only the process itself could close its standard output, and it never does: asked once.
+bool plat_stdout_present() {
+  if (stdout_state == StdoutState::not_asked) {
+    stdout_state = fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
+  }
+  return stdout_state == StdoutState::open;
+}
+
+bool plat_screen_info(ScreenInfo* info) {
+  if (!stdout_screen()) return false;
+  follow_resize();
+  info->size_x = static_cast<int16_t>(back.width);
+  info->size_y = static_cast<int16_t>(back.height);
+  info->cursor_x = static_cast<int16_t>(back.cursor_x);
+  info->cursor_y = static_cast<int16_t>(back.cursor_y);
+  info->attr = back.attr;
+  info->left = 0;
+  info->top = 0;
+  info->right = static_cast<int16_t>(back.width - 1);
+  info->bottom = static_cast<int16_t>(back.height - 1);
+  return true;
+}
+
+void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
+  if (!stdout_screen()) return;
+  screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+  if (!screen_mode && back.fully_known) {
+    // The program has taken the whole screen: from now on frames are drawn, not streamed.
+    screen_mode = true;
+    front_valid = false;
+  }
+}
+
+void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
+  if (stdout_screen()) screen_fill_attrs(&back, attr, count, x, y);
+}
+
+void plat_set_cursor(int16_t x, int16_t y) {
+  if (stdout_screen()) screen_set_cursor(&back, x, y);
+}
+
+void plat_set_attr(uint16_t attr) {
+  if (stdout_screen()) back.attr = attr;
+}
+
+int plat_stdout_write(const char* text, size_t length) {
+  if (!plat_stdout_present()) return -1;
+  if (!stdout_screen()) return write_redirected(text, length);
+  screen_text(text, length);
+  return static_cast<int>(length);
+}
+
+bool plat_console_open() {
+  return console_screen() || fcntl(STDERR_FILENO, F_GETFD) != -1;
+}
+
+size_t plat_console_write(const char* text, size_t length) {
+  if (!console_screen()) return write_to_standard_error(text, length);
+  screen_text(text, length);
+  return length;
+}
+
+// --- The window: a terminal has a title, but no window manager to find.
+
+bool plat_set_title(const char* text) {
+  if (!console_screen()) return false;
+  size_t used = 0;
+  for (const char* c = text; *c != '\0' && used + 1 < sizeof title; ++c) {
+    if (static_cast<unsigned char>(*c) >= 0x20) title[used++] = *c;
+  }
+  title[used] = '\0';
+  if (terminal_owned) append_title();
+  return true;
+}
+
+void* plat_find_console_window(const char*) {
+  return nullptr;
+}
+void* plat_load_large_icon(int) {
+  return nullptr;
+}
+void* plat_load_small_icon(int) {
+  return nullptr;
+}
+int32_t plat_send_icon(void*, bool, void*) {
+  return 0;
+}

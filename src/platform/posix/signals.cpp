@@ -1,0 +1,120 @@
+// Control events, crashes, stop and continue. Handlers touch only the terminal's mode and
+// colours and a few flags: async-signal-safe calls only.
+#include "platform/posix/signals.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/platform.h"
+#include "platform/posix/terminal.h"
+
+volatile sig_atomic_t resize_pending = 0;
+
+namespace {
+
+CtrlHandler volatile ctrl_handler = nullptr;
+volatile sig_atomic_t ctrl_c_ignored = 0;
+
+constexpr int signal_slots = 65;
+struct sigaction found[signal_slots]; // as the program found them, for a launched command
+bool changed[signal_slots] = {};
+
+uint32_t ctrl_event_for(int signal_number) {
+  switch (signal_number) {
+  case SIGINT: return 0;  // Ctrl-C
+  case SIGQUIT: return 1; // Ctrl-Break
+  case SIGHUP: return 2;  // the console closed
+  default: return 6;      // shut-down
+  }
+}
+
+void end_by_signal(int signal_number) {
+  terminal_restore();
+  signal(signal_number, SIG_DFL);
+  raise(signal_number); // delivered when the handler returns: the signal's own ending
+}
+
+void on_terminate_signal(int signal_number) {
+  if (signal_number == SIGINT && ctrl_c_ignored) return;
+  const CtrlHandler handler = ctrl_handler;
+  if (handler != nullptr && handler(ctrl_event_for(signal_number)) != 0) return;
+  end_by_signal(signal_number);
+}
+
+void on_crash_signal(int signal_number) {
+  terminal_restore();
+  // Hand the signal to whoever had it before (the default action, or a sanitizer's report).
+  sigaction(signal_number, &found[signal_number], nullptr);
+  raise(signal_number);
+}
+
+void install(int signal_number, void (*handler)(int)) {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  struct sigaction previous;
+  sigaction(signal_number, &action, &previous);
+  if (!changed[signal_number]) found[signal_number] = previous;
+  changed[signal_number] = true;
+}
+
+// nohup, or a shell starting a background job without job control, ignores some signals for
+// its children: they stay ignored.
+void install_unless_ignored(int signal_number, void (*handler)(int)) {
+  struct sigaction current;
+  if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+  install(signal_number, handler);
+}
+
+void on_stop_signal(int) {
+  terminal_restore();
+  signal(SIGTSTP, SIG_DFL);
+  raise(SIGTSTP);
+}
+
+// Whoever sent it, the next flush point looks at the terminal again.
+void on_continue_signal(int) {
+  if (changed[SIGTSTP]) install(SIGTSTP, on_stop_signal);
+  terminal_note_continue();
+}
+
+void on_resize_signal(int) {
+  resize_pending = 1;
+}
+
+} // namespace
+
+void signals_install_process_wide() {
+  for (int signal_number : {SIGPIPE, SIGTTIN, SIGTTOU}) install(signal_number, SIG_IGN);
+}
+
+void signals_install_terminal() {
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    install_unless_ignored(signal_number, on_terminate_signal);
+  }
+  for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+    install(signal_number, on_crash_signal);
+  }
+  install_unless_ignored(SIGTSTP, on_stop_signal);
+  install(SIGCONT, on_continue_signal);
+  install(SIGWINCH, on_resize_signal);
+}
+
+void signals_reset_for_child() {
+  for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
+    if (changed[signal_number]) sigaction(signal_number, &found[signal_number], nullptr);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
+  if (handler == nullptr) {
+    ctrl_c_ignored = add ? 1 : 0;
+  } else {
+    ctrl_handler = add ? handler : nullptr;
+  }
+  return true;
+}

@@ -1,0 +1,131 @@
+// The controlling terminal's modes and its ownership by the foreground process group.
+#include "platform/posix/terminal.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/posix/signals.h"
+
+Terminal terminal;
+volatile sig_atomic_t terminal_owned = 0;
+volatile sig_atomic_t terminal_title_pushed = 0;
+
+namespace {
+
+volatile sig_atomic_t continued = 0;
+const char restore_sequence[] = "\x1b[0m\x1b[?25h";
+// xterm keeps a stack of titles: ours was pushed over the user's.
+const char title_pop[] = "\x1b[23;0t";
+
+// Non-canonical and without echo for the whole run, signals as the input mode says, and no
+// flow control: Ctrl-S must not stop the program's output, nor Ctrl-Q be needed to go on.
+void build_our_mode() {
+  terminal.ours = terminal.original;
+  terminal.ours.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  if (terminal.input_mode & 0x1) {
+    terminal.ours.c_lflag |= ISIG;
+  } else {
+    terminal.ours.c_lflag &= static_cast<tcflag_t>(~ISIG);
+  }
+  // Enter reads as carriage return, as on the console.
+  terminal.ours.c_iflag &= static_cast<tcflag_t>(~(ICRNL | INLCR | IGNCR | IXON | IXOFF));
+  terminal.ours.c_cc[VMIN] = 1;
+  terminal.ours.c_cc[VTIME] = 0;
+}
+
+void apply_our_mode() {
+  build_our_mode();
+  if (tcsetattr(terminal.fd, TCSANOW, &terminal.ours) == 0) terminal_owned = 1;
+}
+
+bool same_mode(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+bool take() {
+  if (tcgetattr(terminal.fd, &terminal.original) != 0) return false;
+  apply_our_mode();
+  return terminal_owned != 0;
+}
+
+// Stopped and continued: a mode that is no longer ours is the one the user set meanwhile, and
+// the one to give back; our own mode found as it was means nobody touched the terminal.
+bool retake_after_continue() {
+  termios now;
+  if (tcgetattr(terminal.fd, &now) != 0 || same_mode(now, terminal.ours)) return false;
+  terminal.original = now;
+  apply_our_mode();
+  return true;
+}
+
+} // namespace
+
+bool terminal_open() {
+  if (terminal.tried) return terminal.fd >= 0;
+  terminal.tried = true;
+  signals_install_process_wide();
+  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  if (tcgetattr(fd, &terminal.original) != 0) {
+    close(fd);
+    return false;
+  }
+  terminal.fd = fd;
+  signals_install_terminal();
+  atexit(terminal_restore);
+  if (terminal_in_foreground()) apply_our_mode();
+  return true;
+}
+
+bool terminal_in_foreground() {
+  return terminal.fd >= 0 && tcgetpgrp(terminal.fd) == getpgrp();
+}
+
+bool terminal_follow_foreground() {
+  if (terminal.fd < 0) return false;
+  const bool was_continued = continued != 0;
+  continued = 0;
+  if (!terminal_in_foreground()) {
+    // Sent to the background by a stop we could not see: the shell has the terminal now.
+    terminal_owned = 0;
+    return false;
+  }
+  if (!terminal_owned) return take();
+  if (was_continued) retake_after_continue();
+  // After any continue the screen may have been used by someone else.
+  return was_continued;
+}
+
+void terminal_set_input_mode(uint32_t mode) {
+  terminal.input_mode = mode;
+  if (terminal_owned && terminal_in_foreground()) apply_our_mode();
+}
+
+void terminal_write(const char* bytes, size_t length) {
+  while (length > 0) {
+    const ssize_t written = write(terminal.fd, bytes, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    bytes += written;
+    length -= static_cast<size_t>(written);
+  }
+}
+
+void terminal_restore() {
+  if (terminal.fd < 0 || !terminal_owned) return;
+  terminal_owned = 0;
+  // From the background the terminal is the foreground job's: nothing of it is ours to change.
+  if (tcgetpgrp(terminal.fd) != getpgrp()) return;
+  terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (terminal_title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
+  terminal_title_pushed = 0;
+  tcsetattr(terminal.fd, TCSANOW, &terminal.original);
+}
+
+void terminal_note_continue() {
+  continued = 1;
+}
