@@ -11,11 +11,12 @@ only_the_c_library() { ! readelf -d "$BIN" | grep NEEDED | grep -v -q 'libc\.so'
 check "linked against the C library alone" only_the_c_library
 
 W=$E2E_DIR
-# Runs a vorbelin command line in the pane through a script that records the terminal mode
-# before and after and the exit status. The script's own shell lets Ctrl-C pass (an interactive
-# bash would drop the rest of a command list whose command died of SIGINT).
+# Runs a vorbelin command line in the pane (after $LAUNCHER, if set) through a script that
+# records the terminal mode before and after and the exit status. The script's own shell lets
+# Ctrl-C pass (an interactive bash would drop the rest of a command list whose command died of
+# SIGINT).
 run_in_pane() {
-  printf '%s\n' "trap : INT" "stty -g > $W/before" "$BIN $*" "echo \$? > $W/status" \
+  printf '%s\n' "trap : INT" "stty -g > $W/before" "${LAUNCHER:-} $BIN $*" "echo \$? > $W/status" \
     "stty -g > $W/after" > "$W/run.sh"
   type_line "sh $W/run.sh"
 }
@@ -61,11 +62,15 @@ press a
 sleep 0.3
 press Up
 sleep 0.3
+press M-x
+sleep 1.3
 press Escape
 check "ESC ends the debug run" status_is 0
 check "a letter reads as 97" grep -q '97 ' "$W/out.txt"
 check "grey Up reads as 224 then 72" grep -Eq '224 .*72 ' <(tr -d '\n' < "$W/out.txt")
 check "ESC reads as 27" grep -q '27 ' "$W/out.txt"
+# Each key read is echoed at the start of a line: Alt+X as 0 and 45, and the run went on.
+check "Alt+X reads as 0 then 45, not as ESC" bash -c "grep -q '^0 ' $W/out.txt && grep -q '^45 ' $W/out.txt"
 check "status lines of standard output went to the file" grep -q 'LAUNCH-AT is False' "$W/out.txt"
 check "terminal mode restored after the debug run" mode_restored
 
@@ -156,6 +161,67 @@ wait_for_screen 'completed' 10
 type_line "echo \$? > $W/status; stty -g > $W/after"
 check "status 0 after fg" status_is 0
 check "terminal mode restored after fg" mode_restored
+
+# As a scheduler is really run: in the background, under nohup, beside Ctrl-S and beside
+# commands that write to the terminal; none of it stops a launch or spoils the terminal.
+new_pane
+reset_files
+type_line "stty -g > $W/before; $BIN 'touch $W/launched' /time=2 & sleep 4; stty -g > $W/after; jobs"
+check "a background job launches without stopping" wait_for_exists "$W/launched" 10
+check "a background job leaves the terminal's mode alone" mode_restored
+check "no job stopped for terminal access" bash -c "sleep 0.5; ! tmux capture-pane -t $SESSION -p | grep -q Stopped"
+
+new_pane
+reset_files
+LAUNCHER=nohup run_in_pane "'touch $W/launched' /time=3 /Q > $W/out.txt"
+wait_for_file "$W/before" 5
+sleep 0.5
+pkill -HUP -f "vorbelin touch $W/launched"
+check "nohup keeps SIGHUP ignored: the launch comes" wait_for_exists "$W/launched" 10
+check "status 0 under nohup" status_is 0
+
+new_pane
+reset_files
+run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
+wait_for_screen 'Time left' 10
+history_before=$(tmux display -p -t "$SESSION" '#{history_size}')
+press C-s
+two_launches() { [ -f "$W/launched" ] && [ "$(wc -l < "$W/launched")" -ge 2 ]; }
+check "Ctrl-S holds up no launch" wait_until 15 two_launches
+check "repaints leave the scrollback alone" bash -c "[ \$(tmux display -p -t $SESSION '#{history_size}') = $history_before ]"
+pkill -TERM -f "vorbelin echo x >> $W/launched"
+check "SIGTERM ends the run after Ctrl-S" status_is 143
+check "terminal mode restored after Ctrl-S" mode_restored
+
+new_pane
+reset_files
+run_in_pane "'sleep 1; seq 101 130' /time=4 /REPEAT"
+wait_for_screen 'Launched 1 times' 10
+sleep 3
+screen_whole() {
+  screen_has '^ Vorbelin' && ! screen_has '^1[0-3][0-9]$' &&
+    screen | sed -n 16p | grep -Eq '^■ Time left: +00:00:0[1-4] \([1-4] seconds remaing\)\.\.\. [│/\\-]$'
+}
+check "output of a launched command is repaired by the next pass" wait_until 2 screen_whole
+press Escape
+status_is 0
+
+# Keys the program never read are the shell's when it ends; kill -CONT changes nothing.
+new_pane
+reset_files
+type_line "sleep 1; $BIN x /time=2 /Q"
+tmux send-keys -t "$SESSION" -l '123echo $((6*7))'
+press Enter
+check "keys typed ahead and not read reach the shell" wait_for_screen '^42$' 10
+new_pane
+reset_files
+run_in_pane "x /TIME=60"
+wait_for_screen 'Time left' 10
+pkill -CONT -f "vorbelin x /TIME=60"
+sleep 0.5
+press Escape
+check "ESC after a SIGCONT" status_is 0
+check "terminal mode restored after a SIGCONT" mode_restored
 
 # A launched command survives the scheduler's end: it runs in a session of its own.
 new_pane

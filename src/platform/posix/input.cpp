@@ -2,12 +2,19 @@
 // byte at a time, and only when the program asks for one, so that the keys it does not read stay
 // in the terminal for whoever reads it next (the shell, after the run). In the background no
 // key is read.
+//
+// A terminal sends Alt with a key as ESC and the key at once, so ESC is told from Alt by what
+// arrived together. Keys wait unread until the next pass, so the arrivals are noted as they come:
+// the sleep between passes watches for the first one, and each key read notes what is there.
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/input.h"
 #include "platform/posix/key_decoder.h"
 #include "platform/posix/screen.h"
 #include "platform/posix/terminal.h"
@@ -22,6 +29,41 @@ InputEvent events[64];
 uint32_t event_count = 0;
 bool input_ended = false;
 
+// Bytes read from the terminal since the start, and the stream positions at which a pause came
+// (what had arrived so far ended there).
+uint64_t bytes_read = 0;
+uint64_t pauses[8];
+int pause_count = 0;
+
+size_t bytes_waiting() {
+  int count = 0;
+  return ioctl(terminal.fd, FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+void note_arrivals() {
+  const size_t waiting = bytes_waiting();
+  if (waiting == 0) return;
+  const uint64_t position = bytes_read + waiting;
+  if (pause_count > 0 && pauses[pause_count - 1] >= position) return;
+  if (pause_count == sizeof pauses / sizeof pauses[0]) {
+    memmove(pauses, pauses + 1, sizeof pauses - sizeof pauses[0]);
+    --pause_count;
+  }
+  pauses[pause_count++] = position;
+}
+
+// The bytes read so far arrived before a pause: nothing read after them came with them.
+bool pause_after_read_bytes() {
+  int kept = 0;
+  bool found = false;
+  for (int i = 0; i < pause_count; ++i) {
+    if (pauses[i] == bytes_read) found = true;
+    if (pauses[i] > bytes_read) pauses[kept++] = pauses[i];
+  }
+  pause_count = kept;
+  return found;
+}
+
 // Waits up to timeout_ms (-1: without end) for a byte and reads it.
 bool read_byte(int timeout_ms) {
   pollfd poll_fd = {terminal.fd, POLLIN, 0};
@@ -30,6 +72,7 @@ bool read_byte(int timeout_ms) {
   const ssize_t got = read(terminal.fd, &byte, 1);
   if (got == 1) {
     pending[pending_length++] = byte;
+    ++bytes_read;
     return true;
   }
   // End of input, or an error while the terminal is gone (it no longer names a foreground).
@@ -65,11 +108,13 @@ void take_key(int wait_ms) {
       continue;
     }
     const bool started = pending_length > 0;
+    if (!started) note_arrivals();
     if (!read_byte(started ? escape_wait_ms : wait_ms)) {
       if (started) decode_pending(true); // a lone ESC, or a sequence cut short
       return;
     }
-    if (decode_pending(false)) return;
+    // What came after a pause is another key, not the rest of this one.
+    if (decode_pending(pause_after_read_bytes())) return;
   }
 }
 
@@ -79,6 +124,21 @@ bool keys_readable() {
 }
 
 } // namespace
+
+void watch_input_until(const timespec& deadline) {
+  if (!terminal_owned || input_ended) return;
+  note_arrivals();
+  if (bytes_waiting() > 0) return; // the terminal would answer at once, again and again
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const int64_t left_ms =
+      (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
+  if (left_ms <= 0) return;
+  pollfd poll_fd = {terminal.fd, POLLIN, 0};
+  if (poll(&poll_fd, 1, static_cast<int>(left_ms > INT32_MAX ? INT32_MAX : left_ms)) > 0) {
+    note_arrivals();
+  }
+}
 
 bool plat_input_open() {
   return terminal_open();

@@ -112,9 +112,10 @@ int exit_hook_count = 0;
 } // namespace
 
 bool launched_output_possible() {
-  if (launched_count == 0) return false;
-  forget_ended_groups();
-  return launched_count > 0;
+  // A command that was running at the last look may have written before it ended.
+  const bool were_running = launched_count > 0;
+  if (were_running) forget_ended_groups();
+  return were_running;
 }
 
 int plat_run_command_line(const char* line) {

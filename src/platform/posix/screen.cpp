@@ -156,8 +156,7 @@ int write_redirected(const char* text, size_t length) {
   return ferror(stdout) ? -1 : static_cast<int>(length);
 }
 
-// Without a terminal (cron, a service): plain text on standard error, for its mail or log.
-size_t write_to_standard_error(const char* text, size_t length) {
+bool write_to_stderr_as_utf8(const char* text, size_t length) {
   bool failed = false;
   write_as_utf8(text, length, [&failed](const char* chunk, size_t size) {
     while (size > 0 && !failed) {
@@ -170,7 +169,27 @@ size_t write_to_standard_error(const char* text, size_t length) {
       }
     }
   });
-  return failed ? 0 : length;
+  return !failed;
+}
+
+// Without a terminal (cron, a service): plain text on standard error, for its mail or log, with
+// the line breaks of a console 80 columns wide (the title bar fills its row without one).
+constexpr int stderr_columns = 80;
+int stderr_column = 0;
+
+size_t write_to_standard_error(const char* text, size_t length) {
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    stderr_column = text[i] == '\n' || text[i] == '\r' ? 0 : stderr_column + 1;
+    if (stderr_column < stderr_columns) continue;
+    stderr_column = 0;
+    if (!write_to_stderr_as_utf8(text + start, i + 1 - start) ||
+        !write_to_stderr_as_utf8("\n", 1)) {
+      return 0;
+    }
+    start = i + 1;
+  }
+  return write_to_stderr_as_utf8(text + start, length - start) ? length : 0;
 }
 
 enum class StdoutState { not_asked, open, closed };
