@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Release archives in dist/: a zip for Windows (vorbelin.exe, README.txt with CR LF line ends,
-# LICENSE) and a tarball for POSIX (the binary, the manual page, README.md, LICENSE), each with
-# its SHA-256 checksum. Usage: release.sh SOURCE_DIR POSIX_BINARY WINDOWS_EXE VERSION
+# LICENSE), a tarball for POSIX (the binary, the manual page, README.md, LICENSE) and, where
+# dpkg-dev is installed, a Debian package, each with its SHA-256 checksum. Usage: release.sh SOURCE_DIR POSIX_BINARY WINDOWS_EXE VERSION
 set -eu
 source=$1 posix=$2 windows=$3 version=$4
 dist=$source/dist
@@ -18,8 +18,13 @@ fi
 mkdir "$work/vorbelin-$version-posix"
 cp "$posix" "$source/docs/vorbelin.1" "$source/README.md" "$source/LICENSE" "$work/vorbelin-$version-posix/"
 (cd "$work" && tar czf "$dist/vorbelin-$version-posix.tar.gz" "vorbelin-$version-posix")
+if command -v dpkg-shlibdeps >/dev/null; then
+  bash "$source/cmake/debian_package.sh" "$source" "$posix" "$version" "$dist" >/dev/null
+else
+  echo "no dpkg-dev: no Debian package"
+fi
 cd "$dist"
-for archive in vorbelin-$version-*.zip vorbelin-$version-*.tar.gz; do
+for archive in vorbelin-$version-*.zip vorbelin-$version-*.tar.gz vorbelin_${version}_*.deb; do
   [ -f "$archive" ] && sha256sum "$archive" > "$archive.sha256"
 done
 ls -l "$dist"

@@ -18,10 +18,10 @@ else
   echo "SKIP: no mingw-w64, vorbelin.exe is not built (its tests will be skipped)"
 fi
 
-cmake -S . -B build -DVORBELIN_WINDOWS_EXE="$windows_exe" >/dev/null
+cmake -S . -B build -DVORBELIN_REQUIRE_TESTS=ON -DVORBELIN_WINDOWS_EXE="$windows_exe" >/dev/null
 cmake --build build -j "$jobs"
 
-cmake -S . -B build-sanitize -DVORBELIN_SANITIZE=ON >/dev/null
+cmake -S . -B build-sanitize -DVORBELIN_SANITIZE=ON -DVORBELIN_REQUIRE_TESTS=ON >/dev/null
 cmake --build build-sanitize -j "$jobs" --target vorbelin_tests
 echo "== unit and scenario tests with the sanitizers"
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build-sanitize/tests/vorbelin_tests --gtest_brief=1
