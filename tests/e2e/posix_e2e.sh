@@ -224,6 +224,29 @@ press Escape
 check "ESC after a SIGCONT" status_is 0
 check "terminal mode restored after a SIGCONT" mode_restored
 
+# NO_COLOR: the title bar in reverse video, no colour anywhere. TERM=dumb: no escape sequence
+# at all, the screens as lines.
+new_pane
+reset_files
+LAUNCHER=NO_COLOR=1 run_in_pane "'touch $W/launched' /time=3"
+wait_for_screen 'Time left' 10
+colourless() {
+  local shown
+  shown=$(tmux capture-pane -t "$SESSION" -p -e)
+  head -1 <<< "$shown" | grep -q $'^\e\[7m Vorbelin' && ! grep -Eq $'\e\[([0-9;]*;)?(3[0-7]|4[0-7]|9[0-7])m' <<< "$shown"
+}
+check "NO_COLOR: reverse video and no colours" colourless
+status_is 0
+new_pane
+reset_files
+type_line "TERM=dumb script -qfc \"$BIN true /time=2\" $W/out.txt; echo \$? > $W/status"
+check "TERM=dumb: status 0" status_is 0
+plain_lines() {
+  ! grep -q $'\e' "$W/out.txt" && [ "$(grep -c 'Time left' "$W/out.txt")" = 2 ] &&
+    grep -q '^ Vorbelin' "$W/out.txt"
+}
+check "TERM=dumb: each pass as lines, no escape sequence" plain_lines
+
 # A launched command survives the scheduler's end: it runs in a session of its own.
 new_pane
 reset_files

@@ -271,6 +271,20 @@ TEST(Renderer, ScrollingAndRepaint) {
             "\x1b[?25l\x1b[H\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b[3Hd\x1b[K\x1b[4He\x1b[K\x1b[?25h");
 }
 
+TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothing) {
+  renderer_show_colours(false);
+  static Terminal t;
+  t.back.attr = 0x1F;
+  t.write("bar");
+  t.back.attr = 0x0C;
+  t.write("red");
+  EXPECT_EQ(t.render(), "\x1b[?25l\x1b[m\x1b[H\x1b[2J\x1b[7mbar\x1b[mred\x1b[?25h");
+  // The title bar's colour changes every second: the same reverse video, nothing to draw.
+  screen_fill_attrs(&t.back, 0x2F, 3, 0, 0);
+  EXPECT_EQ(t.render(), "");
+  renderer_show_colours(true);
+}
+
 TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {
   const std::string texts[] = {
       std::string(45, 'w') + "\n",                   // past the last column, then a line feed

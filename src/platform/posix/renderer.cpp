@@ -9,6 +9,8 @@
 
 namespace {
 
+bool colours_shown = true;
+
 // A frame up to this size reaches the terminal in one read: its cursor hops are never seen.
 constexpr size_t hide_cursor_above_bytes = 1024;
 const char hide_cursor[] = "\x1b[?25l";
@@ -99,7 +101,7 @@ size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int
   size_t length = 0;
   for (int i = from.x; i < x; ++i) {
     const ScreenCell& cell = back->cells[y][i];
-    if (!cell.known || cell.attr != from.attr || length + 4 > room) return 0;
+    if (!cell.known || displayed_attr(cell.attr) != from.attr || length + 4 > room) return 0;
     length += glyph_bytes(cell.ch, out + length);
   }
   return length;
@@ -131,7 +133,7 @@ void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
 
 bool same_cell(const ScreenCell& a, const ScreenCell& b) {
   if (!a.known || !b.known) return a.known == b.known;
-  return a.ch == b.ch && a.attr == b.attr;
+  return a.ch == b.ch && displayed_attr(a.attr) == displayed_attr(b.attr);
 }
 
 // Rows equal byte for byte hold the same cells; only the others are looked at cell by cell.
@@ -144,7 +146,7 @@ int blank_tail(const ScreenBuffer* back, int y) {
   int x = back->width;
   while (x > 0) {
     const ScreenCell& cell = back->cells[y][x - 1];
-    if (!cell.known || cell.ch != ' ' || cell.attr != 0x07) break;
+    if (!cell.known || cell.ch != ' ' || displayed_attr(cell.attr) != 0x07) break;
     --x;
   }
   return x;
@@ -163,7 +165,7 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
     const ScreenCell& cell = back->cells[y][x];
     if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
     move_to(back, frame, terminal, x, y);
-    use_attr(frame, terminal, cell.attr);
+    use_attr(frame, terminal, displayed_attr(cell.attr));
     emit_glyph(frame, cell.ch);
     front->cells[y][x] = cell;
     // In the last column the terminal holds the cursor there until the next character.
@@ -257,7 +259,23 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length) {
   frame->length += length;
 }
 
+void renderer_show_colours(bool shown) {
+  colours_shown = shown;
+}
+
+uint16_t displayed_attr(uint16_t attr) {
+  if (colours_shown) return attr;
+  return (attr & 0xF0) != 0 ? 0x70 : 0x07;
+}
+
 size_t sgr_for_attr(uint16_t attr, int from, char* out) {
+  if (!colours_shown) {
+    // Without colours a background is shown as reverse video, everything else plain.
+    const char* const sequence = (attr & 0xF0) != 0 ? "\x1b[7m" : "\x1b[m";
+    const size_t length = strlen(sequence);
+    memcpy(out, sequence, length);
+    return length;
+  }
   // Win32 puts blue in bit 0 and red in bit 2; ANSI numbers red 1 and blue 4.
   auto ansi = [](int colour) { return (colour & 2) | ((colour & 1) << 2) | ((colour & 4) >> 2); };
   auto fg_code = [&](int a) { return (a & 0x0F) == 7 ? 39 : (a & 8 ? 90 : 30) + ansi(a & 7); };

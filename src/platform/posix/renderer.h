@@ -30,6 +30,11 @@ struct FrameBytes {
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);
 void frame_spill(FrameBytes* frame);
 
+// Colours on or off (NO_COLOR): off, any background shows as reverse video and every
+// foreground as the terminal's own, so that cells differing only in colour are the same.
+void renderer_show_colours(bool shown);
+uint16_t displayed_attr(uint16_t attr);
+
 // SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
 // the bright colours, light grey on black as the terminal's own colours (a reset). Only what
 // differs from the attribute from is set; from -1 (not known) sets both. Room for 32 bytes.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -53,6 +54,8 @@ bool is_controlling_terminal(int fd, int terminal_fd) {
 bool console_screen() {
   if (screen_ready) return true;
   if (!terminal_open()) return false;
+  const char* const no_colour = getenv("NO_COLOR");
+  renderer_show_colours(no_colour == nullptr || no_colour[0] == '\0');
   terminal.stdout_is_terminal = is_controlling_terminal(STDOUT_FILENO, terminal.fd);
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);
@@ -63,8 +66,10 @@ bool console_screen() {
   return true;
 }
 
+// Standard output is the console's screen buffer; on a terminal that cannot place the cursor
+// it is a stream, as when it goes to a file.
 bool stdout_screen() {
-  return console_screen() && terminal.stdout_is_terminal;
+  return console_screen() && terminal.stdout_is_terminal && !terminal.plain;
 }
 
 void follow_resize() {
@@ -79,7 +84,7 @@ void follow_resize() {
 }
 
 void append_title() {
-  if (title[0] == '\0') return;
+  if (title[0] == '\0' || terminal.plain) return;
   if (!terminal_title_pushed) frame_append(&frame, title_push, sizeof title_push - 1);
   terminal_title_pushed = 1;
   frame_append(&frame, "\x1b]0;", 4);
@@ -104,10 +109,11 @@ void follow_foreground() {
 
 // A byte in streaming mode goes out as it is, in the current attribute.
 void stream_byte(unsigned char byte) {
-  if (shown.attr != back.attr) {
+  const uint16_t attr = displayed_attr(back.attr);
+  if (shown.attr != attr) {
     char sequence[32];
-    frame_append(&frame, sequence, sgr_for_attr(back.attr, shown.attr, sequence));
-    shown.attr = back.attr;
+    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, sequence));
+    shown.attr = attr;
   }
   char glyph[4];
   const bool acts = byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
@@ -156,15 +162,15 @@ int write_redirected(const char* text, size_t length) {
   return ferror(stdout) ? -1 : static_cast<int>(length);
 }
 
-bool write_to_stderr_as_utf8(const char* text, size_t length) {
+bool write_as_utf8_to(int fd, const char* text, size_t length) {
   bool failed = false;
-  write_as_utf8(text, length, [&failed](const char* chunk, size_t size) {
+  write_as_utf8(text, length, [fd, &failed](const char* chunk, size_t size) {
     while (size > 0 && !failed) {
-      const ssize_t written = write(STDERR_FILENO, chunk, size);
+      const ssize_t written = write(fd, chunk, size);
       if (written > 0) {
         chunk += written;
         size -= static_cast<size_t>(written);
-      } else if (written < 0 && errno != EINTR) {
+      } else if (written == 0 || errno != EINTR) {
         failed = true;
       }
     }
@@ -172,24 +178,41 @@ bool write_to_stderr_as_utf8(const char* text, size_t length) {
   return !failed;
 }
 
-// Without a terminal (cron, a service): plain text on standard error, for its mail or log, with
-// the line breaks of a console 80 columns wide (the title bar fills its row without one).
-constexpr int stderr_columns = 80;
-int stderr_column = 0;
+// A plain stream of the console's text, for standard error without a terminal (cron, a
+// service: its mail or log) and for a terminal that cannot place the cursor: UTF-8, with the
+// line breaks of a console 80 columns wide (the title bar fills its row without one).
+struct PlainStream {
+  int fd;
+  int column;
+};
+constexpr int plain_columns = 80;
+PlainStream standard_error = {STDERR_FILENO, 0};
+PlainStream plain_terminal = {-1, 0};
 
-size_t write_to_standard_error(const char* text, size_t length) {
+size_t write_plain(PlainStream* stream, const char* text, size_t length) {
   size_t start = 0;
   for (size_t i = 0; i < length; ++i) {
-    stderr_column = text[i] == '\n' || text[i] == '\r' ? 0 : stderr_column + 1;
-    if (stderr_column < stderr_columns) continue;
-    stderr_column = 0;
-    if (!write_to_stderr_as_utf8(text + start, i + 1 - start) ||
-        !write_to_stderr_as_utf8("\n", 1)) {
+    stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
+    if (stream->column < plain_columns) continue;
+    stream->column = 0;
+    if (!write_as_utf8_to(stream->fd, text + start, i + 1 - start) ||
+        !write_as_utf8_to(stream->fd, "\n", 1)) {
       return 0;
     }
     start = i + 1;
   }
-  return write_to_stderr_as_utf8(text + start, length - start) ? length : 0;
+  return write_as_utf8_to(stream->fd, text + start, length - start) ? length : 0;
+}
+
+// On a plain terminal the console's text follows what standard output has written, and only
+// the foreground job writes.
+size_t write_plain_terminal(const char* text, size_t length) {
+  fflush(stdout);
+  terminal_follow_foreground();
+  if (!terminal_owned) return length;
+  plain_terminal.fd = terminal.fd;
+  write_plain(&plain_terminal, text, length);
+  return length;
 }
 
 enum class StdoutState { not_asked, open, closed };
@@ -279,7 +302,8 @@ bool plat_console_open() {
 }
 
 size_t plat_console_write(const char* text, size_t length) {
-  if (!console_screen()) return write_to_standard_error(text, length);
+  if (!console_screen()) return write_plain(&standard_error, text, length);
+  if (terminal.plain) return write_plain_terminal(text, length);
   screen_text(text, length);
   return length;
 }

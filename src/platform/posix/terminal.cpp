@@ -75,6 +75,8 @@ bool terminal_open() {
     return false;
   }
   terminal.fd = fd;
+  const char* const type = getenv("TERM");
+  terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
   signals_install_terminal();
   atexit(terminal_restore);
   if (terminal_in_foreground()) apply_our_mode();
@@ -120,7 +122,7 @@ void terminal_restore() {
   terminal_owned = 0;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
   if (tcgetpgrp(terminal.fd) != getpgrp()) return;
-  terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (!terminal.plain) terminal_write(restore_sequence, sizeof restore_sequence - 1);
   if (terminal_title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   terminal_title_pushed = 0;
   tcsetattr(terminal.fd, TCSANOW, &terminal.original);

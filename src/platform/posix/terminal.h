@@ -12,6 +12,7 @@ struct Terminal {
   int fd = -1; // the controlling terminal, opened without blocking; -1 when there is none
   bool tried = false;
   bool stdout_is_terminal = false;
+  bool plain = false;          // TERM=dumb or none: no escape sequences, text as a plain stream
   uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
   termios original{};          // the mode to give back
   termios ours{};
