@@ -118,11 +118,6 @@ void take_key(int wait_ms) {
   }
 }
 
-bool keys_readable() {
-  flush_screen(); // takes the terminal when the program has come to the foreground
-  return terminal_owned && !input_ended;
-}
-
 } // namespace
 
 void watch_input_until(const timespec& deadline) {
@@ -163,8 +158,8 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
   if (terminal.fd < 0) return false;
   while (event_count == 0) {
     if (input_ended) return false;
-    flush_all();
-    if (!keys_readable()) {
+    flush_all(); // and takes the terminal when the program has come to the foreground
+    if (!terminal_owned) {
       poll(nullptr, 0, background_wait_ms);
       continue;
     }

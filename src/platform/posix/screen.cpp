@@ -96,8 +96,7 @@ void append_title() {
 // the title.
 void follow_foreground() {
   if (terminal_follow_foreground()) {
-    front_valid = false;
-    shown = TerminalState{-1, -1, -1, shown.cleared};
+    screen_forget_shown();
     frame.fd = terminal.fd;
     append_title();
   }
@@ -221,7 +220,10 @@ StdoutState stdout_state = StdoutState::not_asked;
 } // namespace
 
 void flush_screen() {
-  if (!screen_ready) return;
+  if (!screen_ready) {
+    terminal_follow_foreground();
+    return;
+  }
   follow_resize();
   follow_foreground();
   if (launched_output_possible()) front_valid = false;
