@@ -53,7 +53,7 @@ void plat_sleep(uint32_t milliseconds) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1000000000;
   }
-  watch_input_until(deadline);
+  if (watch_input_until(deadline)) return;
   // A resize or a continue wakes the sleep early: the screen is brought up to date (or taken
   // again, back in the foreground), then the sleep goes on to the same end.
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {

@@ -40,16 +40,18 @@ size_t bytes_waiting() {
   return ioctl(terminal.fd, FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
 }
 
-void note_arrivals() {
+// Notes where what has arrived so far ends; gives how many bytes wait unread.
+size_t note_arrivals() {
   const size_t waiting = bytes_waiting();
-  if (waiting == 0) return;
+  if (waiting == 0) return 0;
   const uint64_t position = bytes_read + waiting;
-  if (pause_count > 0 && pauses[pause_count - 1] >= position) return;
+  if (pause_count > 0 && pauses[pause_count - 1] >= position) return waiting;
   if (pause_count == sizeof pauses / sizeof pauses[0]) {
     memmove(pauses, pauses + 1, sizeof pauses - sizeof pauses[0]);
     --pause_count;
   }
   pauses[pause_count++] = position;
+  return waiting;
 }
 
 // The bytes read so far arrived before a pause: nothing read after them came with them.
@@ -108,7 +110,7 @@ void take_key(int wait_ms) {
       continue;
     }
     const bool started = pending_length > 0;
-    if (!started) note_arrivals();
+    if (!started && note_arrivals() == 0 && wait_ms == 0) return;
     if (!read_byte(started ? escape_wait_ms : wait_ms)) {
       if (started) decode_pending(true); // a lone ESC, or a sequence cut short
       return;
@@ -120,18 +122,28 @@ void take_key(int wait_ms) {
 
 } // namespace
 
-void watch_input_until(const timespec& deadline) {
-  if (!terminal_owned || input_ended) return;
-  note_arrivals();
-  if (bytes_waiting() > 0) return; // the terminal would answer at once, again and again
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const int64_t left_ms =
-      (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
-  if (left_ms <= 0) return;
-  pollfd poll_fd = {terminal.fd, POLLIN, 0};
-  if (poll(&poll_fd, 1, static_cast<int>(left_ms > INT32_MAX ? INT32_MAX : left_ms)) > 0) {
-    note_arrivals();
+bool watch_input_until(const timespec& deadline) {
+  for (;;) {
+    if (!terminal_owned || input_ended) {
+      pause_count = 0; // whoever has the terminal now reads what arrives
+      return false;
+    }
+    // With keys waiting unread the terminal would answer at once, again and again.
+    if (note_arrivals() > 0) return false;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const int64_t left_ms =
+        (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
+    if (left_ms <= 0) return true;
+    pollfd poll_fd = {terminal.fd, POLLIN, 0};
+    const int ready =
+        poll(&poll_fd, 1, static_cast<int>(left_ms > INT32_MAX ? INT32_MAX : left_ms));
+    if (ready < 0 && errno == EINTR) {
+      flush_screen(); // a resize or a continue: the screen now, the sleep goes on
+      continue;
+    }
+    if (ready > 0) note_arrivals();
+    return ready == 0 && left_ms <= INT32_MAX; // poll's time-out is never short of it
   }
 }
 

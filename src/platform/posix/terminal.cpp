@@ -16,6 +16,7 @@ volatile sig_atomic_t terminal_title_pushed = 0;
 namespace {
 
 volatile sig_atomic_t continued = 0;
+pid_t own_group = -1; // the program never changes its process group
 const char restore_sequence[] = "\x1b[0m\x1b[?25h";
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
@@ -75,6 +76,7 @@ bool terminal_open() {
     return false;
   }
   terminal.fd = fd;
+  own_group = getpgrp();
   const char* const type = getenv("TERM");
   terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
   signals_install_terminal();
@@ -84,7 +86,7 @@ bool terminal_open() {
 }
 
 bool terminal_in_foreground() {
-  return terminal.fd >= 0 && tcgetpgrp(terminal.fd) == getpgrp();
+  return terminal.fd >= 0 && tcgetpgrp(terminal.fd) == own_group;
 }
 
 bool terminal_follow_foreground() {
@@ -121,7 +123,7 @@ void terminal_restore() {
   if (terminal.fd < 0 || !terminal_owned) return;
   terminal_owned = 0;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
-  if (tcgetpgrp(terminal.fd) != getpgrp()) return;
+  if (tcgetpgrp(terminal.fd) != own_group) return;
   if (!terminal.plain) terminal_write(restore_sequence, sizeof restore_sequence - 1);
   if (terminal_title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   terminal_title_pushed = 0;
