@@ -442,8 +442,9 @@ def report(results, label_base):
         '## Drift', '',
     ] + drift_lines(results['drift'], redraws, first_at) + [
         '',
-        'The count is a count of passes: each pass sleeps the refresh interval after drawing, so',
-        'the drawing and the wake-up latency add to the wait.', '',
+        'The count is a count of passes, but each pass\'s sleep ends at its planned time on the',
+        'monotonic clock, so drawing and wake-up latency do not add up over the passes; what is',
+        'left is the start-up and the launch (bench/schedule.py: lateness over 5 and 45 passes).', '',
         '## Start-up', '',
         '| figure | value |', '|---|---|',
         '| start to the first complete status screen (median of 20) | %.1f ms |' % (startup_s * 1000),
