@@ -54,7 +54,9 @@ constexpr int group_room = 16;
 pid_t launched_groups[group_room];
 int launched_count = 0;
 
-bool group_alive(pid_t group);
+bool group_alive(pid_t group) {
+  return kill(-group, 0) == 0 || errno == EPERM;
+}
 
 void forget_ended_groups() {
   int kept = 0;
@@ -72,10 +74,6 @@ void remember_group(pid_t group) {
     --launched_count;
   }
   launched_groups[launched_count++] = group;
-}
-
-bool group_alive(pid_t group) {
-  return kill(-group, 0) == 0 || errno == EPERM;
 }
 
 // START: the command runs on its own, in a session (and process group) of its own with nothing

@@ -4,7 +4,6 @@
 // program's does. Without a controlling terminal the console's text goes to standard error.
 #include "platform/posix/screen.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +29,17 @@ bool screen_mode = false; // false: streaming, until the program first clears th
 TerminalState shown = {-1, -1, -1, false};
 FrameBytes frame;
 char title[256] = "";
+
+// A plain stream of the console's text, for standard error without a terminal (cron, a
+// service: its mail or log) and for a terminal that cannot place the cursor: UTF-8, with the
+// line breaks of a console 80 columns wide (the title bar fills its row without one).
+struct PlainStream {
+  int fd;
+  int column;
+};
+constexpr int plain_columns = 80;
+PlainStream standard_error = {STDERR_FILENO, 0};
+PlainStream plain_terminal = {-1, 0};
 
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
@@ -62,6 +72,7 @@ bool console_screen() {
   screen_init(&back, columns, rows, false);
   screen_init(&front, columns, rows, false);
   frame.fd = terminal_owned ? terminal.fd : -1;
+  plain_terminal.fd = terminal.fd;
   screen_ready = true;
   return true;
 }
@@ -164,29 +175,10 @@ int write_redirected(const char* text, size_t length) {
 bool write_as_utf8_to(int fd, const char* text, size_t length) {
   bool failed = false;
   write_as_utf8(text, length, [fd, &failed](const char* chunk, size_t size) {
-    while (size > 0 && !failed) {
-      const ssize_t written = write(fd, chunk, size);
-      if (written > 0) {
-        chunk += written;
-        size -= static_cast<size_t>(written);
-      } else if (written == 0 || errno != EINTR) {
-        failed = true;
-      }
-    }
+    if (!failed) failed = !write_fully(fd, chunk, size);
   });
   return !failed;
 }
-
-// A plain stream of the console's text, for standard error without a terminal (cron, a
-// service: its mail or log) and for a terminal that cannot place the cursor: UTF-8, with the
-// line breaks of a console 80 columns wide (the title bar fills its row without one).
-struct PlainStream {
-  int fd;
-  int column;
-};
-constexpr int plain_columns = 80;
-PlainStream standard_error = {STDERR_FILENO, 0};
-PlainStream plain_terminal = {-1, 0};
 
 size_t write_plain(PlainStream* stream, const char* text, size_t length) {
   size_t start = 0;
@@ -209,7 +201,6 @@ size_t write_plain_terminal(const char* text, size_t length) {
   fflush(stdout);
   terminal_follow_foreground();
   if (!terminal_owned) return length;
-  plain_terminal.fd = terminal.fd;
   write_plain(&plain_terminal, text, length);
   return length;
 }

@@ -109,14 +109,15 @@ void terminal_set_input_mode(uint32_t mode) {
   if (terminal_owned && terminal_in_foreground()) apply_our_mode();
 }
 
-void terminal_write(const char* bytes, size_t length) {
+bool write_fully(int fd, const char* bytes, size_t length) {
   while (length > 0) {
-    const ssize_t written = write(terminal.fd, bytes, length);
+    const ssize_t written = write(fd, bytes, length);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
+    if (written <= 0) return false;
     bytes += written;
     length -= static_cast<size_t>(written);
   }
+  return true;
 }
 
 void terminal_restore() {
@@ -124,8 +125,8 @@ void terminal_restore() {
   terminal_owned = 0;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
   if (tcgetpgrp(terminal.fd) != own_group) return;
-  if (!terminal.plain) terminal_write(restore_sequence, sizeof restore_sequence - 1);
-  if (terminal_title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
+  if (!terminal.plain) write_fully(terminal.fd, restore_sequence, sizeof restore_sequence - 1);
+  if (terminal_title_pushed) write_fully(terminal.fd, title_pop, sizeof title_pop - 1);
   terminal_title_pushed = 0;
   tcsetattr(terminal.fd, TCSANOW, &terminal.original);
 }

@@ -35,7 +35,8 @@ bool terminal_follow_foreground();
 void terminal_set_input_mode(uint32_t mode);
 // Gives back the mode and the colours; async-signal-safe (write, tcgetpgrp and tcsetattr).
 void terminal_restore();
-// Writes what the terminal takes at once and drops the rest.
-void terminal_write(const char* bytes, size_t length);
+// Writes all it can to fd; false when the descriptor takes no more (on the terminal, opened
+// without blocking, what it does not take at once is dropped). Async-signal-safe.
+bool write_fully(int fd, const char* bytes, size_t length);
 // A continue signal arrived: the mode may have changed meanwhile.
 void terminal_note_continue();
