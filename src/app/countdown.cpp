@@ -1,7 +1,10 @@
-// Countdown mode. The count is a count of passes, not a reading of the clock: each pass sleeps
-// for the refresh interval and adds it to the seconds counted. A pass's sleep ends where the
-// passes' sleeps laid end to end from the start of the counting end, on the monotonic clock, so
-// that drawing time and the system's sleep granularity do not add up over the passes.
+// Countdown mode. The count is a count of passes: each pass sleeps for the refresh interval and
+// adds it to the seconds counted. The passes' sleeps end on a schedule laid on the monotonic
+// clock (one that counts time the machine spent suspended): a cycle's passes end where the
+// intervals laid end to end from the cycle's start end, never past the end of the delay, and the
+// cycles of a repeat are laid end to end from the first, so that neither drawing, the system's
+// sleep granularity nor the launches themselves add up. A stretch the program did not run (a
+// suspended machine, a stopped job) counts as seconds passed; missed cycles are not replayed.
 #include "app/countdown.h"
 
 #include "app/launch.h"
@@ -22,6 +25,7 @@ struct Countdown {
   int32_t launch_count;
   CalendarDate start_date;
   ClockTime start_time;
+  int64_t cycle_start_ms; // on the monotonic clock
 };
 
 // Counts never pass the 32-bit range: a total beyond it ends the count all the same.
@@ -86,15 +90,14 @@ void sleep_until(int64_t end_ms) {
   plat_sleep(left > 0 ? static_cast<uint32_t>(left) : 0);
 }
 
-// Counts one cycle down; gives the UTC date read at the start of its last pass.
+// Counts one cycle down; gives the local date read at the start of its last pass.
 CalendarDate count_down(Countdown* run) {
   RunSettings& s = *run->settings;
+  const int64_t delay_ms = s.delay_seconds * 1000LL;
   CalendarDate current_date = {0, 0, 0, 0};
   int32_t elapsed = 0;
-  int64_t pass_end_ms = plat_monotonic_ms();
   while (elapsed < s.delay_seconds) {
-    current_date = date_today_utc();
-    const ClockTime current_time = clock_now();
+    const ClockTime current_time = clock_now_dated(&current_date);
     const ClockTime due_time = clock_now();
     const int32_t time_left = s.delay_seconds - elapsed;
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
@@ -104,11 +107,23 @@ CalendarDate count_down(Countdown* run) {
       s.sleep_ms = 1000;
     }
     pass_stop_test(s.debug);
-    pass_end_ms += s.sleep_ms;
-    sleep_until(pass_end_ms);
+    const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(s.refresh_seconds)) * 1000;
+    sleep_until(run->cycle_start_ms + (pass_end_ms < delay_ms ? pass_end_ms : delay_ms));
     elapsed = add_saturating(elapsed, s.refresh_seconds);
+    const int64_t passed = (plat_monotonic_ms() - run->cycle_start_ms) / 1000;
+    if (passed > elapsed)
+      elapsed = passed < s.delay_seconds ? static_cast<int32_t>(passed) : s.delay_seconds;
   }
   return current_date;
+}
+
+// The next cycle starts where this one's delay ended; when that end too has passed (the program
+// did not run for a cycle or more), from now.
+void start_next_cycle(Countdown* run) {
+  const int64_t delay_ms = run->settings->delay_seconds * 1000LL;
+  run->cycle_start_ms += delay_ms;
+  const int64_t now_ms = plat_monotonic_ms();
+  if (run->cycle_start_ms + delay_ms <= now_ms) run->cycle_start_ms = now_ms;
 }
 
 void attempt_launch(Countdown* run, const CalendarDate& date) {
@@ -123,7 +138,8 @@ void attempt_launch(Countdown* run, const CalendarDate& date) {
 } // namespace
 
 void run_countdown(RunSettings* settings) {
-  Countdown run = {settings, 0, date_today_utc(), clock_now()};
+  Countdown run = {settings, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, plat_monotonic_ms()};
+  run.start_time = clock_now_dated(&run.start_date);
   for (;;) {
     const CalendarDate last_date = count_down(&run);
     con_print("\n");
@@ -132,5 +148,6 @@ void run_countdown(RunSettings* settings) {
     settings->sleep_ms = 5000;
     stop_check("Vorbelin Terminated.\n");
     if (!settings->repeat) return;
+    start_next_cycle(&run);
   }
 }

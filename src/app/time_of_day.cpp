@@ -1,6 +1,8 @@
-// Time-of-day mode. It decides from the clock alone: a launch falls due in the first pass whose
-// after-sleep reading is in the target minute, and only a pass in the target hour at another
-// minute arms the next one.
+// Time-of-day mode. It decides from the local wall clock alone, once per local date: a launch
+// falls due when a reading after a pass's sleep is in the target minute, or when the target time
+// lies between that reading and the one before it and the two are at most three hours apart (an
+// hour that daylight saving skips, a clock set forward, a long refresh interval). Wall time that
+// comes again (the autumn night, a clock set back) never launches the same date twice.
 #include "app/time_of_day.h"
 
 #include "app/launch.h"
@@ -16,13 +18,30 @@
 
 namespace {
 
+constexpr int64_t day_ms = 86400000;
+constexpr int64_t longest_gap_ms = 3 * 3600 * 1000; // a longer one is a night asleep
+constexpr int32_t no_day = INT32_MIN;
+
 struct TimeOfDay {
   const RunSettings* settings;
   int32_t target_seconds;
   CalendarDate start_date;
   ClockTime start_time;
-  bool launch_done;
+  int64_t last_reading_ms; // the wall clock's last reading, on the local timeline
+  int32_t last_launch_day; // the latest local date whose launch was attempted
 };
+
+// A reading as milliseconds on the local timeline: the day number times a day plus the time of
+// day. Steps and daylight-saving changes show on it as jumps, forward or back.
+int64_t wall_ms(const CalendarDate& date, const ClockTime& time) {
+  return day_number(date) * day_ms + clock_ms_of_day(time);
+}
+
+// Milliseconds from a time of day to the next target time, 0 at the target itself.
+int64_t ms_until_target(const TimeOfDay& run, const ClockTime& now) {
+  const int64_t left = run.target_seconds * 1000LL - clock_ms_of_day(now);
+  return left < 0 ? left + day_ms : left;
+}
 
 int32_t seconds_until(int32_t target_seconds, const ClockTime& now) {
   const int32_t now_seconds = static_cast<int32_t>(now.hour * 3600 + now.minute * 60 + now.second);
@@ -63,27 +82,53 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   out_print("\n");
 }
 
-// The match on the clock read after a pass's sleep: true when the launch falls due.
-bool launch_falls_due(TimeOfDay* run, const ClockTime& now) {
-  const RunSettings& s = *run->settings;
-  if (static_cast<int32_t>(now.hour) != s.launch_hour) return false;
-  if (static_cast<int32_t>(now.minute) != s.launch_minute) {
-    run->launch_done = false;
-    return false;
-  }
-  return !run->launch_done;
+// The match on a reading after a pass's sleep: true when a date's launch falls due, with that
+// date (the day before the reading's when the stretch that was skipped held midnight).
+bool launch_falls_due(TimeOfDay* run, const CalendarDate& date, const ClockTime& time,
+                      CalendarDate* due_date) {
+  const int64_t now = wall_ms(date, time);
+  const int64_t since = now - run->last_reading_ms;
+  run->last_reading_ms = now;
+  const int64_t latest_target = now - (day_ms - ms_until_target(*run, time)) % day_ms;
+  const int32_t target_day = static_cast<int32_t>(latest_target / day_ms);
+  const bool in_minute = now - latest_target < 60000;
+  const bool stepped_over = since > 0 && since <= longest_gap_ms && now - since <= latest_target;
+  if (target_day <= run->last_launch_day || !(in_minute || stepped_over)) return false;
+  *due_date = target_day == day_number(date) ? date : date_from_day_number(target_day);
+  run->last_launch_day = target_day;
+  return true;
 }
 
-// Passes until the launch falls due; gives the UTC date read at the start of the last one.
+// A pass's sleep, cut short at the target time when that comes first.
+void sleep_pass(const TimeOfDay& run, const ClockTime& now) {
+  const int64_t planned = run.settings->sleep_ms;
+  const int64_t to_target = ms_until_target(run, now);
+  if (to_target == 0 || to_target >= planned) {
+    plat_sleep(static_cast<uint32_t>(planned));
+    return;
+  }
+  plat_sleep(static_cast<uint32_t>(to_target));
+  // The sleep's clock is not the wall clock: a wake a little early is slept out, so that the
+  // reading falls inside the minute.
+  for (int tries = 0; tries < 3; ++tries) {
+    const int64_t short_of = ms_until_target(run, clock_now());
+    if (short_of == 0 || short_of > 1000) return;
+    plat_sleep(static_cast<uint32_t>(short_of));
+  }
+}
+
+// Passes until a launch falls due; gives the local date it falls due for.
 CalendarDate wait_for_target(TimeOfDay* run) {
   const RunSettings& s = *run->settings;
   for (;;) {
-    const CalendarDate current_date = date_today_utc();
-    const ClockTime current_time = clock_now();
+    CalendarDate current_date;
+    const ClockTime current_time = clock_now_dated(&current_date);
     if (s.announce) show_status_screen(*run, current_date, current_time);
     stop_check("\nVorbelin Was Terminated.\n");
-    plat_sleep(static_cast<uint32_t>(s.sleep_ms));
-    if (launch_falls_due(run, clock_now())) return current_date;
+    sleep_pass(*run, current_time);
+    CalendarDate due_date;
+    const ClockTime after_sleep = clock_now_dated(&current_date);
+    if (launch_falls_due(run, current_date, after_sleep, &due_date)) return due_date;
     stop_check("Vorbelin Terminated.\n");
   }
 }
@@ -102,12 +147,12 @@ void run_time_of_day(const RunSettings* settings) {
                    (settings->launch_hour * 60 + settings->launch_minute) * 60,
                    {0, 0, 0, 0},
                    {0, 0, 0, 0},
-                   false};
-  run.start_date = date_today_utc();
-  run.start_time = clock_now();
+                   0,
+                   no_day};
+  run.start_time = clock_now_dated(&run.start_date);
+  run.last_reading_ms = wall_ms(run.start_date, run.start_time);
   for (;;) {
     attempt_launch(*settings, wait_for_target(&run));
-    run.launch_done = true;
     if (!settings->repeat) return;
     plat_sleep(static_cast<uint32_t>(settings->sleep_ms));
   }

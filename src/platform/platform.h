@@ -87,9 +87,9 @@ struct SystemTime {
 };
 
 void plat_local_time(SystemTime* time);
-void plat_utc_time(SystemTime* time);
 void plat_sleep(uint32_t milliseconds);
-// Milliseconds from an arbitrary start on a clock that setting the time of day does not move.
+// Milliseconds from an arbitrary start on a clock that setting the time of day does not move and
+// that counts the time the machine spent suspended.
 int64_t plat_monotonic_ms();
 
 // --- Processes.

@@ -1,4 +1,4 @@
-// Clock and calendar records: the local time of day (or a duration) and the UTC date with its
+// Clock and calendar records: the local time of day (or a duration) and the local date with its
 // weekday, with the English day and month names.
 #pragma once
 
@@ -19,10 +19,17 @@ struct CalendarDate {
 };
 
 ClockTime clock_now();
+// The local time of day, and the local date of the same reading.
+ClockTime clock_now_dated(CalendarDate* date);
 ClockTime clock_from_seconds(uint32_t seconds);
 ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds);
+uint32_t clock_ms_of_day(const ClockTime& time);
 void date_clear(CalendarDate* date);
-CalendarDate date_today_utc();
+CalendarDate date_today();
+
+// Days since 1970-01-01, and back (proleptic Gregorian).
+int32_t day_number(const CalendarDate& date);
+CalendarDate date_from_day_number(int32_t days);
 
 const char* day_name(int weekday);
 const char* day_abbrev(int weekday);

@@ -68,10 +68,13 @@ TEST(Countdown, SleepsEndOnTheScheduleWhenEachRunsLong) {
 TEST(Countdown, LongRefreshIntervals) {
   const SimRun thirty = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=30"});
   EXPECT_EQ(time_left_values(thirty.console), concat({100, 70, 40, 10}, range_down(9, 1, 1)));
+  // No pass sleeps past the end of the delay.
   const SimRun long_tick = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=1000"});
   EXPECT_EQ(time_left_values(long_tick.console), std::vector<int>{100});
-  EXPECT_EQ(pass_sleeps(long_tick), std::vector<uint32_t>{1000000});
-  EXPECT_EQ(long_tick.launches.size(), 1u);
+  EXPECT_EQ(pass_sleeps(long_tick), std::vector<uint32_t>{100000});
+  EXPECT_EQ(long_tick.launch_times_ms, std::vector<int64_t>{100000 + 10});
+  const SimRun fifty = run_at(tuesday_morning(), {"x", "/TIME=33", "/TICK=50"});
+  EXPECT_EQ(fifty.launch_times_ms, std::vector<int64_t>{33000 + 10});
 }
 
 TEST(Countdown, RepeatRedrawsTheFullDelayAtOnce) {
@@ -91,6 +94,41 @@ TEST(Countdown, RepeatRedrawsTheFullDelayAtOnce) {
             std::string::npos);
 }
 
+TEST(Countdown, RepeatedCyclesAreLaidEndToEnd) {
+  // Each launch takes 440 ms of the command processor's; none of it moves the next launch.
+  SimConfig config = config_at(tuesday_morning());
+  config.launch_ms = 440;
+  config.run_limit_ms = 3600 * 1000;
+  sim_reset(config);
+  const SimRun run = sim_run({"x", "/TIME=2", "/R", "/q"});
+  ASSERT_EQ(run.launches.size(), 1799u);
+  for (size_t k = 0; k < run.launch_times_ms.size(); ++k) {
+    ASSERT_EQ(run.launch_times_ms[k], 10 + 2000 * static_cast<int64_t>(k + 1)) << k;
+  }
+}
+
+TEST(Countdown, TimeAsleepCountsAndMissedCyclesAreNotReplayed) {
+  // Suspended for 150 s half-way through the first minute: one launch on waking, the next a
+  // minute after it.
+  SimConfig config = config_at(tuesday_morning());
+  config.run_limit_ms = 10 * 60 * 1000;
+  sim_reset(config);
+  bool suspended = false;
+  sim_on_sleep([&](uint32_t) {
+    if (suspended || sim_now_ms() < tuesday_morning() + 30000) return;
+    sim_suspend(150000);
+    suspended = true;
+  });
+  const SimRun run = sim_run({"x", "/TIME=60", "/R"});
+  ASSERT_GE(run.launches.size(), 3u);
+  const int64_t woke = 10 + 30000 + 150000;
+  EXPECT_EQ(run.launch_times_ms[0], woke + 2000);
+  EXPECT_EQ(run.launch_times_ms[1], woke + 2000 + 60000);
+  EXPECT_EQ(run.launch_times_ms[2], woke + 2000 + 120000);
+  const std::string first_cycle = run.console.substr(0, run.console.find("Launch of"));
+  EXPECT_EQ(time_left_values(first_cycle).back(), 30);
+}
+
 TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
   const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=15", "/R"}, 40000);
   EXPECT_EQ(run.launches.size(), 2u);
@@ -104,17 +142,17 @@ TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
             concat(range_down(15, 1, 1), {15}));
 }
 
-TEST(Countdown, ExceptedUtcWeekdayLaunchesNothing) {
+TEST(Countdown, ExceptedWeekdayLaunchesNothing) {
   const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=2", "/EXCEPT=MonTUE", "/R"}, 5000);
   EXPECT_TRUE(run.launches.empty());
   EXPECT_EQ(count_of(run.console, "\376 Not executing on excepted day (Tuesday)\n"), 2);
   EXPECT_EQ(count_of(run.console, "Launched 1 times"), 0);
   EXPECT_NE(run.console.find("\376 Not running on ...\n  Monday, Tuesday, \n"), std::string::npos);
-  // 23:30 on Monday local at UTC-1 is already Tuesday in UTC.
-  SimConfig config = config_at(sim_utc(2026, 12, 8, 0, 30, 0));
-  config.local_offset_minutes = -60;
+  // Friday 20:00 in New York is Saturday in UTC: the local Friday launches.
+  SimConfig config = config_at(sim_utc(2026, 12, 12, 1, 0, 0));
+  config.local_offset_minutes = -300;
   sim_reset(config);
-  EXPECT_TRUE(sim_run({"x", "/EXCEPT=tue"}).launches.empty());
+  EXPECT_EQ(sim_run({"x", "/EXCEPT=SatSun"}).launches.size(), 1u);
 }
 
 TEST(Countdown, QuietModeKeepsOnlyWhatMustBeSeen) {
@@ -139,15 +177,15 @@ TEST(Countdown, LongDelaysAndDueTimesPastMidnight) {
   EXPECT_NE(late.console.find("\376 Launching at:        25:00:00 hrs\n"), std::string::npos);
 }
 
-TEST(Countdown, DatesAreUtcAndTimesLocal) {
+TEST(Countdown, DatesAndTimesAreLocal) {
   SimConfig config = config_at(sim_utc(2026, 12, 6, 22, 30, 0)); // Sunday in UTC
   config.local_offset_minutes = 120;                             // 00:30 Monday local
   config.run_limit_ms = 1000;
   sim_reset(config);
   const SimRun run = sim_run({"x", "/TIME=5"});
-  EXPECT_NE(run.console.find("\376 Running since:       Sunday 06th December 2026\n"
+  EXPECT_NE(run.console.find("\376 Running since:       Monday 07th December 2026\n"
                              "\376 At:                  00:30:00 hrs\n"
-                             "\376 Current date is:     Sunday 06th December 2026\n"
+                             "\376 Current date is:     Monday 07th December 2026\n"
                              "\376 Current time is now: 00:30:00 hrs\n"),
             std::string::npos);
 }

@@ -68,13 +68,12 @@ TEST(TimeOfDay, TimeLeftAndItsLastLines) {
   EXPECT_TRUE(midnight.launches.empty());
 }
 
-TEST(TimeOfDay, LongRefreshCanMissTheMinuteUntilALaterDay) {
-  // Readings at 08:29:55 and 08:31:05 on the first day; a day later the 70-second steps have
-  // moved 20 seconds and one falls at 08:30:45.
+TEST(TimeOfDay, TheSleepEndsOnTheMinute) {
+  // Readings at 08:29:55 with a 70-second refresh: the sleep ends at 08:30:00.
   const int64_t start = at(8, 8, 29, 55);
-  const SimRun run = run_from(start, {"x", "/TIME=08:30", "/TICK=70", "/q"}, 5 * 24 * hour_ms);
-  ASSERT_FALSE(run.launches.empty());
-  EXPECT_EQ(launch_clock(run, start)[0], 86400 + 8 * 3600 + 30 * 60 + 45);
+  const SimRun run = run_from(start, {"x", "/TIME=08:30", "/TICK=70", "/q"}, hour_ms);
+  EXPECT_EQ(launch_clock(run, start), std::vector<int64_t>{8 * 3600 + 30 * 60});
+  EXPECT_EQ(pass_sleeps(run), std::vector<uint32_t>{4990}); // after the start-up's 10 ms
 }
 
 TEST(TimeOfDay, ExceptedDayCountsAsTheDaysAttempt) {
@@ -82,6 +81,11 @@ TEST(TimeOfDay, ExceptedDayCountsAsTheDaysAttempt) {
   const SimRun run = run_from(start, {"x", "/TIME=08:30", "/R", "/EXCEPT=tue"}, 25 * hour_ms);
   EXPECT_EQ(count_of(run.console, "\376 Not executing on excepted day (Tuesday)\n"), 1);
   EXPECT_EQ(launch_clock(run, start), std::vector<int64_t>{86400 + 8 * 3600 + 30 * 60});
+  // Friday 20:00 in New York is Saturday in UTC: the weekday is the local one.
+  SimConfig config = config_at(sim_utc(2026, 12, 12, 0, 59, 0));
+  config.local_offset_minutes = -300;
+  sim_reset(config);
+  EXPECT_EQ(sim_run({"x", "/TIME=20:00", "/EXCEPT=SatSun", "/q"}).launches.size(), 1u);
 }
 
 TEST(TimeOfDay, StatusLinesGoToStandardOutputAndTheRestToTheConsole) {
@@ -165,8 +169,8 @@ TEST(TimeOfDay, StopPoints) {
   EXPECT_EQ(due.console, "");
 }
 
-TEST(TimeOfDay, ClockSetBackAfterALaunchMatchesAgain) {
-  // 08:30 launches, 08:31 re-arms, and the clock put back to 07:35 shows 08:30 once more.
+TEST(TimeOfDay, ClockSetBackAfterALaunchDoesNotLaunchAgain) {
+  // 08:30 launches; the clock put back to 07:35 shows 08:30 once more, and nothing launches.
   const int64_t start = at(8, 8, 29, 0);
   SimConfig config = config_at(start);
   config.run_limit_ms = 2 * hour_ms;
@@ -177,36 +181,50 @@ TEST(TimeOfDay, ClockSetBackAfterALaunchMatchesAgain) {
     sim_set_now_ms(at(8, 7, 35, 0));
     moved = true;
   });
-  EXPECT_EQ(sim_run({"x", "/TIME=08:30", "/R", "/q"}).launches.size(), 2u);
+  EXPECT_EQ(sim_run({"x", "/TIME=08:30", "/R", "/q"}).launches.size(), 1u);
+  EXPECT_TRUE(moved);
 }
 
-TEST(TimeOfDay, ClockSetForwardPastTheTargetWaitsForTheNextDay) {
-  const int64_t start = at(8, 8, 0, 0);
-  SimConfig config = config_at(start);
-  config.run_limit_ms = 25 * hour_ms;
-  sim_reset(config);
-  bool jumped = false;
-  sim_on_sleep([&](uint32_t) {
-    if (jumped || sim_now_ms() < at(8, 8, 29, 0)) return;
-    sim_set_now_ms(at(8, 9, 15, 0));
-    jumped = true;
-  });
-  const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
-  ASSERT_EQ(run.launches.size(), 1u);
-  EXPECT_EQ(run.launch_times_ms[0] / 1000, (at(9, 8, 30, 0) - start) / 1000);
+TEST(TimeOfDay, ClockSetForwardOverTheTarget) {
+  // Up to three hours: launched at the first reading after the step, then the next day.
+  for (int to_hour : {10, 12}) {
+    const int64_t start = at(8, 8, 0, 0);
+    SimConfig config = config_at(start);
+    config.run_limit_ms = 25 * hour_ms;
+    sim_reset(config);
+    bool jumped = false;
+    sim_on_sleep([&](uint32_t) {
+      if (jumped || sim_now_ms() < at(8, 8, 29, 0)) return;
+      sim_set_now_ms(at(8, to_hour, 29, 0)); // 2 hours on, then 4
+      jumped = true;
+    });
+    const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
+    const int64_t next_day = (at(9, 8, 30, 0) - start) / 1000;
+    if (to_hour == 10) {
+      ASSERT_EQ(run.launches.size(), 2u);
+      EXPECT_EQ(run.launch_times_ms[0] / 1000, (at(8, 10, 29, 5) - start) / 1000);
+      EXPECT_EQ(run.launch_times_ms[1] / 1000, next_day);
+    } else {
+      // A longer jump is a night asleep: the launch waits for the next day.
+      ASSERT_EQ(run.launches.size(), 1u);
+      EXPECT_EQ(run.launch_times_ms[0] / 1000, next_day);
+    }
+  }
 }
 
-TEST(TimeOfDay, DaysOfTwentyThreeAndTwentyFiveHours) {
+TEST(TimeOfDay, DaylightSavingNightsLaunchOnce) {
   // Local time is UTC until 02:00 UTC on the 8th, then an hour ahead until 02:00 UTC on the 9th:
-  // local 02:30 never shows on the 8th and shows twice on the 9th.
+  // local 02:30 never shows on the 8th, which launches as 02:00 becomes 03:00, and shows twice
+  // on the 9th, which launches at the first.
   const int64_t start = at(8, 0, 0, 0);
   SimConfig config = config_at(start);
-  config.run_limit_ms = 50 * hour_ms;
+  config.run_limit_ms = 40 * hour_ms;
+  config.zone_change_utc_ms = at(8, 2, 0, 0);
+  config.offset_after_change_minutes = 60;
   sim_reset(config);
   sim_on_sleep([&](uint32_t ms) {
-    const int64_t next = sim_now_ms() + ms;
-    sim_set_local_offset(next >= at(8, 2, 0, 0) && next < at(9, 2, 0, 0) ? 60 : 0);
+    if (sim_now_ms() + ms >= at(9, 2, 0, 0)) sim_set_local_offset(0);
   });
   const SimRun run = sim_run({"x", "/TIME=02:30", "/R", "/q"});
-  EXPECT_EQ(launch_clock(run, start), (std::vector<int64_t>{86400 + 5400, 86400 + 9000}));
+  EXPECT_EQ(launch_clock(run, start), (std::vector<int64_t>{7200, 86400 + 5400}));
 }

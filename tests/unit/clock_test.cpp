@@ -36,18 +36,40 @@ TEST(Clock, AddSecondsInPlaceKeepsMilliseconds) {
   expect_time(clock_add_seconds(&hour, 3600), 11, 20, 30, 0);
 }
 
-TEST(Clock, LocalTimeBesideTheUtcDate) {
-  // 00:30 local at UTC+2 is 22:30 UTC on the day before: a Monday local, a Sunday in UTC.
+TEST(Clock, TheDateIsTheLocalOne) {
+  // 00:30 local at UTC+2 is 22:30 UTC on the day before: a Monday here, a Sunday in UTC.
   SimConfig config;
   config.utc_ms = sim_utc(2026, 12, 6, 22, 30, 0) + 123;
   config.local_offset_minutes = 120;
   sim_reset(config);
-  expect_time(clock_now(), 0, 30, 0, 123);
-  const CalendarDate date = date_today_utc();
+  CalendarDate date;
+  expect_time(clock_now_dated(&date), 0, 30, 0, 123);
   EXPECT_EQ(date.year, 2026);
   EXPECT_EQ(date.month, 12);
-  EXPECT_EQ(date.day, 6);
-  EXPECT_EQ(date.weekday, 0);
+  EXPECT_EQ(date.day, 7);
+  EXPECT_EQ(date.weekday, 1);
+  EXPECT_EQ(date_today().day, 7);
+}
+
+TEST(Clock, DayNumbersRoundTripWithTheirWeekdays) {
+  EXPECT_EQ(day_number(CalendarDate{1970, 1, 1, 4}), 0);
+  EXPECT_EQ(day_number(CalendarDate{2000, 3, 1, 3}), 11017);
+  // Every day from 1900 to 2100 follows the one before, leap days and century years included.
+  CalendarDate previous = date_from_day_number(day_number(CalendarDate{1900, 1, 1, 1}) - 1);
+  for (int32_t days = day_number(CalendarDate{1900, 1, 1, 1});
+       days < day_number(CalendarDate{2101, 1, 1, 6}); ++days) {
+    const CalendarDate date = date_from_day_number(days);
+    ASSERT_EQ(day_number(date), days);
+    ASSERT_EQ(date.weekday, (previous.weekday + 1) % 7);
+    const bool next_month = date.day == 1;
+    ASSERT_EQ(date.month, next_month ? previous.month % 12 + 1 : previous.month) << days;
+    if (!next_month) {
+      ASSERT_EQ(date.day, previous.day + 1);
+    }
+    previous = date;
+  }
+  EXPECT_EQ(date_from_day_number(day_number(CalendarDate{2100, 2, 28, 0}) + 1).month, 3);
+  EXPECT_EQ(date_from_day_number(day_number(CalendarDate{2000, 2, 28, 0}) + 1).day, 29);
 }
 
 TEST(Clock, NameTablesWithTheirErrorEntries) {

@@ -35,14 +35,6 @@ void plat_local_time(SystemTime* time) {
   fill_system_time(parts, now.tv_nsec, time);
 }
 
-void plat_utc_time(SystemTime* time) {
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  tm parts;
-  gmtime_r(&now.tv_sec, &parts);
-  fill_system_time(parts, now.tv_nsec, time);
-}
-
 void plat_sleep(uint32_t milliseconds) {
   flush_all();
   timespec deadline;
@@ -63,6 +55,13 @@ void plat_sleep(uint32_t milliseconds) {
 
 int64_t plat_monotonic_ms() {
   timespec now;
+#ifdef CLOCK_BOOTTIME
+  // Linux's monotonic clock stops while the machine is suspended; its boot-time clock does not.
+  // Sleeps stay on the monotonic clock: they only need to be short of the end, and a pass
+  // woken after a suspension finds on this clock how much time went by.
+  clock_gettime(CLOCK_BOOTTIME, &now);
+#else
   clock_gettime(CLOCK_MONOTONIC, &now);
+#endif
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }

@@ -7,6 +7,7 @@
 #include "platform/sim/sim.h"
 
 #include "app/vorbelin.h"
+#include "util/clock.h"
 
 namespace {
 
@@ -45,29 +46,15 @@ bool stdout_is_console() {
          !state->config.stdout_redirected;
 }
 
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void civil_from_days(int64_t days, int* year, int* month, int* day) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  *day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  *month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  *year = static_cast<int>(yoe + era * 400 + (*month <= 2 ? 1 : 0));
-}
-
 void fill_system_time(int64_t ms, SystemTime* time) {
   const int64_t day_ms = 86400000;
   const int64_t days = (ms >= 0 ? ms : ms - day_ms + 1) / day_ms;
   const int64_t in_day = ms - days * day_ms;
-  int year = 0, month = 0, day = 0;
-  civil_from_days(days, &year, &month, &day);
-  time->year = static_cast<uint16_t>(year);
-  time->month = static_cast<uint16_t>(month);
-  time->day = static_cast<uint16_t>(day);
-  time->day_of_week = static_cast<uint16_t>(((days % 7) + 11) % 7); // 1970-01-01 was a Thursday
+  const CalendarDate date = date_from_day_number(static_cast<int32_t>(days));
+  time->year = static_cast<uint16_t>(date.year);
+  time->month = static_cast<uint16_t>(date.month);
+  time->day = static_cast<uint16_t>(date.day);
+  time->day_of_week = static_cast<uint16_t>(date.weekday);
   time->hour = static_cast<uint16_t>(in_day / 3600000);
   time->minute = static_cast<uint16_t>(in_day / 60000 % 60);
   time->second = static_cast<uint16_t>(in_day / 1000 % 60);
@@ -85,6 +72,13 @@ uint32_t visible_events() {
     ++count;
   }
   return count;
+}
+
+// Both clocks move on; past the run's limit the run ends.
+void pass_time(uint32_t milliseconds) {
+  state->config.utc_ms += milliseconds;
+  state->monotonic_ms += milliseconds;
+  if (elapsed_ms() > state->config.run_limit_ms) throw SimExit{-1, true};
 }
 
 } // namespace
@@ -150,6 +144,10 @@ void sim_set_now_ms(int64_t utc_ms) {
 }
 void sim_set_local_offset(int minutes) {
   state->config.local_offset_minutes = minutes;
+}
+void sim_suspend(int64_t milliseconds) {
+  state->config.utc_ms += milliseconds;
+  state->monotonic_ms += milliseconds;
 }
 
 int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) {
@@ -325,19 +323,16 @@ bool plat_set_ctrl_handler(CtrlHandler, bool) {
 }
 
 void plat_local_time(SystemTime* time) {
-  fill_system_time(state->config.utc_ms + state->config.local_offset_minutes * 60000LL, time);
-}
-
-void plat_utc_time(SystemTime* time) {
-  fill_system_time(state->config.utc_ms, time);
+  const SimConfig& c = state->config;
+  const int offset =
+      c.utc_ms < c.zone_change_utc_ms ? c.local_offset_minutes : c.offset_after_change_minutes;
+  fill_system_time(c.utc_ms + offset * 60000LL, time);
 }
 
 void plat_sleep(uint32_t milliseconds) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
-  state->config.utc_ms += milliseconds + state->config.oversleep_ms;
-  state->monotonic_ms += milliseconds + state->config.oversleep_ms;
-  if (elapsed_ms() > state->config.run_limit_ms) throw SimExit{-1, true};
+  pass_time(milliseconds + state->config.oversleep_ms);
 }
 
 // Only sleeping moves it: drawing takes no fake time, and setting the clock does not move it.
@@ -348,6 +343,7 @@ int64_t plat_monotonic_ms() {
 int plat_run_command_line(const char* line) {
   state->run.launches.push_back(line);
   state->run.launch_times_ms.push_back(elapsed_ms());
+  pass_time(state->config.launch_ms);
   return state->config.launch_exit_code;
 }
 

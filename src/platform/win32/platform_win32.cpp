@@ -306,12 +306,6 @@ void plat_local_time(SystemTime* time) {
   copy_system_time(now, time);
 }
 
-void plat_utc_time(SystemTime* time) {
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  copy_system_time(now, time);
-}
-
 void plat_sleep(uint32_t milliseconds) {
   Sleep(milliseconds);
 }
