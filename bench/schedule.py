@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Benchmarks of keeping the schedule: how late a countdown launches on the POSIX build and on
 vorbelin.exe under wine, how long a pass of the status screen takes to draw, and how many console
-calls vorbelin.exe makes in one pass. Not a test: nothing passes or fails. Writes the section
+calls vorbelin.exe makes in one pass; how much each cycle of a repeat drifts and how late a
+launch at hh:mm comes after hh:mm:00. Not a test: nothing passes or fails. Writes the section
 "Schedule" at the end of bench/RESULTS.md (bench/run.py keeps it when it rewrites the rest).
 
 Usage: python3 bench/schedule.py [--posix PATH] [--exe PATH] [--baseline-posix PATH]
@@ -13,7 +14,10 @@ right before it draws that bar, so the start-up is left out. /TICK=1 makes every
 one-second pass. Time per pass is the time from a redraw's first byte on the terminal to its last
 (wine's console host renders the console to the terminal as it changes). Console calls are the
 Win32 calls the program's own code makes between two sleeps, counted in wine's relay trace
-(WINEDEBUG=+relay), which slows every call but not their number."""
+(WINEDEBUG=+relay), which slows every call but not their number. Drift is the slope of the
+"Launching" lines' arrival over 20 cycles of /TIME=2 /R, less 2 s: what each cycle adds. Lateness
+after the minute is the wall-clock time of the "Launching" line's arrival less hh:mm:00, for a
+/TIME=hh:mm at least 10 s ahead; the repeats and the minutes of all programs run at once."""
 import argparse
 import collections
 import os
@@ -23,6 +27,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from run import ROOT, Run, run_all  # noqa: E402
@@ -62,6 +67,50 @@ def countdown(argv, delay, env=None):
         return None, None
     draws = [end - begin for begin, _, end in run.bursts(gap=0.3) if begin < launch]
     return launch - first - delay, statistics.median(draws[1:] or draws)
+
+
+def arrivals(run, needle):
+    """The times of every arrival of needle on the terminal."""
+    times, offset = [], 0
+    while True:
+        at, found = chunk_time_of(run, needle, offset)
+        if at is None:
+            return times
+        times.append(at)
+        offset = found + 1
+
+
+CYCLES = 20
+
+
+def repeat_run(argv, env):
+    return Run(argv + ['/TIME=2', '/R'], stop_after=2 * CYCLES + 1.5, env=env)
+
+
+def drift_per_cycle(run, command):
+    """Seconds each cycle adds to the 2 s: the least-squares slope of the launches, less 2."""
+    times = arrivals(run, b'Launching"' + command)
+    if len(times) < 3:
+        return None
+    n = len(times)
+    mean_k, mean_t = (n - 1) / 2, statistics.mean(times)
+    slope = sum((k - mean_k) * (t - mean_t) for k, t in enumerate(times)) / sum(
+        (k - mean_k) ** 2 for k in range(n))
+    return slope - 2.0
+
+
+def minute_run(argv, env):
+    now = time.time()
+    target = (int(now) // 60 + 1) * 60
+    if target - now < 10:
+        target += 60
+    hhmm = time.strftime('%H:%M', time.localtime(target))
+    return Run(argv + ['/TIME=' + hhmm], stop_after=target - now + 10, env=env), target
+
+
+def minute_lateness(run, target, command):
+    times = arrivals(run, b'Launching' + command)
+    return times[0] + run.wall_start - target if times else None
 
 
 def relay_calls(exe, env):
@@ -115,6 +164,20 @@ def measure(programs, wine):
             row['calls'] = relay_calls(path, wine)
         rows.append(row)
         print(label, row, flush=True)
+    # Drift and the minute's start: every program at once, a minute or so for all of them.
+    runs = []
+    for row, (label, kind, path) in zip(rows, programs):
+        env = wine if kind == 'wine' else None
+        argv = ['wine', path, 'cmd /c rem'] if kind == 'wine' else [path, 'true']
+        row['repeat'] = repeat_run(argv, env)
+        row['minute'] = minute_run(argv, env)
+        runs += [row['repeat'], row['minute'][0]]
+    run_all(runs)
+    for row, (label, kind, path) in zip(rows, programs):
+        command = b'cmd/crem' if kind == 'wine' else b'true'
+        row['drift'] = drift_per_cycle(row['repeat'], command)
+        row['late'] = minute_lateness(row['minute'][0], row['minute'][1], command)
+        print(label, 'drift', row['drift'], 'late after the minute', row['late'], flush=True)
     return rows
 
 
@@ -135,6 +198,13 @@ def report(rows):
     for row in rows:
         lines.append('| %s | %s | %s | %s |' % (row['label'], milliseconds(row[5][0]),
                                                milliseconds(row[45][0]), milliseconds(row[45][1])))
+    lines += ['', 'Drift is the slope of %d launches of `/TIME=2 /R`, less 2 s; lateness after the' % CYCLES,
+              'minute is the wall-clock arrival of the launch line of a `/TIME=hh:mm` less hh:mm:00',
+              '(the terminal\'s share included). All ran at once.', '',
+              '| program | drift per cycle of `/TIME=2 /R` | late after hh:mm:00 |', '|---|---|---|']
+    for row in rows:
+        lines.append('| %s | %s | %s |' % (row['label'], milliseconds(row['drift']),
+                                          milliseconds(row['late'])))
     wine_rows = [row for row in rows if 'calls' in row]
     if wine_rows:
         lines += ['', '| vorbelin.exe under wine | console calls per pass | all Win32 calls per pass |',

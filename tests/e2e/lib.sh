@@ -71,8 +71,10 @@ check() {
   else
     FAILED=$((FAILED + 1))
     echo "FAILED: $name"
-    echo "--- screen:"
-    screen | sed 's/^/    /'
+    if [ -n "$SESSION" ]; then
+      echo "--- screen:"
+      screen | sed 's/^/    /'
+    fi
   fi
 }
 
