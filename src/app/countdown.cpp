@@ -126,28 +126,39 @@ void start_next_cycle(Countdown* run) {
   if (run->cycle_start_ms + delay_ms <= now_ms) run->cycle_start_ms = now_ms;
 }
 
-void attempt_launch(Countdown* run, const CalendarDate& date) {
+// False when the launch failed; an excepted day is no failure. A failed launch is said even in
+// quiet mode, and not counted.
+bool attempt_launch(Countdown* run, const CalendarDate& date) {
   const RunSettings& s = *run->settings;
-  if (announce_excepted_day(s.excepted_days, date)) return;
+  if (announce_excepted_day(s.excepted_days, date)) return true;
   if (s.announce) con_print("\376 Launching \"%s\" ...\n", s.command);
-  launch_command(s.interpreter, s.command);
+  const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
+  if (outcome.failed) {
+    con_print("\376 Launch of \"%s\" failed: %s\n", s.command, outcome.reason);
+    return false;
+  }
   run->launch_count = add_saturating(run->launch_count, 1);
-  if (s.announce) con_print("\376 Launch of \"%s\" completed\n", s.command);
+  if (outcome.pending) {
+    con_print("\376 Launch of \"%s\" still pending\n", s.command);
+  } else if (s.announce) {
+    con_print("\376 Launch of \"%s\" completed\n", s.command);
+  }
+  return true;
 }
 
 } // namespace
 
-void run_countdown(RunSettings* settings) {
+bool run_countdown(RunSettings* settings) {
   Countdown run = {settings, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, plat_monotonic_ms()};
   run.start_time = clock_now_dated(&run.start_date);
   for (;;) {
     const CalendarDate last_date = count_down(&run);
     con_print("\n");
-    attempt_launch(&run, last_date);
+    const bool launched = attempt_launch(&run, last_date);
     settings->refresh_seconds = 5;
     settings->sleep_ms = 5000;
     stop_check("Vorbelin Terminated.\n");
-    if (!settings->repeat) return;
+    if (!settings->repeat) return launched;
     start_next_cycle(&run);
   }
 }

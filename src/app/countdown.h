@@ -6,5 +6,6 @@
 
 #include "app/run_settings.h"
 
-// Returns after the launch attempt of a run without repeat; a repeating run ends in a stop test.
-void run_countdown(RunSettings* settings);
+// Returns after the launch attempt of a run without repeat, false when that launch failed; a
+// repeating run ends in a stop test.
+bool run_countdown(RunSettings* settings);

@@ -133,16 +133,26 @@ CalendarDate wait_for_target(TimeOfDay* run) {
   }
 }
 
-void attempt_launch(const RunSettings& s, const CalendarDate& date) {
-  if (announce_excepted_day(s.excepted_days, date)) return;
+// False when the launch failed, which is said even in quiet mode; an excepted day is no failure.
+bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
+  if (announce_excepted_day(s.excepted_days, date)) return true;
   if (s.announce) con_print("\n\376 Launching %s ...\n", s.command);
-  launch_command(s.interpreter, s.command);
-  if (s.announce) con_print("\376 Launch of %s complete.\n", s.command);
+  const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
+  if (outcome.failed) {
+    con_print("\376 Launch of %s failed: %s\n", s.command, outcome.reason);
+    return false;
+  }
+  if (outcome.pending) {
+    con_print("\376 Launch of %s still pending\n", s.command);
+  } else if (s.announce) {
+    con_print("\376 Launch of %s complete.\n", s.command);
+  }
+  return true;
 }
 
 } // namespace
 
-void run_time_of_day(const RunSettings* settings) {
+bool run_time_of_day(const RunSettings* settings) {
   TimeOfDay run = {settings,
                    (settings->launch_hour * 60 + settings->launch_minute) * 60,
                    {0, 0, 0, 0},
@@ -152,8 +162,8 @@ void run_time_of_day(const RunSettings* settings) {
   run.start_time = clock_now_dated(&run.start_date);
   run.last_reading_ms = wall_ms(run.start_date, run.start_time);
   for (;;) {
-    attempt_launch(*settings, wait_for_target(&run));
-    if (!settings->repeat) return;
+    const bool launched = attempt_launch(*settings, wait_for_target(&run));
+    if (!settings->repeat) return launched;
     plat_sleep(static_cast<uint32_t>(settings->sleep_ms));
   }
 }

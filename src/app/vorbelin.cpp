@@ -25,12 +25,8 @@ int vorbelin_main(int count, char** words) {
     out_print("LAUNCH-AT is %s\n", settings.launch_at ? "True" : "False");
     key_prompt("Press a key...");
   }
-  if (settings.launch_at) {
-    run_time_of_day(&settings);
-  } else {
-    run_countdown(&settings);
-  }
+  const bool launched = settings.launch_at ? run_time_of_day(&settings) : run_countdown(&settings);
   reset_window_icon();
-  // A batch file tests ERRORLEVEL: a finished run is a success.
-  return 0;
+  // A batch file tests ERRORLEVEL: a finished run is a success, unless its launch failed.
+  return launched ? 0 : 2;
 }

@@ -93,8 +93,12 @@ void plat_sleep(uint32_t milliseconds);
 int64_t plat_monotonic_ms();
 
 // --- Processes.
-// Runs one command line through the command processor and waits for the processor to end.
-// Returns its exit code, or -1 when none started.
+enum : int {
+  RUN_NOT_STARTED = -1,          // no command processor could be started
+  RUN_STILL_RUNNING = INT32_MIN, // the processor had not ended when the program stopped waiting
+};
+// Runs one command line through the command processor and waits for the processor to end, for a
+// few seconds at most. Returns its exit code, or one of the two above.
 int plat_run_command_line(const char* line);
 // Exit hooks run last registered first when the run ends through plat_exit.
 void plat_at_exit(void (*hook)());

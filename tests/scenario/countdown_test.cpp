@@ -270,3 +270,33 @@ TEST(Countdown, WholeStatusScreenWithItsColours) {
                                           0x0C, 0x0C, 7, 7, 7, 7,    7, 9, 7, 0x4F};
   EXPECT_EQ(attrs, expected);
 }
+
+TEST(Countdown, FailedLaunchesAreSaidAndNotCounted) {
+  SimConfig config = config_at(tuesday_morning());
+  config.launch_exit_code = 127;
+  config.run_limit_ms = 5000;
+  sim_reset(config);
+  const SimRun repeated = sim_run({"x", "/TIME=2", "/R"});
+  EXPECT_EQ(count_of(repeated.console, "\376 Launch of \"x\" failed: command not found\n"), 2);
+  EXPECT_EQ(count_of(repeated.console, "Launched 1 times"), 0);
+  EXPECT_EQ(count_of(repeated.console, "completed"), 0);
+  // Without repeat the run ends with status 2; quiet mode still says why.
+  config.launch_exit_code = RUN_NOT_STARTED;
+  sim_reset(config);
+  const SimRun once = sim_run({"x", "/q"});
+  EXPECT_EQ(once.status, 2);
+  EXPECT_EQ(once.console, "\n\376 Launch of \"x\" failed: no command processor\n");
+  config.launch_exit_code = 9009;
+  config.run_limit_ms = 60000;
+  sim_reset(config);
+  const SimRun daily = sim_run({"x", "/TIME=08:00"});
+  EXPECT_EQ(daily.status, 2);
+  EXPECT_NE(daily.console.find("\n\376 Launching x ...\n\376 Launch of x failed: exit code 9009\n"),
+            std::string::npos);
+  // A command processor still busy when the wait ends is let go: the launch counts.
+  config.launch_exit_code = RUN_STILL_RUNNING;
+  config.run_limit_ms = 5000;
+  sim_reset(config);
+  const SimRun pending = sim_run({"x", "/TIME=2", "/R", "/q"});
+  EXPECT_EQ(count_of(pending.console, "\376 Launch of \"x\" still pending\n"), 2);
+}

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -76,15 +77,35 @@ void remember_group(pid_t group) {
   launched_groups[launched_count++] = group;
 }
 
+// The shell's own exit code when it ends at once with one that says it could not find (127) or
+// run (126) the command; 0 when the command is running or ran, and is left to itself.
+int early_failure(pid_t shell) {
+  const timespec step = {0, 5 * 1000000};
+  for (int waited_ms = 0; waited_ms < 100; waited_ms += 5) {
+    int status = 0;
+    const pid_t ended = waitpid(shell, &status, WNOHANG);
+    if (ended == shell) {
+      const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+      return code == 126 || code == 127 ? code : 0;
+    }
+    if (ended < 0 && errno != EINTR) return 0;
+    nanosleep(&step, nullptr);
+  }
+  return 0;
+}
+
 // START: the command runs on its own, in a session (and process group) of its own with nothing
-// to read; the intermediate child ends at once, so the command is nobody's child to wait for.
+// to read. The intermediate child waits a tenth of a second at most for the shell to fail, then
+// ends, so the command is nobody's child to wait for.
 int start_detached(const char* command) {
+  if (access("/bin/sh", X_OK) != 0) return RUN_NOT_STARTED;
   const pid_t child = fork();
-  if (child < 0) return -1;
+  if (child < 0) return RUN_NOT_STARTED;
   if (child == 0) {
     setsid();
     const pid_t grandchild = fork();
-    if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
+    if (grandchild < 0) _exit(1);
+    if (grandchild > 0) _exit(early_failure(grandchild));
     const int null_fd = open("/dev/null", O_RDONLY);
     if (null_fd >= 0 && null_fd != STDIN_FILENO) {
       dup2(null_fd, STDIN_FILENO);

@@ -116,12 +116,17 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
                       &process)) {
     return failure_for(GetLastError());
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  // START ends at once when all is well; one that cannot find the command may show an error box
+  // and wait for someone to close it. The schedule does not wait with it.
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  if (WaitForSingleObject(process.hProcess, 5000) == WAIT_TIMEOUT) {
+    *exit_code = RUN_STILL_RUNNING;
+  } else {
+    GetExitCodeProcess(process.hProcess, &code);
+    *exit_code = static_cast<int>(code);
+  }
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  *exit_code = static_cast<int>(code);
   return StartResult::started;
 }
 
