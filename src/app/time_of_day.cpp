@@ -99,10 +99,11 @@ bool launch_falls_due(TimeOfDay* run, const CalendarDate& date, const ClockTime&
   return true;
 }
 
-// A pass's sleep, cut short at the target time when that comes first.
-void sleep_pass(const TimeOfDay& run, const ClockTime& now) {
+// A pass's sleep, cut short at the target time when that comes first. The clock is read again
+// here: drawing the screen takes time of its own (tenths of a second on a slow console).
+void sleep_pass(const TimeOfDay& run) {
   const int64_t planned = run.settings->sleep_ms;
-  const int64_t to_target = ms_until_target(run, now);
+  const int64_t to_target = ms_until_target(run, clock_now());
   if (to_target == 0 || to_target >= planned) {
     plat_sleep(static_cast<uint32_t>(planned));
     return;
@@ -125,7 +126,7 @@ CalendarDate wait_for_target(TimeOfDay* run) {
     const ClockTime current_time = clock_now_dated(&current_date);
     if (s.announce) show_status_screen(*run, current_date, current_time);
     stop_check("\nVorbelin Was Terminated.\n");
-    sleep_pass(*run, current_time);
+    sleep_pass(*run);
     CalendarDate due_date;
     const ClockTime after_sleep = clock_now_dated(&current_date);
     if (launch_falls_due(run, current_date, after_sleep, &due_date)) return due_date;
