@@ -24,16 +24,56 @@ bool acts(unsigned char byte) {
                                          (1u << '\a'))) != 0;
 }
 
-void put_visible(ScreenBuffer* screen, unsigned char ch) {
+void put_cell(ScreenBuffer* screen, unsigned char ch, uint8_t kind) {
   ScreenCell& cell = screen->cells[screen->cursor_y][screen->cursor_x];
   cell.ch = ch;
-  cell.known = true;
+  cell.known = kind;
   cell.attr = screen->attr;
   // The last column moves the cursor straight on to the next row.
   if (++screen->cursor_x >= screen->width) advance_line(screen);
 }
 
+void put_visible(ScreenBuffer* screen, unsigned char ch) {
+  put_cell(screen, ch, CELL_BYTE);
+}
+
+// The foreign character's index, added when new; -1 when the table is full.
+int foreign_index(ScreenBuffer* screen, uint32_t code_point) {
+  for (int i = 0; i < screen->foreign_count; ++i) {
+    if (screen->foreign[i] == code_point) return i;
+  }
+  if (screen->foreign_count == 256) return -1;
+  screen->foreign[screen->foreign_count] = code_point;
+  return screen->foreign_count++;
+}
+
+// A UTF-8 character at text put in one cell; gives the bytes it took, 0 when there is none.
+size_t put_utf8(ScreenBuffer* screen, const unsigned char* text, size_t length) {
+  uint32_t code_point = 0;
+  const size_t size = utf8_sequence(text, length, &code_point);
+  const int index = size > 0 ? foreign_index(screen, code_point) : -1;
+  if (index < 0) return 0;
+  put_cell(screen, static_cast<unsigned char>(index), CELL_FOREIGN);
+  return size;
+}
+
 } // namespace
+
+size_t utf8_sequence(const unsigned char* text, size_t length, uint32_t* code_point) {
+  const unsigned char lead = text[0];
+  const size_t size = lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC2 ? 2 : 0));
+  if (size == 0 || lead > 0xF4 || size > length) return 0;
+  uint32_t value = lead & (0x7Fu >> size);
+  for (size_t i = 1; i < size; ++i) {
+    if ((text[i] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (text[i] & 0x3Fu);
+  }
+  // Overlong forms, surrogates and values past the last code point are not characters.
+  const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < least[size] || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return 0;
+  *code_point = value;
+  return size;
+}
 
 void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
   screen->width = clamp(width, 1, SCREEN_MAX_COLUMNS);
@@ -43,6 +83,8 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
   screen->attr = 0x07;
   screen->scrolled = 0;
   screen->fully_known = known;
+  screen->utf8_text = false;
+  screen->foreign_count = 0;
   for (int y = 0; y < screen->height; ++y) {
     for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = ScreenCell{' ', known, 0x07};
   }
@@ -88,10 +130,19 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
       screen_write_byte(screen, *byte++);
       continue;
     }
+    if (*byte >= 0xC2 && screen->utf8_text) {
+      const size_t used = put_utf8(screen, byte, static_cast<size_t>(end - byte));
+      if (used > 0) {
+        byte += used;
+        continue;
+      }
+    }
     ScreenCell* const row = screen->cells[screen->cursor_y];
+    const unsigned char* const run = byte;
     int x = screen->cursor_x;
     for (; byte < end && x < screen->width && !acts(*byte); ++byte, ++x) {
-      row[x] = ScreenCell{*byte, true, screen->attr};
+      if (byte != run && *byte >= 0xC2 && screen->utf8_text) break; // maybe a UTF-8 character
+      row[x] = ScreenCell{*byte, CELL_BYTE, screen->attr};
     }
     screen->cursor_x = x;
     // The last column moves the cursor straight on to the next row.

@@ -1,5 +1,7 @@
 // An in-memory console screen buffer: cells of byte and attribute, a cursor and the current
-// attribute, written the way the Win32 console writes processed output. The POSIX backend
+// attribute, written the way the Win32 console writes processed output. On a UTF-8 terminal a
+// well-formed UTF-8 character in the text (a command as the user typed it) takes one cell of its
+// own; the program's own text is single bytes of its code page. The POSIX backend
 // renders it to the terminal; the simulated backend lets tests read it.
 #pragma once
 
@@ -8,9 +10,15 @@
 
 enum : int { SCREEN_MAX_COLUMNS = 512, SCREEN_MAX_ROWS = 256 };
 
+enum : uint8_t {
+  CELL_UNKNOWN = 0, // whatever the terminal showed before the program wrote there
+  CELL_BYTE = 1,    // ch is a byte of the program's code page
+  CELL_FOREIGN = 2, // ch indexes the screen's foreign characters
+};
+
 struct ScreenCell {
   unsigned char ch;
-  bool known; // false: whatever the terminal showed before the program wrote there
+  uint8_t known; // one of the CELL_ kinds: unknown is 0, known is anything else
   uint16_t attr;
 };
 // Rows are compared and filled as plain bytes.
@@ -22,8 +30,15 @@ struct ScreenBuffer {
   uint16_t attr;
   uint32_t scrolled; // rows scrolled off the top since the renderer last looked
   bool fully_known;  // every cell has been written or filled by the program
+  bool utf8_text;    // well-formed UTF-8 characters in the text take a cell each
+  int foreign_count;
+  uint32_t foreign[256]; // code points of the foreign cells, never reused for another
   ScreenCell cells[SCREEN_MAX_ROWS][SCREEN_MAX_COLUMNS];
 };
+
+// The length of a well-formed UTF-8 character of two to four bytes at the start of text, with
+// its code point; 0 when text does not start with one.
+size_t utf8_sequence(const unsigned char* text, size_t length, uint32_t* code_point);
 
 // Sizes are clamped to 1..SCREEN_MAX_*. Every cell becomes unknown, or a known blank.
 void screen_init(ScreenBuffer* screen, int width, int height, bool known);

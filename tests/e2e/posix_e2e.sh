@@ -40,6 +40,27 @@ check "terminal mode restored" mode_restored
 title_in_colour() { tmux capture-pane -t "$SESSION" -p -e | head -1 | grep -q $'\e\[97m\e\[4[1-7]m'; }
 check "title bar in colour" title_in_colour
 
+# A command that cannot start is said to have failed and ends the run with status 2; one that
+# runs on does not hold the run up; the command's own UTF-8 is drawn as it was typed.
+new_pane
+reset_files
+run_in_pane "'no_such_program_vorbelin' /time=1"
+check "a missing program's launch fails" wait_for_screen 'Launch of "no_such_program_vorbelin" failed: command not found' 10
+check "status 2 after a failed launch" status_is 2
+new_pane
+reset_files
+run_in_pane "'sleep 30; touch $W/launched' /time=1 /q"
+check "a command that runs on does not hold up the end" status_is 0
+still_running() { pgrep -f "$1" >/dev/null; }
+check "... and is still running after it" still_running "sleep 30; touch $W/launched"
+pkill -f "sleep 30; touch $W/launched"
+new_pane
+reset_files
+run_in_pane "'echo café € ü' /time=3"
+check "the command's characters as typed" wait_for_screen 'Waiting to launch: "echo café € ü"' 10
+check "... and the columns after them in place" wait_for_screen '^■ Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]$' 5
+check "status 0 after it" status_is 0
+
 # /REPEAT launches again and counts; ESC stops with its message and status 0.
 new_pane
 reset_files
@@ -53,6 +74,17 @@ check "ESC stops the run" wait_for_screen 'Vorbelin Was Terminated|Vorbelin Term
 check "status 0 after ESC" status_is 0
 check "terminal mode restored after ESC" mode_restored
 check "two or more launches happened" bash -c "[ \$(wc -l < $W/launched) -ge 2 ]"
+
+# A repeat whose launches fail counts none of them.
+new_pane
+reset_files
+run_in_pane "'no_such_program_vorbelin' /time=1 /R"
+# The refresh becomes 5 seconds after a launch attempt.
+wait_for_screen 'Updating every 5 second' 10
+check "failed launches are not counted" screen_has 'Launched 0 times so far'
+
+press Escape
+check "status 0 after it" status_is 0
 
 # Keys reach the program with their codes: /DEBUG echoes each key read as its number.
 new_pane
@@ -205,7 +237,7 @@ screen_whole() {
 }
 check "output of a launched command is repaired by the next pass" wait_until 2 screen_whole
 press Escape
-status_is 0
+check "status 0 after it" status_is 0
 
 # Keys the program never read are the shell's when it ends; kill -CONT changes nothing.
 new_pane
@@ -236,7 +268,7 @@ colourless() {
   head -1 <<< "$shown" | grep -q $'^\e\[7m Vorbelin' && ! grep -Eq $'\e\[([0-9;]*;)?(3[0-7]|4[0-7]|9[0-7])m' <<< "$shown"
 }
 check "NO_COLOR: reverse video and no colours" colourless
-status_is 0
+check "status 0 after it" status_is 0
 new_pane
 reset_files
 type_line "TERM=dumb script -qfc \"$BIN true /time=2\" $W/out.txt; echo \$? > $W/status"

@@ -285,6 +285,23 @@ TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothi
   renderer_show_colours(true);
 }
 
+TEST(Renderer, UtfEightCharactersOfTheTextTakeACellEachAndPassThrough) {
+  static Terminal t(20, 2);
+  t.back.utf8_text = true;
+  const std::string text = "\xfe caf\xc3\xa9 \xe2\x82\xac|\xc3 \xc0\x80\xe2\x82";
+  screen_write(&t.back, text.data(), text.size());
+  EXPECT_EQ(t.back.cursor_x, 15); // nine characters, then six lone bytes
+  const std::string frame = t.render();
+  EXPECT_NE(frame.find("\u25a0 caf\u00e9 \u20ac|\u251c \u2514\u00c7\u0393\u00e9"),
+            std::string::npos)
+      << frame;
+  // Code page bytes written one at a time stay code page bytes.
+  static Terminal bytes(20, 2);
+  bytes.back.utf8_text = true;
+  bytes.write("caf\xc3\xa9");
+  EXPECT_NE(bytes.render().find("caf\u251c\u2310"), std::string::npos);
+}
+
 TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {
   const std::string texts[] = {
       std::string(45, 'w') + "\n",                   // past the last column, then a line feed

@@ -20,18 +20,20 @@ void append_text(FrameBytes* frame, const char* text) {
   frame_append(frame, text, strlen(text));
 }
 
-size_t glyph_bytes(unsigned char ch, char* out) {
-  return utf8_encode(cp437_glyph(ch), out);
+size_t glyph_bytes(const ScreenBuffer* back, const ScreenCell& cell, char* out) {
+  if (cell.known == CELL_FOREIGN) return utf8_encode(back->foreign[cell.ch], out);
+  return utf8_encode(cp437_glyph(cell.ch), out);
 }
 
-void emit_glyph(FrameBytes* frame, unsigned char ch) {
+void emit_glyph(FrameBytes* frame, const ScreenBuffer* back, const ScreenCell& cell) {
   // Printable ASCII is its own glyph, and most of what is drawn.
-  if (ch >= 0x20 && ch < 0x7F && frame->length < sizeof frame->data) {
-    frame->data[frame->length++] = static_cast<char>(ch);
+  if (cell.ch >= 0x20 && cell.ch < 0x7F && cell.known == CELL_BYTE &&
+      frame->length < sizeof frame->data) {
+    frame->data[frame->length++] = static_cast<char>(cell.ch);
     return;
   }
   char glyph[4];
-  frame_append(frame, glyph, glyph_bytes(ch, glyph));
+  frame_append(frame, glyph, glyph_bytes(back, cell, glyph));
 }
 
 // A few bytes of control sequences, to compare candidate moves by length.
@@ -102,7 +104,7 @@ size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int
   for (int i = from.x; i < x; ++i) {
     const ScreenCell& cell = back->cells[y][i];
     if (!cell.known || displayed_attr(cell.attr) != from.attr || length + 4 > room) return 0;
-    length += glyph_bytes(cell.ch, out + length);
+    length += glyph_bytes(back, cell, out + length);
   }
   return length;
 }
@@ -133,7 +135,7 @@ void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
 
 bool same_cell(const ScreenCell& a, const ScreenCell& b) {
   if (!a.known || !b.known) return a.known == b.known;
-  return a.ch == b.ch && displayed_attr(a.attr) == displayed_attr(b.attr);
+  return a.ch == b.ch && a.known == b.known && displayed_attr(a.attr) == displayed_attr(b.attr);
 }
 
 // Rows equal byte for byte hold the same cells; only the others are looked at cell by cell.
@@ -146,7 +148,7 @@ int blank_tail(const ScreenBuffer* back, int y) {
   int x = back->width;
   while (x > 0) {
     const ScreenCell& cell = back->cells[y][x - 1];
-    if (!cell.known || cell.ch != ' ' || displayed_attr(cell.attr) != 0x07) break;
+    if (cell.known != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr) != 0x07) break;
     --x;
   }
   return x;
@@ -166,7 +168,7 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
     if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
     move_to(back, frame, terminal, x, y);
     use_attr(frame, terminal, displayed_attr(cell.attr));
-    emit_glyph(frame, cell.ch);
+    emit_glyph(frame, back, cell);
     front->cells[y][x] = cell;
     // In the last column the terminal holds the cursor there until the next character.
     terminal->x = x + 1 < back->width ? x + 1 : -1;

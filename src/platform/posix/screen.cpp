@@ -71,6 +71,7 @@ bool console_screen() {
   terminal_size(&columns, &rows);
   screen_init(&back, columns, rows, false);
   screen_init(&front, columns, rows, false);
+  back.utf8_text = true;
   frame.fd = terminal_owned ? terminal.fd : -1;
   plain_terminal.fd = terminal.fd;
   screen_ready = true;
@@ -134,29 +135,54 @@ void stream_byte(unsigned char byte) {
   }
 }
 
+// A UTF-8 character of the text goes out as it came.
+void stream_utf8(const char* bytes, size_t size) {
+  const uint16_t attr = displayed_attr(back.attr);
+  if (shown.attr != attr) {
+    char sequence[32];
+    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, sequence));
+    shown.attr = attr;
+  }
+  frame_append(&frame, bytes, size);
+}
+
 void screen_text(const char* text, size_t length) {
   follow_resize();
   if (screen_mode) {
     screen_write(&back, text, length);
     return;
   }
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
-    screen_write_byte(&back, static_cast<unsigned char>(text[i]));
-    stream_byte(static_cast<unsigned char>(text[i]));
+    uint32_t code_point = 0;
+    const size_t size = utf8_sequence(bytes + i, length - i, &code_point);
+    if (size > 0) {
+      screen_write(&back, text + i, size);
+      stream_utf8(text + i, size);
+      i += size - 1;
+      continue;
+    }
+    screen_write_byte(&back, bytes[i]);
+    stream_byte(bytes[i]);
   }
   back.scrolled = 0;
 }
 
-// OEM bytes leave as UTF-8, everything else untouched, in chunks given to write_chunk.
+// OEM bytes leave as UTF-8 and UTF-8 characters as they are, in chunks given to write_chunk.
 template <typename Writer> void write_as_utf8(const char* text, size_t length, Writer write_chunk) {
   char chunk[1024];
   size_t used = 0;
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
-    const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80) {
-      chunk[used++] = static_cast<char>(byte);
+    uint32_t code_point = 0;
+    const size_t size = bytes[i] < 0x80 ? 0 : utf8_sequence(bytes + i, length - i, &code_point);
+    if (bytes[i] < 0x80) {
+      chunk[used++] = static_cast<char>(bytes[i]);
+    } else if (size > 0) {
+      for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
+      i += size - 1;
     } else {
-      used += utf8_encode(cp437_glyph(byte), chunk + used);
+      used += utf8_encode(cp437_glyph(bytes[i]), chunk + used);
     }
     if (used + 4 > sizeof chunk) {
       write_chunk(chunk, used);
