@@ -43,7 +43,7 @@ void show_status_screen(const Countdown& run, const CalendarDate& current_date,
   const RunSettings& s = *run.settings;
   draw_title_bar(title_bar_colour(current_time));
   clock_add_seconds(&due_time, static_cast<uint32_t>(time_left));
-  out_print("\n\376 Waiting to launch: \"%s\"\n\n", s.command);
+  out_print("\n\376 Waiting to launch: \"%s\"\n\n", s.command_shown);
   const ClockTime delay = clock_from_seconds(static_cast<uint32_t>(s.delay_seconds));
   con_print(s.repeat ? "\376 Repeating the command every %ih %im %is (%s seconds)\n"
                      : "\376 Launching the command ONCE in %ih %im %is (%s seconds)\n",
@@ -131,17 +131,17 @@ void start_next_cycle(Countdown* run) {
 bool attempt_launch(Countdown* run, const CalendarDate& date) {
   const RunSettings& s = *run->settings;
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  if (s.announce) con_print("\376 Launching \"%s\" ...\n", s.command);
+  if (s.announce) con_print("\376 Launching \"%s\" ...\n", s.command_shown);
   const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
   if (outcome.failed) {
-    con_print("\376 Launch of \"%s\" failed: %s\n", s.command, outcome.reason);
+    con_print("\376 Launch of \"%s\" failed: %s\n", s.command_shown, outcome.reason);
     return false;
   }
   run->launch_count = add_saturating(run->launch_count, 1);
   if (outcome.pending) {
-    con_print("\376 Launch of \"%s\" still pending\n", s.command);
+    con_print("\376 Launch of \"%s\" still pending\n", s.command_shown);
   } else if (s.announce) {
-    con_print("\376 Launch of \"%s\" completed\n", s.command);
+    con_print("\376 Launch of \"%s\" completed\n", s.command_shown);
   }
   return true;
 }

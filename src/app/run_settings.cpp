@@ -138,6 +138,7 @@ void check_command(const char* word, RunSettings* settings) {
     fail(1);
   }
   strcpy(settings->command, word);
+  plat_console_text(word, settings->command_shown, sizeof settings->command_shown);
 }
 
 } // namespace

@@ -3,10 +3,14 @@
 
 #include <cstdint>
 
-enum : int { TEXT_ROOM = 257 }; // 256 characters and the terminating zero
+enum : int {
+  TEXT_ROOM = 257,          // 256 characters and the terminating zero
+  SHOWN_ROOM = 4 * 256 + 1, // the command in the console's code page: UTF-8 may take 4 bytes
+};
 
 struct RunSettings {
   char command[TEXT_ROOM];
+  char command_shown[SHOWN_ROOM]; // the command as the console shows the characters typed
   char interpreter[TEXT_ROOM];
   char excepted_days[TEXT_ROOM];
   int32_t delay_seconds;

@@ -53,7 +53,7 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
                         const ClockTime& current_time) {
   const RunSettings& s = *run.settings;
   draw_title_bar(title_bar_colour(current_time));
-  out_print("\n\376 Waiting to launch command \"%s\"\n\n", s.command);
+  out_print("\n\376 Waiting to launch command \"%s\"\n\n", s.command_shown);
   if (s.repeat) {
     out_print("\376 Repeating this command each day at the same time.\n");
   } else {
@@ -137,16 +137,16 @@ CalendarDate wait_for_target(TimeOfDay* run) {
 // False when the launch failed, which is said even in quiet mode; an excepted day is no failure.
 bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  if (s.announce) con_print("\n\376 Launching %s ...\n", s.command);
+  if (s.announce) con_print("\n\376 Launching %s ...\n", s.command_shown);
   const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
   if (outcome.failed) {
-    con_print("\376 Launch of %s failed: %s\n", s.command, outcome.reason);
+    con_print("\376 Launch of %s failed: %s\n", s.command_shown, outcome.reason);
     return false;
   }
   if (outcome.pending) {
-    con_print("\376 Launch of %s still pending\n", s.command);
+    con_print("\376 Launch of %s still pending\n", s.command_shown);
   } else if (s.announce) {
-    con_print("\376 Launch of %s complete.\n", s.command);
+    con_print("\376 Launch of %s complete.\n", s.command_shown);
   }
   return true;
 }

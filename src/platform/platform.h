@@ -92,6 +92,11 @@ void plat_sleep(uint32_t milliseconds);
 // that counts the time the machine spent suspended.
 int64_t plat_monotonic_ms();
 
+// --- Text.
+// A text of the command line as the console shows it: on Windows converted from the code page
+// the command line came in to the console's, elsewhere as it is. Always terminated.
+void plat_console_text(const char* text, char* out, size_t room);
+
 // --- Processes.
 enum : int {
   RUN_NOT_STARTED = -1,          // no command processor could be started

@@ -15,7 +15,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 EXEW=$(winpath "$EXE")
 WW=$(winpath "$W")
 
-# Runs batch lines under wine's cmd.exe in a fresh pane; the batch records ERRORLEVEL.
+# Runs batch lines under wine's cmd.exe in a fresh pane; the batch records ERRORLEVEL. The panes
+# have a UTF-8 locale: wine then reads the words and draws the console's glyphs as UTF-8.
 run_batch() {
   rm -f "$W/status"
   {
@@ -23,7 +24,7 @@ run_batch() {
     printf '%s\n' "$@"
     echo "echo status %ERRORLEVEL% > $WW\\status"
   } | sed 's/$/\r/' > "$W/run.bat"
-  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all"
+  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8"
   type_line "clear; wine cmd /c '$WW\\run.bat'"
 }
 status_is() { wait_for_file "$W/status" 60 && [ "$(tr -d '\r\n ' < "$W/status")" = "status$1" ]; }
@@ -34,6 +35,19 @@ check "status screen in the Windows console" wait_for_screen 'Time left: +00:00:
 check "launched command ran" wait_for_exists "$W/launched1" 30
 check "status 0 after the launch" status_is 0
 check "launch announced" wait_for_screen 'Launch of "cmd /c mkdir .*launched1" completed' 5
+check "standard output's lines show the square" screen_has '^■ Waiting to launch: '
+
+# There is no COMMAND on NT: the launch fails, is said to have failed, and the status is 2.
+run_batch "\"$EXEW\" \"cmd /c rem\" /DOS /time=1"
+check "a launch through COMMAND fails" wait_for_screen 'Launch of "cmd /c rem" failed: exit code [0-9]+' 30
+check "status 2 after a failed launch" status_is 2
+
+# The command's characters: shown in the console's code page (which lacks Ж), and launched with
+# every one of them.
+new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8"
+type_line "clear; wine '$EXE' 'cmd /c type nul > $WW\\caféЖ.txt' /time=2"
+check "an accented command shown as typed" wait_for_screen 'Launching "cmd /c type nul > .*\\café\?\.txt" \.\.\.' 30
+check "... and launched with every character" wait_for_exists "$W/caféЖ.txt" 30
 
 # Quiet mode writes nothing but the launch's blank line.
 run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched2\" /Q > $WW\\quiet.txt"
@@ -82,7 +96,7 @@ check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -
 # control handler that took itself off inside its own call: while it waits, at the help pager and
 # at the /DEBUG key prompt.
 ctrl_c_ends_cleanly() {
-  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all"
+  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8"
   type_line "clear; wine '$EXE' $1 2> '$W/ctrl_c.err'; echo ended \$? > '$W/ctrl_c'"
   wait_for_screen "$2" 30 || return 1
   rm -f "$W/ctrl_c"
@@ -100,9 +114,10 @@ check "launch with COMSPEC unset" wait_for_exists "$W/launched3" 40
 check "launch with COMSPEC naming a missing file" wait_for_exists "$W/launched4" 40
 check "status 0 after both" status_is 0
 
-# A PATH directory whose name is invalid is not "not found": the search ends there, nothing starts.
+# A PATH directory whose name is invalid is not "not found": the search ends there, nothing
+# starts, and the run says so with status 2.
 run_batch "set COMSPEC=" "set \"PATH=C:\\bad<dir;%PATH%\"" "\"$EXEW\" \"cmd /c mkdir $WW\\launched5\" /Q"
-ended_without_launch() { status_is 0 && sleep 2 && [ ! -e "$W/$1" ]; }
+ended_without_launch() { status_is 2 && sleep 2 && [ ! -e "$W/$1" ]; }
 check "an invalid PATH directory ends the search" ended_without_launch launched5
 
 finish

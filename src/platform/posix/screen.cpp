@@ -352,3 +352,8 @@ void* plat_load_small_icon(int) {
 int32_t plat_send_icon(void*, bool, void*) {
   return 0;
 }
+
+// The terminal takes the command's bytes as they are: UTF-8 passes through to it.
+void plat_console_text(const char* text, char* out, size_t room) {
+  snprintf(out, room, "%s", text);
+}

@@ -1,4 +1,5 @@
 // The simulated backend: the whole program runs deterministically in memory.
+#include <cstdio>
 #include <deque>
 #include <stdexcept>
 
@@ -358,4 +359,8 @@ void plat_exit(int status) {
     hook();
   }
   throw SimExit{status, false};
+}
+
+void plat_console_text(const char* text, char* out, size_t room) {
+  snprintf(out, room, "%s", text);
 }

@@ -1,6 +1,8 @@
 // The win32 backend: each platform call is one or two Win32 calls on the real console.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +66,48 @@ BOOL WINAPI forward_ctrl_event(DWORD event) {
   return handler != nullptr && handler(event) != 0 ? TRUE : FALSE;
 }
 
+// The ANSI argument vector has lost what the ANSI code page cannot hold; the wide command line
+// has every character. The program's first word (the command) as the user typed it, or empty.
+const wchar_t* typed_first_word() {
+  static wchar_t word[300];
+  static bool looked = false;
+  if (looked) return word;
+  looked = true;
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (words != nullptr && count > 1 && wcslen(words[1]) < sizeof word / sizeof word[0]) {
+    wcscpy(word, words[1]);
+  }
+  LocalFree(words);
+  return word;
+}
+
+// The wide form of an ANSI text: where the text ends with the command as the ANSI code page
+// holds it, the command as typed takes its place.
+bool widen(const char* text, wchar_t* out, int room) {
+  const wchar_t* typed = typed_first_word();
+  char typed_ansi[1024];
+  const int typed_size = typed[0] == L'\0'
+                             ? 0
+                             : WideCharToMultiByte(CP_ACP, 0, typed, -1, typed_ansi,
+                                                   sizeof typed_ansi, nullptr, nullptr);
+  const size_t length = strlen(text);
+  const size_t tail = typed_size > 0 ? static_cast<size_t>(typed_size - 1) : 0;
+  size_t prefix = length;
+  if (tail > 0 && tail <= length && strcmp(text + length - tail, typed_ansi) == 0) {
+    prefix = length - tail;
+  }
+  const int used =
+      prefix == 0 ? 0
+                  : MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(prefix), out, room - 1);
+  if (prefix > 0 && used == 0) return false;
+  out[used] = L'\0';
+  if (prefix == length) return true;
+  if (wcslen(typed) + static_cast<size_t>(used) >= static_cast<size_t>(room)) return false;
+  wcscat(out, typed);
+  return true;
+}
+
 enum class StartResult { started, not_found, denied, failed };
 
 bool is_separator(char c) {
@@ -105,15 +149,25 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
   char path[MAX_PATH + 8];
   const StartResult found = resolve_program(candidate, path, sizeof path);
   if (found != StartResult::started) return found;
-  static char command_line[MAX_PATH + 300];
-  const int used = snprintf(command_line, sizeof command_line, "%s /c %s", argument0, line);
-  if (used < 0 || static_cast<size_t>(used) >= sizeof command_line) return StartResult::failed;
-  STARTUPINFOA startup;
+  // Wide, so that the command reaches the command processor with every character it has.
+  static char head[MAX_PATH + 8];
+  static wchar_t command_line[MAX_PATH + 600];
+  static wchar_t wide_path[MAX_PATH + 8];
+  const int used = snprintf(head, sizeof head, "%s /c ", argument0);
+  const int head_size = used < 0 || static_cast<size_t>(used) >= sizeof head
+                            ? 0
+                            : MultiByteToWideChar(CP_ACP, 0, head, -1, command_line, MAX_PATH + 8);
+  const int room = static_cast<int>(sizeof command_line / sizeof command_line[0]) - head_size;
+  if (head_size == 0 || !widen(line, command_line + head_size - 1, room) ||
+      MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH + 8) == 0) {
+    return StartResult::failed;
+  }
+  STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(path, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  if (!CreateProcessW(wide_path, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
     return failure_for(GetLastError());
   }
   // START ends at once when all is well; one that cannot find the command may show an error box
@@ -202,12 +256,23 @@ void plat_set_attr(uint16_t attr) {
   SetConsoleTextAttribute(stdout_handle(), attr);
 }
 
+// Standard output that is the console takes its text as the console channel does: in one
+// write, in the console's code page (the C runtime would write it a character or two a call, and
+// under wine in the ANSI code page). Redirected, it keeps the C runtime's bytes and line ends.
 int plat_stdout_write(const char* text, size_t length) {
-  const size_t written = fwrite(text, 1, length, stdout);
-  // On the console the text must be there before the next cursor query.
-  DWORD mode = 0;
-  if (GetConsoleMode(stdout_handle(), &mode)) fflush(stdout);
-  return written == length ? static_cast<int>(length) : -1;
+  static int is_console = -1;
+  if (is_console < 0) {
+    DWORD mode = 0;
+    is_console = GetConsoleMode(stdout_handle(), &mode) ? 1 : 0;
+  }
+  if (is_console == 0) {
+    return fwrite(text, 1, length, stdout) == length ? static_cast<int>(length) : -1;
+  }
+  DWORD written = 0;
+  if (!WriteConsoleA(stdout_handle(), text, static_cast<DWORD>(length), &written, nullptr)) {
+    return -1;
+  }
+  return static_cast<int>(written);
 }
 
 bool plat_console_open() {
@@ -334,6 +399,16 @@ int plat_run_command_line(const char* line) {
   }
   const char* name = (GetVersion() & 0x80000000u) ? "command.com" : "cmd.exe";
   return start_along_path(name, line);
+}
+
+void plat_console_text(const char* text, char* out, size_t room) {
+  static wchar_t wide[1024];
+  const UINT console_page = GetConsoleOutputCP();
+  const int used = widen(text, wide, sizeof wide / sizeof wide[0])
+                       ? WideCharToMultiByte(console_page != 0 ? console_page : CP_OEMCP, 0, wide,
+                                             -1, out, static_cast<int>(room), nullptr, nullptr)
+                       : 0;
+  if (used == 0) snprintf(out, room, "%s", text);
 }
 
 void plat_at_exit(void (*hook)()) {
