@@ -145,6 +145,38 @@ def relay_calls(exe, env):
     return console, every, counted[len(counted) // 2]
 
 
+BANNER = ' Vorbelin 1.0.0 - waits, then launches a program or internal command'
+TIME_LEFT = re.compile(r'^\u25a0 Time left: +00:00:\d\d \(\d+ seconds remaing\)\.\.\. [\u2502/\\-]$', re.M)
+
+
+def partial_captures(exe, env, seconds=15):
+    """Captures of a tmux pane every 50 ms while vorbelin.exe redraws every second: how many show
+    a blank or half-drawn screen (no banner on the first line, or no whole time-left line)."""
+    socket = 'vorbelin-bench-%d' % os.getpid()
+    tmux = ['tmux', '-L', socket, '-f', '/dev/null']
+    command = 'env %s LANG=C.UTF-8 wine %s "cmd /c rem" /TIME=%d' % (
+        ' '.join('%s=%s' % item for item in env.items()), exe, seconds)
+    subprocess.run(tmux + ['new-session', '-d', '-x', '80', '-y', '25', command], check=True)
+    taken = partial = 0
+    try:
+        end = time.monotonic() + seconds + 20
+        while time.monotonic() < end:
+            screen = subprocess.run(tmux + ['capture-pane', '-p'], capture_output=True,
+                                    text=True).stdout
+            if 'Launching "' in screen or (taken == 0 and 'Time left' not in screen):
+                if taken:
+                    break
+                time.sleep(0.05)
+                continue
+            taken += 1
+            if not (screen.startswith(BANNER) and TIME_LEFT.search(screen)):
+                partial += 1
+            time.sleep(0.05)
+    finally:
+        subprocess.run(tmux + ['kill-server'], capture_output=True)
+    return partial, taken
+
+
 def wine_env(work):
     env = {'WINEPREFIX': os.environ.get('WINEPREFIX', os.path.join(work, 'prefix')),
            'WINEDEBUG': '-all'}
@@ -162,6 +194,7 @@ def measure(programs, wine):
             row[delay] = countdown(argv, delay, env)
         if kind == 'wine':
             row['calls'] = relay_calls(path, wine)
+            row['captures'] = partial_captures(path, wine)
         rows.append(row)
         print(label, row, flush=True)
     # Drift and the minute's start: every program at once, a minute or so for all of them.
@@ -207,10 +240,15 @@ def report(rows):
                                           milliseconds(row['late'])))
     wine_rows = [row for row in rows if 'calls' in row]
     if wine_rows:
-        lines += ['', '| vorbelin.exe under wine | console calls per pass | all Win32 calls per pass |',
-                  '|---|---|---|']
+        lines += ['', 'Captures: the tmux pane captured every 50 ms while a `/TIME=15` countdown',
+                  'redraws every second; partial is a capture without the banner on its first line',
+                  'or without a whole time-left line.', '',
+                  '| vorbelin.exe under wine | console calls per pass | all Win32 calls per pass '
+                  '| blank or partial captures |', '|---|---|---|---|']
         for row in wine_rows:
-            lines.append('| %s | %d | %d |' % (row['label'], row['calls'][0], row['calls'][1]))
+            partial, taken = row['captures']
+            lines.append('| %s | %d | %d | %d of %d |' % (row['label'], row['calls'][0],
+                                                       row['calls'][1], partial, taken))
         lines += ['', 'The calls of one pass of the first build above, by name: ' + ', '.join(
             '%s %d' % (name.split('.')[-1], n)
             for name, n in wine_rows[0]['calls'][2].most_common()) + '.']

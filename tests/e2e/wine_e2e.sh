@@ -37,6 +37,30 @@ check "status 0 after the launch" status_is 0
 check "launch announced" wait_for_screen 'Launch of "cmd /c mkdir .*launched1" completed' 5
 check "standard output's lines show the square" screen_has '^■ Waiting to launch: '
 
+# Each pass reaches the console whole: over a run that redraws every second, no capture of the
+# pane shows a blank or half-drawn screen.
+whole_screen() {
+  local capture=$1
+  [ "$(head -1 <<< "$capture")" = " Vorbelin 1.0.0 - waits, then launches a program or internal command" ] &&
+    grep -q '^■ Running since: ' <<< "$capture" &&
+    grep -Eq '^■ Time left: +00:00:[0-9]{2} \([0-9]+ seconds remaing\)\.\.\. [│/\\-]$' <<< "$capture"
+}
+every_capture_whole() {
+  local i capture partial=0 taken=0
+  wait_for_screen 'Time left' 30 || return 1
+  for ((i = 0; i < 150; i++)); do
+    capture=$(tmux capture-pane -t "$SESSION" -p)
+    grep -q 'Launching "' <<< "$capture" && break
+    taken=$((taken + 1))
+    whole_screen "$capture" || partial=$((partial + 1))
+    sleep 0.05
+  done
+  echo "    $partial of $taken captures blank or partial"
+  [ "$taken" -ge 50 ] && [ "$partial" -eq 0 ]
+}
+run_batch "\"$EXEW\" \"cmd /c rem\" /time=12"
+check "every capture of the pane is a whole screen" every_capture_whole
+
 # There is no COMMAND on NT: the launch fails, is said to have failed, and the status is 2.
 run_batch "\"$EXEW\" \"cmd /c rem\" /DOS /time=1"
 check "a launch through COMMAND fails" wait_for_screen 'Launch of "cmd /c rem" failed: exit code [0-9]+' 30

@@ -1,4 +1,8 @@
-// The win32 backend: each platform call is one or two Win32 calls on the real console.
+// The win32 backend. From the program's first whole clear of the console on, a pass is drawn
+// into a copy of the console's top rows in memory and handed to the console at each flush point
+// as one rectangle of cells, so the console never shows a half-drawn screen and a pass costs a
+// handful of console calls; before it, and for anything the copy cannot hold, each platform call
+// is one or two Win32 calls on the real console.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -8,7 +12,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/console_frame.h"
 #include "platform/platform.h"
+#include "platform/screen_buffer.h"
 
 namespace {
 
@@ -61,7 +67,18 @@ void copy_system_time(const SYSTEMTIME& from, SystemTime* to) {
 // handler that removes itself during its own call and then calls through it.
 CtrlHandler volatile registered_handler = nullptr;
 bool forwarder_registered = false;
+// The console's input mode as the program found it, while QuickEdit is taken off: a selection in
+// the window would hold every console write, and the schedule with it, until a key is pressed.
+DWORD user_input_mode = 0;
+bool quick_edit_taken = false;
+
+void give_back_input_mode() {
+  if (quick_edit_taken) SetConsoleMode(console_input, user_input_mode);
+  quick_edit_taken = false;
+}
+
 BOOL WINAPI forward_ctrl_event(DWORD event) {
+  give_back_input_mode(); // Ctrl-C, Ctrl-Break and the close button end the process
   const CtrlHandler handler = registered_handler;
   return handler != nullptr && handler(event) != 0 ? TRUE : FALSE;
 }
@@ -217,6 +234,148 @@ int start_along_path(const char* name, const char* line) {
   return -1;
 }
 
+// --- The frame.
+ScreenBuffer back;  // what the program has drawn
+ScreenBuffer front; // what the console shows
+bool framed = false;
+bool info_stale = true; // the console is asked again after each flush: a resize shows there
+CONSOLE_SCREEN_BUFFER_INFO console_info;
+// A whole clear in two calls, characters then attributes, makes the console known.
+bool cleared_chars = false;
+char cleared_char = ' ';
+// Text written to the console's rows below the copy since the last whole clear.
+bool below_written = false;
+bool window_follows_cursor = false;
+CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
+
+bool ask_console() {
+  if (!GetConsoleScreenBufferInfo(stdout_handle(), &console_info)) return false;
+  info_stale = false;
+  return true;
+}
+
+uint32_t console_cells() {
+  return static_cast<uint32_t>(console_info.dwSize.X) *
+         static_cast<uint32_t>(console_info.dwSize.Y);
+}
+
+// The frame's copy starts as the console just cleared: every cell the same.
+void start_frame(uint16_t attr) {
+  const int rows = console_info.dwSize.Y < SCREEN_MAX_ROWS ? static_cast<int>(console_info.dwSize.Y)
+                                                           : static_cast<int>(SCREEN_MAX_ROWS);
+  screen_init(&back, console_info.dwSize.X, rows, true);
+  screen_fill_chars(&back, static_cast<unsigned char>(cleared_char),
+                    SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS, 0, 0);
+  screen_fill_attrs(&back, attr, SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS, 0, 0);
+  back.cursor_x =
+      console_info.dwCursorPosition.X < back.width ? console_info.dwCursorPosition.X : 0;
+  back.cursor_y =
+      console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
+  back.attr = console_info.wAttributes;
+  front = back;
+  framed = true;
+  below_written = false;
+  window_follows_cursor = true;
+}
+
+// Whatever the command processor wrote went to the console behind the frame's back: the copy
+// takes the console's cells and cursor again, and the next clear reaches every row.
+void take_console_back() {
+  if (!framed) return;
+  const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
+  if (!ask_console() || console_info.dwSize.X != width || console_info.dwSize.Y != height) {
+    framed = false;
+    return;
+  }
+  SMALL_RECT region = {0, 0, static_cast<SHORT>(back.width - 1),
+                       static_cast<SHORT>(back.height - 1)};
+  if (!ReadConsoleOutputA(stdout_handle(), frame_cells,
+                          COORD{static_cast<SHORT>(back.width), static_cast<SHORT>(back.height)},
+                          COORD{0, 0}, &region)) {
+    framed = false;
+    return;
+  }
+  for (int y = 0; y < back.height; ++y) {
+    for (int x = 0; x < back.width; ++x) {
+      const CHAR_INFO& cell = frame_cells[y * back.width + x];
+      back.cells[y][x] =
+          ScreenCell{static_cast<unsigned char>(cell.Char.AsciiChar), CELL_BYTE, cell.Attributes};
+    }
+  }
+  const COORD cursor = console_info.dwCursorPosition;
+  back.cursor_x = cursor.X < back.width ? cursor.X : back.width - 1;
+  back.cursor_y = cursor.Y < back.height ? cursor.Y : back.height - 1;
+  back.attr = console_info.wAttributes;
+  front = back;
+  below_written = true;
+}
+
+// Hands what changed to the console: the rectangle of cells, the cursor, the attribute.
+void flush_frame() {
+  if (!framed) return;
+  CellRect rect;
+  if (frame_changed_rect(&back, &front, &rect)) {
+    const int width = rect.right - rect.left + 1;
+    const int height = rect.bottom - rect.top + 1;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const ScreenCell& cell = back.cells[rect.top + y][rect.left + x];
+        CHAR_INFO& out = frame_cells[y * width + x];
+        out.Char.UnicodeChar = 0;
+        out.Char.AsciiChar = static_cast<CHAR>(cell.ch);
+        out.Attributes = cell.attr;
+        front.cells[rect.top + y][rect.left + x] = cell;
+      }
+    }
+    SMALL_RECT region = {static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
+                         static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
+    WriteConsoleOutputA(stdout_handle(), frame_cells,
+                        COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}, COORD{0, 0},
+                        &region);
+  }
+  if (back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
+    SetConsoleCursorPosition(stdout_handle(), COORD{static_cast<SHORT>(back.cursor_x),
+                                                    static_cast<SHORT>(back.cursor_y)});
+    front.cursor_x = back.cursor_x;
+    front.cursor_y = back.cursor_y;
+  }
+  // The console's own attribute is what others' output (the command processor's) is drawn in.
+  if (back.attr != front.attr) {
+    SetConsoleTextAttribute(stdout_handle(), back.attr);
+    front.attr = back.attr;
+  }
+  info_stale = true;
+}
+
+// Back to one Win32 call a platform call: the console is given the frame first, and the next
+// whole clear frames again.
+void stop_framing() {
+  flush_frame();
+  framed = false;
+}
+
+// A fill the frame's copy holds entirely, or the whole clear of which the copy holds the top.
+bool frame_takes_fill(uint32_t count, int16_t x, int16_t y, bool* whole) {
+  const uint32_t start =
+      static_cast<uint32_t>(y) * static_cast<uint32_t>(back.width) + static_cast<uint32_t>(x);
+  *whole = x == 0 && y == 0 && count >= console_cells();
+  const uint32_t held = static_cast<uint32_t>(back.width) * static_cast<uint32_t>(back.height);
+  return x >= 0 && y >= 0 && x < back.width && (*whole || start + count <= held);
+}
+
+// Text for the console: into the copy unless it would run past the copy's rows into rows the
+// copy does not hold (a copy of every row scrolls as the console does).
+bool frame_takes_text(const char* text, size_t length) {
+  if (!framed) return false;
+  if (back.height == console_info.dwSize.Y || frame_row_after(&back, text, length) < back.height) {
+    screen_write(&back, text, length);
+    return true;
+  }
+  stop_framing();
+  below_written = true;
+  return false;
+}
+
 } // namespace
 
 bool plat_stdout_present() {
@@ -224,13 +383,24 @@ bool plat_stdout_present() {
 }
 
 bool plat_screen_info(ScreenInfo* info) {
-  CONSOLE_SCREEN_BUFFER_INFO buffer;
-  if (!GetConsoleScreenBufferInfo(stdout_handle(), &buffer)) return false;
+  if (info_stale || !framed) {
+    const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
+    if (!ask_console()) return false;
+    if (framed && (console_info.dwSize.X != width || console_info.dwSize.Y != height))
+      stop_framing();
+  }
+  const CONSOLE_SCREEN_BUFFER_INFO& buffer = console_info;
+  if (framed) {
+    info->cursor_x = static_cast<int16_t>(back.cursor_x);
+    info->cursor_y = static_cast<int16_t>(back.cursor_y);
+    info->attr = back.attr;
+  } else {
+    info->cursor_x = buffer.dwCursorPosition.X;
+    info->cursor_y = buffer.dwCursorPosition.Y;
+    info->attr = buffer.wAttributes;
+  }
   info->size_x = buffer.dwSize.X;
   info->size_y = buffer.dwSize.Y;
-  info->cursor_x = buffer.dwCursorPosition.X;
-  info->cursor_y = buffer.dwCursorPosition.Y;
-  info->attr = buffer.wAttributes;
   info->left = buffer.srWindow.Left;
   info->top = buffer.srWindow.Top;
   info->right = buffer.srWindow.Right;
@@ -238,21 +408,65 @@ bool plat_screen_info(ScreenInfo* info) {
   return true;
 }
 
+// A whole clear reaches the console's rows below the copy only when something was written there
+// since the last one: on a console of 9,001 rows that is most of the work.
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
+  bool whole = false;
+  if (framed && frame_takes_fill(count, x, y, &whole)) {
+    screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+    if (!whole || !below_written) return;
+  } else if (framed) {
+    stop_framing();
+    below_written = true;
+  }
   DWORD written = 0;
   FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
+  if (framed) screen_fill_chars(&front, static_cast<unsigned char>(ch), count, x, y);
+  cleared_chars = !framed && x == 0 && y == 0 && count >= console_cells();
+  cleared_char = ch;
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
+  bool whole = false;
+  if (framed && frame_takes_fill(count, x, y, &whole)) {
+    screen_fill_attrs(&back, attr, count, x, y);
+    if (!whole || !below_written) return;
+    below_written = false;
+  } else if (framed) {
+    stop_framing();
+    below_written = true;
+  }
   DWORD written = 0;
   FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
+  if (framed) screen_fill_attrs(&front, attr, count, x, y);
+  const bool whole_clear = x == 0 && y == 0 && count >= console_cells();
+  if (!framed && cleared_chars && whole_clear && console_info.dwSize.X <= SCREEN_MAX_COLUMNS) {
+    start_frame(attr);
+  }
+  cleared_chars = false;
 }
 
 void plat_set_cursor(int16_t x, int16_t y) {
+  if (framed && x >= 0 && y >= 0 && x < back.width && y < back.height) {
+    screen_set_cursor(&back, x, y);
+    // The clear's cursor goes to the console at once: it brings the window to the top rows.
+    if (window_follows_cursor) {
+      SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
+      front.cursor_x = x;
+      front.cursor_y = y;
+      window_follows_cursor = false;
+    }
+    return;
+  }
+  if (framed) stop_framing();
   SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
 }
 
 void plat_set_attr(uint16_t attr) {
+  if (framed) {
+    back.attr = attr;
+    return;
+  }
   SetConsoleTextAttribute(stdout_handle(), attr);
 }
 
@@ -268,6 +482,7 @@ int plat_stdout_write(const char* text, size_t length) {
   if (is_console == 0) {
     return fwrite(text, 1, length, stdout) == length ? static_cast<int>(length) : -1;
   }
+  if (frame_takes_text(text, length)) return static_cast<int>(length);
   DWORD written = 0;
   if (!WriteConsoleA(stdout_handle(), text, static_cast<DWORD>(length), &written, nullptr)) {
     return -1;
@@ -281,6 +496,8 @@ bool plat_console_open() {
 }
 
 size_t plat_console_write(const char* text, size_t length) {
+  // The console device is the same console as standard output when the frame is on.
+  if (frame_takes_text(text, length)) return length;
   // One call for the whole run: each call is a round trip to the console host.
   DWORD written = 0;
   if (!WriteConsoleA(console_device, text, static_cast<DWORD>(length), &written, nullptr)) return 0;
@@ -289,7 +506,14 @@ size_t plat_console_write(const char* text, size_t length) {
 
 bool plat_input_open() {
   console_input = open_device("CONIN$", GENERIC_READ | GENERIC_WRITE);
-  return console_input != INVALID_HANDLE_VALUE;
+  if (console_input == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  if (GetConsoleMode(console_input, &mode) && (mode & ENABLE_QUICK_EDIT_MODE) != 0 &&
+      SetConsoleMode(console_input, (mode & ~ENABLE_QUICK_EDIT_MODE) | ENABLE_EXTENDED_FLAGS)) {
+    user_input_mode = mode | ENABLE_EXTENDED_FLAGS;
+    quick_edit_taken = true;
+  }
+  return true;
 }
 
 bool plat_input_count(uint32_t* count) {
@@ -312,6 +536,7 @@ bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
 }
 
 bool plat_input_read(InputEvent* event, uint32_t* got) {
+  flush_frame(); // the screen waits for the key as it stands
   INPUT_RECORD record;
   DWORD read = 0;
   *got = 0;
@@ -377,6 +602,7 @@ void plat_local_time(SystemTime* time) {
 }
 
 void plat_sleep(uint32_t milliseconds) {
+  flush_frame();
   Sleep(milliseconds);
 }
 
@@ -387,7 +613,9 @@ int64_t plat_monotonic_ms() {
 // The command processor is found the way the C runtime's system() finds it: "COMSPEC" first,
 // then cmd.exe (command.com on the Windows 95 family) in the current directory and along "PATH".
 // Done here with the Win32 calls so that every runtime (and wine) behaves the same.
-int plat_run_command_line(const char* line) {
+namespace {
+
+int run_command_processor(const char* line) {
   fflush(stdout);
   static char comspec[MAX_PATH];
   const DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
@@ -399,6 +627,15 @@ int plat_run_command_line(const char* line) {
   }
   const char* name = (GetVersion() & 0x80000000u) ? "command.com" : "cmd.exe";
   return start_along_path(name, line);
+}
+
+} // namespace
+
+int plat_run_command_line(const char* line) {
+  flush_frame();
+  const int result = run_command_processor(line);
+  take_console_back();
+  return result;
 }
 
 void plat_console_text(const char* text, char* out, size_t room) {
@@ -417,5 +654,7 @@ void plat_at_exit(void (*hook)()) {
 
 void plat_exit(int status) {
   while (exit_hook_count > 0) exit_hooks[--exit_hook_count]();
+  flush_frame();
+  give_back_input_mode();
   exit(status);
 }

@@ -1,0 +1,48 @@
+// Frames for a console that takes a rectangle of cells in one call.
+#include "platform/console_frame.h"
+
+namespace {
+
+bool same_cell(const ScreenCell& a, const ScreenCell& b) {
+  return a.ch == b.ch && a.attr == b.attr;
+}
+
+} // namespace
+
+bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, CellRect* rect) {
+  CellRect found = {back->width, back->height, -1, -1};
+  for (int y = 0; y < back->height; ++y) {
+    const ScreenCell* const row = back->cells[y];
+    const ScreenCell* const shown = front->cells[y];
+    int x = 0;
+    while (x < back->width && same_cell(row[x], shown[x])) ++x;
+    if (x == back->width) continue;
+    int last = back->width - 1;
+    while (same_cell(row[last], shown[last])) --last;
+    if (x < found.left) found.left = x;
+    if (last > found.right) found.right = last;
+    if (y < found.top) found.top = y;
+    found.bottom = y;
+  }
+  if (found.right < 0) return false;
+  *rect = found;
+  return true;
+}
+
+int frame_row_after(const ScreenBuffer* screen, const char* text, size_t length) {
+  int x = screen->cursor_x;
+  int y = screen->cursor_y;
+  for (size_t i = 0; i < length; ++i) {
+    switch (text[i]) {
+    case '\n': x = 0, ++y; break;
+    case '\r': x = 0; break;
+    case '\a': break;
+    case '\b': x = x > 0 ? x - 1 : 0; break;
+    case '\t': x = (x / 8 + 1) * 8; break;
+    default: ++x; break;
+    }
+    // The last column moves the cursor straight on to the next row, a tab included.
+    if (x >= screen->width) x = 0, ++y;
+  }
+  return y;
+}
