@@ -7,7 +7,6 @@
 // suspended machine, a stopped job) counts as seconds passed; missed cycles are not replayed.
 #include "app/countdown.h"
 
-#include "app/launch.h"
 #include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
@@ -131,18 +130,11 @@ void start_next_cycle(Countdown* run) {
 bool attempt_launch(Countdown* run, const CalendarDate& date) {
   const RunSettings& s = *run->settings;
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  if (s.announce) con_print("\376 Launching \"%s\" ...\n", s.command_shown);
-  const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
-  if (outcome.failed) {
-    con_print("\376 Launch of \"%s\" failed: %s\n", s.command_shown, outcome.reason);
-    return false;
-  }
+  const LaunchTexts texts = {"\376 Launching \"%s\" ...\n", "\376 Launch of \"%s\" completed\n",
+                             "\376 Launch of \"%s\" failed: %s\n",
+                             "\376 Launch of \"%s\" still pending\n"};
+  if (!launch_announced(s, texts)) return false;
   run->launch_count = add_saturating(run->launch_count, 1);
-  if (outcome.pending) {
-    con_print("\376 Launch of \"%s\" still pending\n", s.command_shown);
-  } else if (s.announce) {
-    con_print("\376 Launch of \"%s\" completed\n", s.command_shown);
-  }
   return true;
 }
 

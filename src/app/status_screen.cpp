@@ -1,6 +1,7 @@
 // The pieces both status screens draw alike.
 #include "app/status_screen.h"
 
+#include "app/launch.h"
 #include "console/console.h"
 #include "util/text.h"
 
@@ -33,5 +34,20 @@ void show_excepted_days(const char* excepted_days, bool coloured) {
 bool announce_excepted_day(const char* excepted_days, const CalendarDate& date) {
   if (!is_excepted_day(excepted_days, date)) return false;
   con_print("\376 Not executing on excepted day (%s)\n", day_name(date.weekday));
+  return true;
+}
+
+bool launch_announced(const RunSettings& settings, const LaunchTexts& texts) {
+  if (settings.announce) con_print(texts.launching, settings.command_shown);
+  const LaunchOutcome outcome = launch_command(settings.interpreter, settings.command);
+  if (outcome.failed) {
+    con_print(texts.failed, settings.command_shown, outcome.reason);
+    return false;
+  }
+  if (outcome.pending) {
+    con_print(texts.pending, settings.command_shown);
+  } else if (settings.announce) {
+    con_print(texts.completed, settings.command_shown);
+  }
   return true;
 }

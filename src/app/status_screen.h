@@ -1,7 +1,8 @@
-// What the two status screens share: the title bar's colour, the date lines, and the excepted
-// days with the message of a launch that falls on one.
+// What the two status screens share: the title bar's colour, the date lines, the excepted days
+// with the message of a launch that falls on one, and the launch with its messages.
 #pragma once
 
+#include "app/run_settings.h"
 #include "util/clock.h"
 
 // The colour of the title bar for a second of the clock: a background of 1 to 7.
@@ -16,3 +17,14 @@ bool is_excepted_day(const char* excepted_days, const CalendarDate& date);
 void show_excepted_days(const char* excepted_days, bool coloured);
 // Writes the excepted-day message when the date is one; true then, and nothing is launched.
 bool announce_excepted_day(const char* excepted_days, const CalendarDate& date);
+
+// The texts a mode says a launch with, each taking the command (a failure's also the reason).
+struct LaunchTexts {
+  const char* launching;
+  const char* completed;
+  const char* failed;
+  const char* pending;
+};
+// Launches the command: a failure and a launch still pending are said even in quiet mode. False
+// when the launch failed.
+bool launch_announced(const RunSettings& settings, const LaunchTexts& texts);

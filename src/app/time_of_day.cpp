@@ -5,7 +5,6 @@
 // comes again (the autumn night, a clock set back) never launches the same date twice.
 #include "app/time_of_day.h"
 
-#include "app/launch.h"
 #include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
@@ -137,18 +136,9 @@ CalendarDate wait_for_target(TimeOfDay* run) {
 // False when the launch failed, which is said even in quiet mode; an excepted day is no failure.
 bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  if (s.announce) con_print("\n\376 Launching %s ...\n", s.command_shown);
-  const LaunchOutcome outcome = launch_command(s.interpreter, s.command);
-  if (outcome.failed) {
-    con_print("\376 Launch of %s failed: %s\n", s.command_shown, outcome.reason);
-    return false;
-  }
-  if (outcome.pending) {
-    con_print("\376 Launch of %s still pending\n", s.command_shown);
-  } else if (s.announce) {
-    con_print("\376 Launch of %s complete.\n", s.command_shown);
-  }
-  return true;
+  const LaunchTexts texts = {"\n\376 Launching %s ...\n", "\376 Launch of %s complete.\n",
+                             "\376 Launch of %s failed: %s\n", "\376 Launch of %s still pending\n"};
+  return launch_announced(s, texts);
 }
 
 } // namespace

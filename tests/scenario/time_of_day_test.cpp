@@ -169,47 +169,46 @@ TEST(TimeOfDay, StopPoints) {
   EXPECT_EQ(due.console, "");
 }
 
+namespace {
+
+// A daily 08:30 run from start whose clock is set to another time once, at the first sleep from
+// the time when on.
+SimRun run_with_clock_set(int64_t start, int64_t when, int64_t to, int64_t limit_ms) {
+  SimConfig config = config_at(start);
+  config.run_limit_ms = limit_ms;
+  sim_reset(config);
+  bool set = false;
+  sim_on_sleep([&](uint32_t) {
+    if (set || sim_now_ms() < when) return;
+    sim_set_now_ms(to);
+    set = true;
+  });
+  const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
+  EXPECT_TRUE(set);
+  return run;
+}
+
+} // namespace
+
 TEST(TimeOfDay, ClockSetBackAfterALaunchDoesNotLaunchAgain) {
   // 08:30 launches; the clock put back to 07:35 shows 08:30 once more, and nothing launches.
-  const int64_t start = at(8, 8, 29, 0);
-  SimConfig config = config_at(start);
-  config.run_limit_ms = 2 * hour_ms;
-  sim_reset(config);
-  bool moved = false;
-  sim_on_sleep([&](uint32_t) {
-    if (moved || sim_now_ms() < at(8, 8, 35, 0)) return;
-    sim_set_now_ms(at(8, 7, 35, 0));
-    moved = true;
-  });
-  EXPECT_EQ(sim_run({"x", "/TIME=08:30", "/R", "/q"}).launches.size(), 1u);
-  EXPECT_TRUE(moved);
+  const SimRun run =
+      run_with_clock_set(at(8, 8, 29, 0), at(8, 8, 35, 0), at(8, 7, 35, 0), 2 * hour_ms);
+  EXPECT_EQ(run.launches.size(), 1u);
 }
 
 TEST(TimeOfDay, ClockSetForwardOverTheTarget) {
-  // Up to three hours: launched at the first reading after the step, then the next day.
-  for (int to_hour : {10, 12}) {
-    const int64_t start = at(8, 8, 0, 0);
-    SimConfig config = config_at(start);
-    config.run_limit_ms = 25 * hour_ms;
-    sim_reset(config);
-    bool jumped = false;
-    sim_on_sleep([&](uint32_t) {
-      if (jumped || sim_now_ms() < at(8, 8, 29, 0)) return;
-      sim_set_now_ms(at(8, to_hour, 29, 0)); // 2 hours on, then 4
-      jumped = true;
-    });
-    const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
-    const int64_t next_day = (at(9, 8, 30, 0) - start) / 1000;
-    if (to_hour == 10) {
-      ASSERT_EQ(run.launches.size(), 2u);
-      EXPECT_EQ(run.launch_times_ms[0] / 1000, (at(8, 10, 29, 5) - start) / 1000);
-      EXPECT_EQ(run.launch_times_ms[1] / 1000, next_day);
-    } else {
-      // A longer jump is a night asleep: the launch waits for the next day.
-      ASSERT_EQ(run.launches.size(), 1u);
-      EXPECT_EQ(run.launch_times_ms[0] / 1000, next_day);
-    }
-  }
+  // Two hours on: launched at the first reading after the step, then the next day. Four hours
+  // on is a night asleep: the launch waits for the next day.
+  const int64_t start = at(8, 8, 0, 0);
+  const int64_t next_day = (at(9, 8, 30, 0) - start) / 1000;
+  const SimRun two = run_with_clock_set(start, at(8, 8, 29, 0), at(8, 10, 29, 0), 25 * hour_ms);
+  ASSERT_EQ(two.launches.size(), 2u);
+  EXPECT_EQ(two.launch_times_ms[0] / 1000, (at(8, 10, 29, 5) - start) / 1000);
+  EXPECT_EQ(two.launch_times_ms[1] / 1000, next_day);
+  const SimRun four = run_with_clock_set(start, at(8, 8, 29, 0), at(8, 12, 29, 0), 25 * hour_ms);
+  ASSERT_EQ(four.launches.size(), 1u);
+  EXPECT_EQ(four.launch_times_ms[0] / 1000, next_day);
 }
 
 TEST(TimeOfDay, DaylightSavingNightsLaunchOnce) {
