@@ -17,6 +17,8 @@ if [ -f "$windows" ]; then
 fi
 mkdir "$work/vorbelin-$version-posix"
 cp "$posix" "$source/docs/vorbelin.1" "$source/README.md" "$source/LICENSE" "$work/vorbelin-$version-posix/"
+# As in the Debian package: no symbols, no comment or note sections.
+strip --remove-section=.comment --remove-section=.note --strip-unneeded "$work/vorbelin-$version-posix/$(basename "$posix")"
 (cd "$work" && tar czf "$dist/vorbelin-$version-posix.tar.gz" "vorbelin-$version-posix")
 if command -v dpkg-shlibdeps >/dev/null; then
   bash "$source/cmake/debian_package.sh" "$source" "$posix" "$version" "$dist" >/dev/null

@@ -142,13 +142,13 @@ check "ESC closes the help with status 0" status_is 0
 check "terminal mode restored after help" mode_restored
 
 # Signals while waiting end the run with the signal's status and the terminal restored.
-for signal in TERM HUP INT QUIT; do
+for signal in TERM HUP INT QUIT USR1 USR2 ALRM VTALRM XCPU; do
   new_pane
   reset_files
   run_in_pane "sigtest-$signal /TIME=60"
   wait_for_screen 'Time left' 10
   pkill -"$signal" -f "vorbelin sigtest-$signal"
-  case $signal in TERM) code=143 ;; HUP) code=129 ;; INT) code=130 ;; QUIT) code=131 ;; esac
+  code=$((128 + $(kill -l "$signal")))
   check "SIG$signal ends with status $code" status_is $code
   check "terminal mode restored after SIG$signal" mode_restored
   check "cursor shown after SIG$signal" bash -c "[ \"\$(tmux display -p -t $SESSION '#{cursor_flag}')\" = 1 ]"

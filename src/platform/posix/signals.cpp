@@ -2,6 +2,7 @@
 // colours and a few flags: async-signal-safe calls only.
 #include "platform/posix/signals.h"
 
+#include <cerrno>
 #include <cstring>
 #include <initializer_list>
 
@@ -34,11 +35,14 @@ void end_by_signal(int signal_number) {
   raise(signal_number); // delivered when the handler returns: the signal's own ending
 }
 
+// A handler that returns leaves errno as the interrupted code had it.
 void on_terminate_signal(int signal_number) {
-  if (signal_number == SIGINT && ctrl_c_ignored) return;
+  const int saved_errno = errno;
   const CtrlHandler handler = ctrl_handler;
-  if (handler != nullptr && handler(ctrl_event_for(signal_number)) != 0) return;
-  end_by_signal(signal_number);
+  const bool goes_on = (signal_number == SIGINT && ctrl_c_ignored) ||
+                       (handler != nullptr && handler(ctrl_event_for(signal_number)) != 0);
+  if (!goes_on) end_by_signal(signal_number);
+  errno = saved_errno;
 }
 
 void on_crash_signal(int signal_number) {
@@ -68,20 +72,35 @@ void install_unless_ignored(int signal_number, void (*handler)(int)) {
 }
 
 void on_stop_signal(int) {
+  const int saved_errno = errno;
   terminal_restore();
   signal(SIGTSTP, SIG_DFL);
   raise(SIGTSTP);
+  errno = saved_errno;
 }
 
 // Whoever sent it, the next flush point looks at the terminal again.
 void on_continue_signal(int) {
+  const int saved_errno = errno;
   if (changed[SIGTSTP]) install(SIGTSTP, on_stop_signal);
   terminal_note_continue();
+  errno = saved_errno;
 }
 
 void on_resize_signal(int) {
   resize_pending = 1;
 }
+
+// Every other signal whose default action ends the process: the terminal first.
+const int other_ending_signals[] = {
+    SIGUSR1,   SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGSYS, SIGTRAP, SIGIO,
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 } // namespace
 
@@ -95,6 +114,13 @@ void signals_install_terminal() {
   }
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     install(signal_number, on_crash_signal);
+  }
+  for (int signal_number : other_ending_signals) {
+    install_unless_ignored(signal_number, end_by_signal);
+  }
+  for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && signal_number < signal_slots;
+       ++signal_number) {
+    install_unless_ignored(signal_number, end_by_signal);
   }
   install_unless_ignored(SIGTSTP, on_stop_signal);
   install(SIGCONT, on_continue_signal);
