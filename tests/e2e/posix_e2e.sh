@@ -61,6 +61,21 @@ check "the command's characters as typed" wait_for_screen 'Waiting to launch: "e
 check "... and the columns after them in place" wait_for_screen '^■ Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]$' 5
 check "status 0 after it" status_is 0
 
+# In a locale whose character set is not UTF-8 every glyph is one byte: all of it ASCII here, on
+# the terminal and in redirected output.
+new_pane LC_ALL=C
+reset_files
+tmux pipe-pane -t "$SESSION" -o "cat > $W/terminal.bytes"
+run_in_pane "true /time=2 /R > $W/out.txt"
+wait_for_screen 'Launched 1 times so far' 10
+press Escape
+check "status 0 after the C-locale run" status_is 0
+tmux pipe-pane -t "$SESSION"
+only_ascii() { [ -s "$1" ] && ! LC_ALL=C grep -q '[^ -~[:cntrl:]]' "$1"; }
+check "C locale: the terminal got ASCII alone" only_ascii "$W/terminal.bytes"
+check "C locale: the redirected output is ASCII alone" only_ascii "$W/out.txt"
+check "C locale: the square as #" grep -q '^# Waiting to launch: "true"' "$W/out.txt"
+
 # /REPEAT launches again and counts; ESC stops with its message and status 0.
 new_pane
 reset_files

@@ -141,6 +141,27 @@ TEST(Cp437, GlyphsAndUtf8) {
   }
 }
 
+TEST(Cp437, OneByteAGlyphOutsideUtf8) {
+  const auto shown = [](GlyphSet set, unsigned char byte) {
+    glyphs_set(set);
+    char out[4];
+    const std::string glyph(out, glyph_bytes_for(byte, out));
+    glyphs_set(GlyphSet::utf8);
+    return glyph;
+  };
+  EXPECT_EQ(shown(GlyphSet::latin1, 0x82), "\xe9"); // é is ISO-8859-1's own
+  EXPECT_EQ(shown(GlyphSet::latin1, 0xFE), "#");
+  EXPECT_EQ(shown(GlyphSet::ascii, 0x82), "?");
+  for (unsigned char byte : {0xB3, 0xBA}) EXPECT_EQ(shown(GlyphSet::ascii, byte), "|");
+  EXPECT_EQ(shown(GlyphSet::ascii, 0xC4), "-");
+  EXPECT_EQ(shown(GlyphSet::ascii, 0xDA), "+");
+  EXPECT_EQ(shown(GlyphSet::ascii, 'x'), "x");
+  // Every byte is one byte, so that each glyph takes the column the renderer counts.
+  for (int byte = 0; byte < 256; ++byte) {
+    EXPECT_EQ(shown(GlyphSet::ascii, static_cast<unsigned char>(byte)).size(), 1u);
+  }
+}
+
 TEST(Renderer, ColourMappingSwapsRedAndBlueAndSetsOnlyWhatChanges) {
   char sgr[32];
   const struct {

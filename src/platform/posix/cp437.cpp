@@ -21,7 +21,36 @@ const uint16_t high_glyphs[128] = {
     0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
+GlyphSet glyph_set = GlyphSet::utf8;
+
+// A character of one column for a glyph that ASCII lacks: the square and blocks as #, the
+// frame-drawing lines as |, - and +.
+char ascii_stand_in(uint32_t code_point) {
+  if (code_point == 0x25A0 || (code_point >= 0x2580 && code_point <= 0x2593)) return '#';
+  if (code_point == 0x2502 || code_point == 0x2551) return '|';
+  if (code_point == 0x2500 || code_point == 0x2550) return '-';
+  if (code_point >= 0x2500 && code_point <= 0x257F) return '+';
+  return '?';
+}
+
 } // namespace
+
+void glyphs_set(GlyphSet set) {
+  glyph_set = set;
+}
+
+GlyphSet glyphs_in_use() {
+  return glyph_set;
+}
+
+size_t glyph_bytes_for(unsigned char byte, char* out) {
+  const uint32_t code_point = cp437_glyph(byte);
+  if (glyph_set == GlyphSet::utf8) return utf8_encode(code_point, out);
+  const bool own = code_point < 0x80 ||
+                   (glyph_set == GlyphSet::latin1 && code_point >= 0xA0 && code_point <= 0xFF);
+  out[0] = own ? static_cast<char>(code_point) : ascii_stand_in(code_point);
+  return 1;
+}
 
 uint32_t cp437_glyph(unsigned char byte) {
   if (byte < 32) return low_glyphs[byte];

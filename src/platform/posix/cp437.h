@@ -6,6 +6,14 @@
 
 // The glyph a console cell shows for a byte (0 shows as a blank, 1-31 and 127 as their symbols).
 uint32_t cp437_glyph(unsigned char byte);
+// What the terminal's character set can show: UTF-8, ISO-8859-1, or ASCII alone.
+enum class GlyphSet { utf8, latin1, ascii };
+void glyphs_set(GlyphSet set);
+GlyphSet glyphs_in_use();
+// The bytes that show a code page byte's glyph in the character set in use: its UTF-8, or one
+// byte (the set's own character, or an ASCII stand-in such as # for the square), so that every
+// glyph takes the one column it takes on the console. Room for 4 bytes; returns the length.
+size_t glyph_bytes_for(unsigned char byte, char* out);
 // Writes the UTF-8 of code point into out (room for 4 bytes); returns the length.
 size_t utf8_encode(uint32_t code_point, char* out);
 // The byte whose glyph is code_point, or -1 when the code page has none.

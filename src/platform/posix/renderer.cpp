@@ -22,7 +22,7 @@ void append_text(FrameBytes* frame, const char* text) {
 
 size_t glyph_bytes(const ScreenBuffer* back, const ScreenCell& cell, char* out) {
   if (cell.known == CELL_FOREIGN) return utf8_encode(back->foreign[cell.ch], out);
-  return utf8_encode(cp437_glyph(cell.ch), out);
+  return glyph_bytes_for(cell.ch, out);
 }
 
 void emit_glyph(FrameBytes* frame, const ScreenBuffer* back, const ScreenCell& cell) {

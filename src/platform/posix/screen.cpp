@@ -4,10 +4,12 @@
 // program's does. Without a controlling terminal the console's text goes to standard error.
 #include "platform/posix/screen.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -20,6 +22,21 @@
 #include "platform/screen_buffer.h"
 
 namespace {
+
+// The character set the user's terminal takes, from the locale the program runs in: the code
+// page's glyphs leave as UTF-8, as ISO-8859-1 or as ASCII.
+void glyphs_from_locale() {
+  static bool chosen = false;
+  if (chosen) return;
+  chosen = true;
+  setlocale(LC_CTYPE, "");
+  const char* const codeset = nl_langinfo(CODESET);
+  if (strcmp(codeset, "UTF-8") == 0) {
+    glyphs_set(GlyphSet::utf8);
+  } else {
+    glyphs_set(strcmp(codeset, "ISO-8859-1") == 0 ? GlyphSet::latin1 : GlyphSet::ascii);
+  }
+}
 
 ScreenBuffer back;
 ScreenBuffer front;
@@ -71,7 +88,8 @@ bool console_screen() {
   terminal_size(&columns, &rows);
   screen_init(&back, columns, rows, false);
   screen_init(&front, columns, rows, false);
-  back.utf8_text = true;
+  glyphs_from_locale();
+  back.utf8_text = glyphs_in_use() == GlyphSet::utf8;
   frame.fd = terminal_owned ? terminal.fd : -1;
   plain_terminal.fd = terminal.fd;
   screen_ready = true;
@@ -131,7 +149,7 @@ void stream_byte(unsigned char byte) {
   if (acts) {
     frame_append(&frame, reinterpret_cast<const char*>(&byte), 1);
   } else {
-    frame_append(&frame, glyph, utf8_encode(cp437_glyph(byte), glyph));
+    frame_append(&frame, glyph, glyph_bytes_for(byte, glyph));
   }
 }
 
@@ -155,7 +173,7 @@ void screen_text(const char* text, size_t length) {
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
-    const size_t size = utf8_sequence(bytes + i, length - i, &code_point);
+    const size_t size = back.utf8_text ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
     if (size > 0) {
       screen_write(&back, text + i, size);
       stream_utf8(text + i, size);
@@ -175,14 +193,16 @@ template <typename Writer> void write_as_utf8(const char* text, size_t length, W
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
-    const size_t size = bytes[i] < 0x80 ? 0 : utf8_sequence(bytes + i, length - i, &code_point);
+    const size_t size = bytes[i] < 0x80 || glyphs_in_use() != GlyphSet::utf8
+                            ? 0
+                            : utf8_sequence(bytes + i, length - i, &code_point);
     if (bytes[i] < 0x80) {
       chunk[used++] = static_cast<char>(bytes[i]);
     } else if (size > 0) {
       for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
       i += size - 1;
     } else {
-      used += utf8_encode(cp437_glyph(bytes[i]), chunk + used);
+      used += glyph_bytes_for(bytes[i], chunk + used);
     }
     if (used + 4 > sizeof chunk) {
       write_chunk(chunk, used);
@@ -193,6 +213,7 @@ template <typename Writer> void write_as_utf8(const char* text, size_t length, W
 }
 
 int write_redirected(const char* text, size_t length) {
+  glyphs_from_locale();
   write_as_utf8(text, length,
                 [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
   return ferror(stdout) ? -1 : static_cast<int>(length);
@@ -207,6 +228,7 @@ bool write_as_utf8_to(int fd, const char* text, size_t length) {
 }
 
 size_t write_plain(PlainStream* stream, const char* text, size_t length) {
+  glyphs_from_locale();
   size_t start = 0;
   for (size_t i = 0; i < length; ++i) {
     stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
