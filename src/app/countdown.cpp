@@ -12,10 +12,8 @@
 #include "console/console.h"
 #include "console/help_screen.h"
 #include "console/key_input.h"
-#include "console/spinner.h"
 #include "platform/platform.h"
 #include "util/grouped_number.h"
-#include "util/text.h"
 
 namespace {
 
@@ -54,20 +52,10 @@ void show_status_screen(const Countdown& run, const CalendarDate& current_date,
   con_print("\376 Launched %s times so far\n\n", grouped(run.launch_count));
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, true);
   if (s.debug) out_print("Day is %i\n", run.start_date.weekday);
-  show_date_line(con_print, "Running since:       ", run.start_date);
-  con_print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", run.start_time.hour,
-            run.start_time.minute, run.start_time.second);
-  show_date_line(con_print, "Current date is:     ", current_date);
-  con_print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour,
-            current_time.minute, current_time.second);
+  show_clock_lines(con_print, run.start_date, run.start_time, current_date, current_time);
   con_print("\376 Launching at:        %2.2i:%2.2i:%2.2i hrs\n", due_time.hour, due_time.minute,
             due_time.second);
-  set_foreground(ATTR_BRIGHT_BLUE);
-  con_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ",
-            time_left / 3600, (time_left % 3600) / 60, time_left % 60, grouped(time_left));
-  set_foreground(ATTR_NORMAL);
-  spinner_step(1);
-  con_print("\n");
+  show_time_left(con_print, time_left);
 }
 
 // Stop point in the passes; with /DEBUG the key read is echoed as its number.
@@ -101,10 +89,7 @@ CalendarDate count_down(Countdown* run) {
     const int32_t time_left = s.delay_seconds - elapsed;
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
     if (s.announce) show_status_screen(*run, current_date, current_time, due_time, time_left);
-    if (time_left <= 20) {
-      s.refresh_seconds = 1;
-      s.sleep_ms = 1000;
-    }
+    if (time_left <= 20) set_refresh(&s, 1);
     pass_stop_test(s.debug);
     const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(s.refresh_seconds)) * 1000;
     sleep_until(run->cycle_start_ms + (pass_end_ms < delay_ms ? pass_end_ms : delay_ms));
@@ -147,8 +132,7 @@ bool run_countdown(RunSettings* settings) {
     const CalendarDate last_date = count_down(&run);
     con_print("\n");
     const bool launched = attempt_launch(&run, last_date);
-    settings->refresh_seconds = 5;
-    settings->sleep_ms = 5000;
+    set_refresh(settings, 5);
     stop_check("Vorbelin Terminated.\n");
     if (!settings->repeat) return launched;
     start_next_cycle(&run);

@@ -25,6 +25,8 @@ struct RunSettings {
 };
 
 RunSettings default_run_settings();
+// The refresh interval in seconds, and with it the sleep of a pass in milliseconds.
+void set_refresh(RunSettings* settings, int32_t seconds);
 // Fills settings from the words; does not come back when it shows the help screen or ends the
 // run with an error. May change the words in place.
 void read_run_settings(int count, char** words, RunSettings* settings);

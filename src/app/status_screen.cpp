@@ -3,6 +3,8 @@
 
 #include "app/launch.h"
 #include "console/console.h"
+#include "console/spinner.h"
+#include "util/grouped_number.h"
 #include "util/text.h"
 
 int title_bar_colour(const ClockTime& time) {
@@ -12,6 +14,26 @@ int title_bar_colour(const ClockTime& time) {
 void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
   print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
         ordinal_suffix(date.day), month_name(date.month), date.year);
+}
+
+void show_clock_lines(PrintChannel print, const CalendarDate& start_date,
+                      const ClockTime& start_time, const CalendarDate& current_date,
+                      const ClockTime& current_time) {
+  show_date_line(print, "Running since:       ", start_date);
+  print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", start_time.hour, start_time.minute,
+        start_time.second);
+  show_date_line(print, "Current date is:     ", current_date);
+  print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour, current_time.minute,
+        current_time.second);
+}
+
+void show_time_left(PrintChannel print, int32_t time_left) {
+  set_foreground(ATTR_BRIGHT_BLUE);
+  print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ", time_left / 3600,
+        (time_left % 3600) / 60, time_left % 60, format_grouped(time_left, 2, ',', 3));
+  set_foreground(ATTR_NORMAL);
+  spinner_step(1);
+  print("\n");
 }
 
 bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {

@@ -12,6 +12,13 @@ int title_bar_colour(const ClockTime& time);
 typedef int (*PrintChannel)(const char* format, ...);
 void show_date_line(PrintChannel print, const char* label, const CalendarDate& date);
 
+// The start's date and time, then the current date and time.
+void show_clock_lines(PrintChannel print, const CalendarDate& start_date,
+                      const ClockTime& start_time, const CalendarDate& current_date,
+                      const ClockTime& current_time);
+// The time-left line in bright blue, the spinner behind it, and the line's end.
+void show_time_left(PrintChannel print, int32_t time_left);
+
 bool is_excepted_day(const char* excepted_days, const CalendarDate& date);
 // The block that names the excepted days; coloured red when asked.
 void show_excepted_days(const char* excepted_days, bool coloured);

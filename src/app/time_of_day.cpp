@@ -9,11 +9,8 @@
 #include "app/stop.h"
 #include "console/console.h"
 #include "console/help_screen.h"
-#include "console/spinner.h"
 #include "platform/platform.h"
 #include "util/clock.h"
-#include "util/grouped_number.h"
-#include "util/text.h"
 
 namespace {
 
@@ -63,22 +60,10 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   set_foreground(ATTR_BRIGHT_RED);
   out_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);
   set_foreground(ATTR_NORMAL);
-  show_date_line(out_print, "Running since:       ", run.start_date);
-  out_print("\376 At:                  %2.2i:%2.2i:%2.2i hrs\n", run.start_time.hour,
-            run.start_time.minute, run.start_time.second);
-  show_date_line(out_print, "Current date is:     ", current_date);
-  out_print("\376 Current time is now: %2.2i:%2.2i:%2.2i hrs\n", current_time.hour,
-            current_time.minute, current_time.second);
+  show_clock_lines(out_print, run.start_date, run.start_time, current_date, current_time);
   out_print("\376 Starting command at: %2.2i:%2.2i:00 hrs\n", s.launch_hour, s.launch_minute);
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, false);
-  if (time_left == 0) return;
-  set_foreground(ATTR_BRIGHT_BLUE);
-  out_print("\376 Time left:           %2.2i:%2.2i:%2.2i (%s seconds remaing)... ",
-            time_left / 3600, (time_left % 3600) / 60, time_left % 60,
-            format_grouped(time_left, 2, ',', 3));
-  set_foreground(ATTR_NORMAL);
-  spinner_step(1);
-  out_print("\n");
+  if (time_left != 0) show_time_left(out_print, time_left);
 }
 
 // The match on a reading after a pass's sleep: true when a date's launch falls due, with that
