@@ -7,6 +7,7 @@
 #include "app/launch.h"
 #include "console/console.h"
 #include "console/help_screen.h"
+#include "console/run_end.h"
 #include "console/window_identity.h"
 #include "platform/platform.h"
 #include "util/text.h"
@@ -38,7 +39,7 @@ size_t length_at_least(const char* word, size_t limit) {
 constexpr int32_t longest_refresh = 2147483; // seconds whose milliseconds still fit 32 bits
 
 [[noreturn]] void fail(int status) {
-  plat_exit(status);
+  end_run(status);
 }
 
 void show_help_screen() {

@@ -3,8 +3,8 @@
 
 #include "console/console.h"
 #include "console/key_input.h"
+#include "console/run_end.h"
 #include "console/window_identity.h"
-#include "platform/platform.h"
 
 bool is_stop_key(int key) {
   return key == 27 || key == 3;
@@ -13,7 +13,7 @@ bool is_stop_key(int key) {
 void stop_run(const char* message) {
   con_print("%s", message);
   reset_window_icon();
-  plat_exit(0);
+  end_run(0);
 }
 
 void stop_check(const char* message) {

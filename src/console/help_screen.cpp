@@ -5,7 +5,7 @@
 
 #include "console/console.h"
 #include "console/key_input.h"
-#include "platform/platform.h"
+#include "console/run_end.h"
 
 #ifndef VORBELIN_VERSION
 #define VORBELIN_VERSION "0.0.0"
@@ -116,7 +116,7 @@ void show_help(int banner_attr, int text_attr, int extra_attr) {
       if (line <= 0 || (line + 1) % page != 0) continue;
       const int key = key_prompt(more_prompt);
       back_to_prompt_row();
-      if (key == 27) plat_exit(0);
+      if (key == 27) end_run(0);
       if (key == 224) line = line_after_more_key(line, page);
     }
     set_text_attr(ATTR_ON_GREY);
@@ -125,7 +125,7 @@ void show_help(int banner_attr, int text_attr, int extra_attr) {
     const int key = read_key();
     back_to_prompt_row();
     // Without console input no key will come to close the help: end as ESC would.
-    if (key == 27 || key == -1) plat_exit(0);
+    if (key == 27 || key == -1) end_run(0);
     if (key == 224) first_line = first_line_after_end_key(line, page, first_line);
     set_text_attr(body);
     clear_screen();

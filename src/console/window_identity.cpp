@@ -2,6 +2,8 @@
 // hook and the console control handler) that take the icon off again.
 #include "console/window_identity.h"
 
+#include "console/run_end.h"
+
 #include "platform/platform.h"
 
 namespace {
@@ -16,7 +18,7 @@ void reset_window_icon_hook() {
 
 void setup_window_identity() {
   plat_set_ctrl_handler(console_ctrl_handler, true);
-  plat_at_exit(reset_window_icon_hook);
+  at_run_end(reset_window_icon_hook);
   if (!plat_stdout_present()) return;
   plat_set_title(window_title);
   // The window must carry the new title before it is searched for by that title.

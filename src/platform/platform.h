@@ -105,6 +105,5 @@ enum : int {
 // Runs one command line through the command processor and waits for the processor to end, for a
 // few seconds at most. Returns its exit code, or one of the two above.
 int plat_run_command_line(const char* line);
-// Exit hooks run last registered first when the run ends through plat_exit.
-void plat_at_exit(void (*hook)());
+// Ends the process with the status, the console given back as the program found it.
 [[noreturn]] void plat_exit(int status);

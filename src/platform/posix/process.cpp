@@ -125,9 +125,6 @@ int run_waited(const char* line) {
   return wait_for(child);
 }
 
-void (*exit_hooks[16])() = {};
-int exit_hook_count = 0;
-
 } // namespace
 
 bool launched_output_possible() {
@@ -146,12 +143,7 @@ int plat_run_command_line(const char* line) {
   return result;
 }
 
-void plat_at_exit(void (*hook)()) {
-  if (exit_hook_count < 16) exit_hooks[exit_hook_count++] = hook;
-}
-
 void plat_exit(int status) {
-  while (exit_hook_count > 0) exit_hooks[--exit_hook_count]();
   flush_all();
   terminal_restore();
   exit(status);

@@ -8,6 +8,7 @@
 #include "platform/sim/sim.h"
 
 #include "app/vorbelin.h"
+#include "console/run_end.h"
 #include "util/clock.h"
 
 namespace {
@@ -31,7 +32,6 @@ struct SimState {
   std::deque<TimedEvent> input;
   uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
   std::function<void(uint32_t)> on_sleep;
-  std::vector<void (*)()> exit_hooks;
   void* large_icon = nullptr;
   void* small_icon = nullptr;
 };
@@ -101,7 +101,7 @@ SimRun sim_run(const std::vector<std::string>& words) {
   std::vector<char*> argv;
   for (std::string& word : storage) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  return sim_call([&] { plat_exit(vorbelin_main(static_cast<int>(storage.size()), argv.data())); });
+  return sim_call([&] { end_run(vorbelin_main(static_cast<int>(storage.size()), argv.data())); });
 }
 
 const SimRun& sim_result() {
@@ -348,16 +348,7 @@ int plat_run_command_line(const char* line) {
   return state->config.launch_exit_code;
 }
 
-void plat_at_exit(void (*hook)()) {
-  state->exit_hooks.push_back(hook);
-}
-
 void plat_exit(int status) {
-  while (!state->exit_hooks.empty()) {
-    void (*hook)() = state->exit_hooks.back();
-    state->exit_hooks.pop_back();
-    hook();
-  }
   throw SimExit{status, false};
 }
 

@@ -48,9 +48,6 @@ InputEvent from_record(const INPUT_RECORD& record) {
   return event;
 }
 
-void (*exit_hooks[16])() = {};
-int exit_hook_count = 0;
-
 void copy_system_time(const SYSTEMTIME& from, SystemTime* to) {
   to->year = from.wYear;
   to->month = from.wMonth;
@@ -648,12 +645,7 @@ void plat_console_text(const char* text, char* out, size_t room) {
   if (used == 0) snprintf(out, room, "%s", text);
 }
 
-void plat_at_exit(void (*hook)()) {
-  if (exit_hook_count < 16) exit_hooks[exit_hook_count++] = hook;
-}
-
 void plat_exit(int status) {
-  while (exit_hook_count > 0) exit_hooks[--exit_hook_count]();
   flush_frame();
   give_back_input_mode();
   exit(status);
