@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/console_frame.h"
-#include "platform/posix/cp437.h"
+#include "platform/cp437.h"
 #include "platform/posix/key_decoder.h"
 #include "platform/posix/renderer.h"
 

@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "platform/posix/cp437.h"
+#include "platform/cp437.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "platform/posix/cp437.h"
+#include "platform/cp437.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/cp437.h"
+#include "platform/cp437.h"
 #include "platform/posix/process.h"
 #include "platform/posix/renderer.h"
 #include "platform/posix/signals.h"

@@ -13,6 +13,7 @@
 #include <initializer_list>
 
 #include "platform/console_frame.h"
+#include "platform/cp437.h"
 #include "platform/platform.h"
 #include "platform/screen_buffer.h"
 
@@ -244,6 +245,28 @@ char cleared_char = ' ';
 bool below_written = false;
 bool window_follows_cursor = false;
 CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
+// What each byte shows as in the console's code page. Processed output shows a control byte as
+// its glyph (ESC as an arrow); a cell written whole would keep the control character itself,
+// which wine's console then sends to its terminal as it is.
+WCHAR frame_glyphs[256];
+
+// The frame needs a console code page of one byte a character; the glyphs follow it.
+bool take_code_page() {
+  const UINT page = GetConsoleOutputCP();
+  CPINFO info;
+  if (page == 0 || !GetCPInfo(page, &info) || info.MaxCharSize != 1) return false;
+  for (int byte = 0; byte < 256; ++byte) {
+    const char text = static_cast<char>(byte);
+    WCHAR glyph = L'?';
+    if (byte < 0x20 || byte == 0x7F) {
+      glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
+    } else if (MultiByteToWideChar(page, 0, &text, 1, &glyph, 1) != 1) {
+      glyph = L'?';
+    }
+    frame_glyphs[byte] = glyph;
+  }
+  return true;
+}
 
 bool ask_console() {
   if (!GetConsoleScreenBufferInfo(stdout_handle(), &console_info)) return false;
@@ -318,15 +341,14 @@ void flush_frame() {
       for (int x = 0; x < width; ++x) {
         const ScreenCell& cell = back.cells[rect.top + y][rect.left + x];
         CHAR_INFO& out = frame_cells[y * width + x];
-        out.Char.UnicodeChar = 0;
-        out.Char.AsciiChar = static_cast<CHAR>(cell.ch);
+        out.Char.UnicodeChar = frame_glyphs[cell.ch];
         out.Attributes = cell.attr;
         front.cells[rect.top + y][rect.left + x] = cell;
       }
     }
     SMALL_RECT region = {static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
                          static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
-    WriteConsoleOutputA(stdout_handle(), frame_cells,
+    WriteConsoleOutputW(stdout_handle(), frame_cells,
                         COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}, COORD{0, 0},
                         &region);
   }
@@ -437,7 +459,8 @@ void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
   FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
   if (framed) screen_fill_attrs(&front, attr, count, x, y);
   const bool whole_clear = x == 0 && y == 0 && count >= console_cells();
-  if (!framed && cleared_chars && whole_clear && console_info.dwSize.X <= SCREEN_MAX_COLUMNS) {
+  if (!framed && cleared_chars && whole_clear && console_info.dwSize.X <= SCREEN_MAX_COLUMNS &&
+      take_code_page()) {
     start_frame(attr);
   }
   cleared_chars = false;

@@ -1,5 +1,5 @@
 // Code page 437 glyphs.
-#include "platform/posix/cp437.h"
+#include "platform/cp437.h"
 
 namespace {
 
