@@ -13,8 +13,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
 #include "platform/cp437.h"
+#include "platform/platform.h"
 #include "platform/posix/process.h"
 #include "platform/posix/renderer.h"
 #include "platform/posix/signals.h"
