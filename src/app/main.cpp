@@ -1,4 +1,4 @@
-// The executable's main: the run's end goes through the platform's exit and its hooks.
+// The executable's main: the run's end goes through its exit hooks and the platform's exit.
 #include "app/vorbelin.h"
 #include "console/run_end.h"
 

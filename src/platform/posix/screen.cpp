@@ -136,14 +136,19 @@ void follow_foreground() {
   }
 }
 
-// A byte in streaming mode goes out as it is, in the current attribute.
-void stream_byte(unsigned char byte) {
+// Streamed text goes out in the current attribute.
+void stream_attr() {
   const uint16_t attr = displayed_attr(back.attr);
   if (shown.attr != attr) {
     char sequence[32];
     frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, sequence));
     shown.attr = attr;
   }
+}
+
+// A byte in streaming mode goes out as it is.
+void stream_byte(unsigned char byte) {
+  stream_attr();
   char glyph[4];
   const bool acts = byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
   if (acts) {
@@ -155,12 +160,7 @@ void stream_byte(unsigned char byte) {
 
 // A UTF-8 character of the text goes out as it came.
 void stream_utf8(const char* bytes, size_t size) {
-  const uint16_t attr = displayed_attr(back.attr);
-  if (shown.attr != attr) {
-    char sequence[32];
-    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, sequence));
-    shown.attr = attr;
-  }
+  stream_attr();
   frame_append(&frame, bytes, size);
 }
 
@@ -186,19 +186,19 @@ void screen_text(const char* text, size_t length) {
   back.scrolled = 0;
 }
 
-// OEM bytes leave as UTF-8 and UTF-8 characters as they are, in chunks given to write_chunk.
-template <typename Writer> void write_as_utf8(const char* text, size_t length, Writer write_chunk) {
+// OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
+// UTF-8 locale) as they are, in chunks given to write_chunk.
+template <typename Writer> void write_glyphs(const char* text, size_t length, Writer write_chunk) {
   char chunk[1024];
   size_t used = 0;
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
-    const size_t size = bytes[i] < 0x80 || glyphs_in_use() != GlyphSet::utf8
-                            ? 0
-                            : utf8_sequence(bytes + i, length - i, &code_point);
+    size_t size = 0;
     if (bytes[i] < 0x80) {
       chunk[used++] = static_cast<char>(bytes[i]);
-    } else if (size > 0) {
+    } else if (glyphs_in_use() == GlyphSet::utf8 &&
+               (size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
       for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
       i += size - 1;
     } else {
@@ -214,14 +214,14 @@ template <typename Writer> void write_as_utf8(const char* text, size_t length, W
 
 int write_redirected(const char* text, size_t length) {
   glyphs_from_locale();
-  write_as_utf8(text, length,
-                [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
+  write_glyphs(text, length,
+               [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
   return ferror(stdout) ? -1 : static_cast<int>(length);
 }
 
-bool write_as_utf8_to(int fd, const char* text, size_t length) {
+bool write_glyphs_to(int fd, const char* text, size_t length) {
   bool failed = false;
-  write_as_utf8(text, length, [fd, &failed](const char* chunk, size_t size) {
+  write_glyphs(text, length, [fd, &failed](const char* chunk, size_t size) {
     if (!failed) failed = !write_fully(fd, chunk, size);
   });
   return !failed;
@@ -234,13 +234,13 @@ size_t write_plain(PlainStream* stream, const char* text, size_t length) {
     stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
     if (stream->column < plain_columns) continue;
     stream->column = 0;
-    if (!write_as_utf8_to(stream->fd, text + start, i + 1 - start) ||
-        !write_as_utf8_to(stream->fd, "\n", 1)) {
+    if (!write_glyphs_to(stream->fd, text + start, i + 1 - start) ||
+        !write_glyphs_to(stream->fd, "\n", 1)) {
       return 0;
     }
     start = i + 1;
   }
-  return write_as_utf8_to(stream->fd, text + start, length - start) ? length : 0;
+  return write_glyphs_to(stream->fd, text + start, length - start) ? length : 0;
 }
 
 // On a plain terminal the console's text follows what standard output has written, and only
