@@ -190,7 +190,6 @@ struct Terminal {
     screen_init(&back, width, height, true);
     screen_init(&front, width, height, false);
     frame.length = 0;
-    frame.fd = -1;
   }
   std::string render() {
     frame.length = 0;

@@ -3,8 +3,8 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/posix/flush.h"
 #include "platform/posix/input.h"
-#include "platform/posix/screen.h"
 
 namespace {
 

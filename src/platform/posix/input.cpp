@@ -14,9 +14,9 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/flush.h"
 #include "platform/posix/input.h"
 #include "platform/posix/key_decoder.h"
-#include "platform/posix/screen.h"
 #include "platform/posix/terminal.h"
 
 namespace {
@@ -34,10 +34,13 @@ bool input_ended = false;
 uint64_t bytes_read = 0;
 uint64_t pauses[8];
 int pause_count = 0;
+// The last sleep ended with nothing to read: a look for keys right after it needs no system
+// call. What arrives later is seen by the next sleep's watch at once.
+bool quiet_after_sleep = false;
 
 size_t bytes_waiting() {
   int count = 0;
-  return ioctl(terminal.fd, FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
+  return ioctl(terminal_fd(), FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
 }
 
 // Notes where what has arrived so far ends; gives how many bytes wait unread.
@@ -68,17 +71,17 @@ bool pause_after_read_bytes() {
 
 // Waits up to timeout_ms (-1: without end) for a byte and reads it.
 bool read_byte(int timeout_ms) {
-  pollfd poll_fd = {terminal.fd, POLLIN, 0};
+  pollfd poll_fd = {terminal_fd(), POLLIN, 0};
   if (poll(&poll_fd, 1, timeout_ms) <= 0) return false;
   unsigned char byte = 0;
-  const ssize_t got = read(terminal.fd, &byte, 1);
+  const ssize_t got = read(terminal_fd(), &byte, 1);
   if (got == 1) {
     pending[pending_length++] = byte;
     ++bytes_read;
     return true;
   }
   // End of input, or an error while the terminal is gone (it no longer names a foreground).
-  if (got == 0 || (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal.fd) < 0)) {
+  if (got == 0 || (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal_fd()) < 0)) {
     input_ended = true;
   }
   return false;
@@ -104,13 +107,15 @@ bool decode_pending(bool complete) {
 // Reads the bytes of one key, waiting up to wait_ms for its first one. The bytes of a sequence
 // come together; a lone ESC is known by the pause after it.
 void take_key(int wait_ms) {
+  const bool quiet = quiet_after_sleep;
+  quiet_after_sleep = false;
   for (;;) {
     if (pending_length == sizeof pending) {
       if (decode_pending(true)) return;
       continue;
     }
     const bool started = pending_length > 0;
-    if (!started && note_arrivals() == 0 && wait_ms == 0) return;
+    if (!started && wait_ms == 0 && (quiet || note_arrivals() == 0)) return;
     if (!read_byte(started ? escape_wait_ms : wait_ms)) {
       if (started) decode_pending(true); // a lone ESC, or a sequence cut short
       return;
@@ -123,19 +128,19 @@ void take_key(int wait_ms) {
 } // namespace
 
 bool watch_input_until(const timespec& deadline) {
+  quiet_after_sleep = false;
   for (;;) {
-    if (!terminal_owned || input_ended) {
+    if (!terminal_owned() || input_ended) {
       pause_count = 0; // whoever has the terminal now reads what arrives
       return false;
     }
-    // With keys waiting unread the terminal would answer at once, again and again.
-    if (note_arrivals() > 0) return false;
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const int64_t left_ms =
         (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
     if (left_ms <= 0) return true;
-    pollfd poll_fd = {terminal.fd, POLLIN, 0};
+    // Keys already waiting unread answer at once: the rest of the sleep does not watch.
+    pollfd poll_fd = {terminal_fd(), POLLIN, 0};
     const int ready =
         poll(&poll_fd, 1, static_cast<int>(left_ms > INT32_MAX ? INT32_MAX : left_ms));
     if (ready < 0 && errno == EINTR) {
@@ -143,7 +148,10 @@ bool watch_input_until(const timespec& deadline) {
       continue;
     }
     if (ready > 0) note_arrivals();
-    return ready == 0 && left_ms <= INT32_MAX; // poll's time-out is never short of it
+    if (ready != 0) return false;
+    if (left_ms > INT32_MAX) continue; // poll's time-out is never short of it: the rest
+    quiet_after_sleep = true;
+    return true;
   }
 }
 
@@ -152,8 +160,8 @@ bool plat_input_open() {
 }
 
 bool plat_input_count(uint32_t* count) {
-  if (terminal.fd < 0) return false;
-  if (event_count == 0 && terminal_owned && !input_ended) take_key(0);
+  if (terminal_fd() < 0) return false;
+  if (event_count == 0 && terminal_owned() && !input_ended) take_key(0);
   *count = event_count;
   return true;
 }
@@ -167,11 +175,11 @@ bool plat_input_peek(InputEvent* out, uint32_t room, uint32_t* got) {
 // Blocks until a key comes; in the background, until the program is back in the foreground.
 bool plat_input_read(InputEvent* event, uint32_t* got) {
   *got = 0;
-  if (terminal.fd < 0) return false;
+  if (terminal_fd() < 0) return false;
   while (event_count == 0) {
     if (input_ended) return false;
     flush_all(); // and takes the terminal when the program has come to the foreground
-    if (!terminal_owned) {
+    if (!terminal_owned()) {
       poll(nullptr, 0, background_wait_ms);
       continue;
     }
@@ -185,12 +193,12 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
 }
 
 bool plat_input_get_mode(uint32_t* mode) {
-  *mode = terminal.input_mode;
-  return terminal.fd >= 0;
+  *mode = terminal_input_mode();
+  return terminal_fd() >= 0;
 }
 
 bool plat_input_set_mode(uint32_t mode) {
-  if (terminal.fd < 0) return false;
+  if (terminal_fd() < 0) return false;
   terminal_set_input_mode(mode);
   return true;
 }

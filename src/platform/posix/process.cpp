@@ -1,5 +1,5 @@
 // The command processor's part: "CMD /C START cmd" starts cmd through /bin/sh -c in a session of
-// its own, not waited for; any other line is run and waited for. And the run's end.
+// its own, not waited for; any other line is run and waited for.
 #include "platform/posix/process.h"
 
 #include <cerrno>
@@ -11,9 +11,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
-#include "platform/posix/screen.h"
 #include "platform/posix/signals.h"
-#include "platform/posix/terminal.h"
 
 namespace {
 
@@ -134,17 +132,7 @@ bool launched_output_possible() {
   return were_running;
 }
 
-int plat_run_command_line(const char* line) {
-  flush_all();
+int run_command_processor(const char* line) {
   const char* command = start_target(line);
-  const int result = command != nullptr ? start_detached(command) : run_waited(line);
-  // The command processor may have written into the terminal: the next flush repaints it all.
-  screen_forget_shown();
-  return result;
-}
-
-void plat_exit(int status) {
-  flush_all();
-  terminal_restore();
-  exit(status);
+  return command != nullptr ? start_detached(command) : run_waited(line);
 }

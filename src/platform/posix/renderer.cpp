@@ -1,9 +1,7 @@
 // The renderer: scrolls first, then the differing cells in reading order, then the cursor.
 #include "platform/posix/renderer.h"
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/cp437.h"
 
@@ -240,16 +238,8 @@ void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* fra
 
 void frame_spill(FrameBytes* frame) {
   ++frame->spills;
-  size_t done = 0;
-  while (frame->fd >= 0 && done < frame->length) {
-    const ssize_t written = write(frame->fd, frame->data + done, frame->length - done);
-    if (written > 0) {
-      done += static_cast<size_t>(written);
-    } else if (written == 0 || errno != EINTR) {
-      // Stalled (flow control, a full connection) or gone: the rest is not shown.
-      frame->dropped = true;
-      break;
-    }
+  if (frame->send != nullptr && frame->length > 0 && !frame->send(frame->data, frame->length)) {
+    frame->dropped = true; // stalled (flow control, a full connection) or gone
   }
   frame->length = 0;
 }

@@ -16,13 +16,14 @@ struct TerminalState {
   bool cleared;
 };
 
-// A frame's bytes. When it fills up, spill writes what it holds to fd (or drops it when fd < 0).
-// The file descriptor does not block: what the terminal does not take at once is dropped and
-// noted in dropped, since a stalled terminal must never hold up the program.
+// A frame's bytes. When it fills up, and at each spill, they go to send, or are dropped while
+// there is none. send says false when not all of them were taken (on the terminal what it does
+// not take at once is dropped, since a stalled terminal must never hold up the program); that
+// is noted in dropped.
 struct FrameBytes {
   char data[65536];
   size_t length;
-  int fd;
+  bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;
 };

@@ -1,42 +1,23 @@
-// Console output on a terminal. An in-memory screen buffer is the truth and is rendered to the
-// terminal at each flush point, so the terminal never shows a half-drawn frame. Until the
+// The console's screen on a terminal. An in-memory screen buffer is the truth and is rendered
+// to the terminal at each flush point, so the terminal never shows a half-drawn frame. Until the
 // program first clears the whole screen, output streams into the terminal as an ordinary
-// program's does. Without a controlling terminal the console's text goes to standard error.
+// program's does.
 #include "platform/posix/screen.h"
 
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <langinfo.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "platform/cp437.h"
 #include "platform/platform.h"
-#include "platform/posix/process.h"
+#include "platform/posix/glyph_output.h"
 #include "platform/posix/renderer.h"
 #include "platform/posix/signals.h"
 #include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
 
 namespace {
-
-// The character set the user's terminal takes, from the locale the program runs in: the code
-// page's glyphs leave as UTF-8, as ISO-8859-1 or as ASCII.
-void glyphs_from_locale() {
-  static bool chosen = false;
-  if (chosen) return;
-  chosen = true;
-  setlocale(LC_CTYPE, "");
-  const char* const codeset = nl_langinfo(CODESET);
-  if (strcmp(codeset, "UTF-8") == 0) {
-    glyphs_set(GlyphSet::utf8);
-  } else {
-    glyphs_set(strcmp(codeset, "ISO-8859-1") == 0 ? GlyphSet::latin1 : GlyphSet::ascii);
-  }
-}
 
 ScreenBuffer back;
 ScreenBuffer front;
@@ -47,64 +28,13 @@ TerminalState shown = {-1, -1, -1, false};
 FrameBytes frame;
 char title[256] = "";
 
-// A plain stream of the console's text, for standard error without a terminal (cron, a
-// service: its mail or log) and for a terminal that cannot place the cursor: UTF-8, with the
-// line breaks of a console 80 columns wide (the title bar fills its row without one).
-struct PlainStream {
-  int fd;
-  int column;
-};
-constexpr int plain_columns = 80;
-PlainStream standard_error = {STDERR_FILENO, 0};
-PlainStream plain_terminal = {-1, 0};
-
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
 
-void terminal_size(int* columns, int* rows) {
-  winsize size;
-  memset(&size, 0, sizeof size);
-  const bool known =
-      ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
-  *columns = known ? size.ws_col : 80;
-  *rows = known ? size.ws_row : 24;
-}
-
-// Standard output is the console when it is this same controlling terminal ("/dev/tty" itself
-// has a device number of its own, so the terminals' sessions are compared).
-bool is_controlling_terminal(int fd, int terminal_fd) {
-  if (!isatty(fd)) return false;
-  const pid_t session = tcgetsid(fd);
-  return session != -1 && session == tcgetsid(terminal_fd);
-}
-
-bool console_screen() {
-  if (screen_ready) return true;
-  if (!terminal_open()) return false;
-  const char* const no_colour = getenv("NO_COLOR");
-  renderer_show_colours(no_colour == nullptr || no_colour[0] == '\0');
-  terminal.stdout_is_terminal = is_controlling_terminal(STDOUT_FILENO, terminal.fd);
-  int columns = 0, rows = 0;
-  terminal_size(&columns, &rows);
-  screen_init(&back, columns, rows, false);
-  screen_init(&front, columns, rows, false);
-  glyphs_from_locale();
-  back.utf8_text = glyphs_in_use() == GlyphSet::utf8;
-  frame.fd = terminal_owned ? terminal.fd : -1;
-  plain_terminal.fd = terminal.fd;
-  screen_ready = true;
-  return true;
-}
-
-// Standard output is the console's screen buffer; on a terminal that cannot place the cursor
-// it is a stream, as when it goes to a file.
-bool stdout_screen() {
-  return console_screen() && terminal.stdout_is_terminal && !terminal.plain;
-}
+bool stdout_is_terminal = false;
 
 void follow_resize() {
-  if (!resize_pending) return;
-  resize_pending = 0;
+  if (!signals_take_resize()) return;
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);
   screen_resize(&back, columns, rows);
@@ -114,9 +44,8 @@ void follow_resize() {
 }
 
 void append_title() {
-  if (title[0] == '\0' || terminal.plain) return;
-  if (!terminal_title_pushed) frame_append(&frame, title_push, sizeof title_push - 1);
-  terminal_title_pushed = 1;
+  if (title[0] == '\0' || terminal_is_plain()) return;
+  if (terminal_title_push_due()) frame_append(&frame, title_push, sizeof title_push - 1);
   frame_append(&frame, "\x1b]0;", 4);
   frame_append(&frame, title, strlen(title));
   frame_append(&frame, "\x07", 1);
@@ -127,11 +56,11 @@ void append_title() {
 void follow_foreground() {
   if (terminal_follow_foreground()) {
     screen_forget_shown();
-    frame.fd = terminal.fd;
+    frame.send = terminal_write;
     append_title();
   }
-  if (!terminal_owned) {
-    frame.fd = -1;
+  if (!terminal_owned()) {
+    frame.send = nullptr;
     front_valid = false;
   }
 }
@@ -164,6 +93,31 @@ void stream_utf8(const char* bytes, size_t size) {
   frame_append(&frame, bytes, size);
 }
 
+} // namespace
+
+bool screen_open() {
+  if (screen_ready) return true;
+  if (!terminal_open()) return false;
+  const char* const no_colour = getenv("NO_COLOR");
+  renderer_show_colours(no_colour == nullptr || no_colour[0] == '\0');
+  stdout_is_terminal = terminal_is(STDOUT_FILENO);
+  int columns = 0, rows = 0;
+  terminal_size(&columns, &rows);
+  screen_init(&back, columns, rows, false);
+  screen_init(&front, columns, rows, false);
+  glyphs_from_locale();
+  back.utf8_text = glyphs_in_use() == GlyphSet::utf8;
+  frame.send = terminal_owned() ? terminal_write : nullptr;
+  screen_ready = true;
+  return true;
+}
+
+// Standard output is the console's screen buffer; on a terminal that cannot place the cursor
+// it is a stream, as when it goes to a file.
+bool screen_takes_stdout() {
+  return screen_open() && stdout_is_terminal && !terminal_is_plain();
+}
+
 void screen_text(const char* text, size_t length) {
   follow_resize();
   if (screen_mode) {
@@ -186,87 +140,15 @@ void screen_text(const char* text, size_t length) {
   back.scrolled = 0;
 }
 
-// OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
-// UTF-8 locale) as they are, in chunks given to write_chunk.
-template <typename Writer> void write_glyphs(const char* text, size_t length, Writer write_chunk) {
-  char chunk[1024];
-  size_t used = 0;
-  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t code_point = 0;
-    size_t size = 0;
-    if (bytes[i] < 0x80) {
-      chunk[used++] = static_cast<char>(bytes[i]);
-    } else if (glyphs_in_use() == GlyphSet::utf8 &&
-               (size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
-      for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
-      i += size - 1;
-    } else {
-      used += glyph_bytes_for(bytes[i], chunk + used);
-    }
-    if (used + 4 > sizeof chunk) {
-      write_chunk(chunk, used);
-      used = 0;
-    }
-  }
-  write_chunk(chunk, used);
-}
-
-int write_redirected(const char* text, size_t length) {
-  glyphs_from_locale();
-  write_glyphs(text, length,
-               [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
-  return ferror(stdout) ? -1 : static_cast<int>(length);
-}
-
-bool write_glyphs_to(int fd, const char* text, size_t length) {
-  bool failed = false;
-  write_glyphs(text, length, [fd, &failed](const char* chunk, size_t size) {
-    if (!failed) failed = !write_fully(fd, chunk, size);
-  });
-  return !failed;
-}
-
-size_t write_plain(PlainStream* stream, const char* text, size_t length) {
-  glyphs_from_locale();
-  size_t start = 0;
-  for (size_t i = 0; i < length; ++i) {
-    stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
-    if (stream->column < plain_columns) continue;
-    stream->column = 0;
-    if (!write_glyphs_to(stream->fd, text + start, i + 1 - start) ||
-        !write_glyphs_to(stream->fd, "\n", 1)) {
-      return 0;
-    }
-    start = i + 1;
-  }
-  return write_glyphs_to(stream->fd, text + start, length - start) ? length : 0;
-}
-
-// On a plain terminal the console's text follows what standard output has written, and only
-// the foreground job writes.
-size_t write_plain_terminal(const char* text, size_t length) {
-  fflush(stdout);
-  terminal_follow_foreground();
-  if (!terminal_owned) return length;
-  write_plain(&plain_terminal, text, length);
-  return length;
-}
-
-enum class StdoutState { not_asked, open, closed };
-StdoutState stdout_state = StdoutState::not_asked;
-
-} // namespace
-
-void flush_screen() {
+void screen_flush(bool repaint) {
   if (!screen_ready) {
     terminal_follow_foreground();
     return;
   }
   follow_resize();
   follow_foreground();
-  if (launched_output_possible()) front_valid = false;
-  if (screen_mode && terminal_owned) render_frame(&back, &front, &front_valid, &shown, &frame);
+  if (repaint) front_valid = false;
+  if (screen_mode && terminal_owned()) render_frame(&back, &front, &front_valid, &shown, &frame);
   frame_spill(&frame);
   if (frame.dropped) {
     frame.dropped = false;
@@ -274,28 +156,15 @@ void flush_screen() {
   }
 }
 
-void flush_all() {
-  flush_screen();
-  fflush(stdout);
-}
-
 void screen_forget_shown() {
   front_valid = false;
   shown = TerminalState{-1, -1, -1, shown.cleared};
 }
 
-// --- Console output.
-
-// Only the process itself could close its standard output, and it never does: asked once.
-bool plat_stdout_present() {
-  if (stdout_state == StdoutState::not_asked) {
-    stdout_state = fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
-  }
-  return stdout_state == StdoutState::open;
-}
+// --- The console primitives.
 
 bool plat_screen_info(ScreenInfo* info) {
-  if (!stdout_screen()) return false;
+  if (!screen_takes_stdout()) return false;
   follow_resize();
   info->size_x = static_cast<int16_t>(back.width);
   info->size_y = static_cast<int16_t>(back.height);
@@ -310,7 +179,7 @@ bool plat_screen_info(ScreenInfo* info) {
 }
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
-  if (!stdout_screen()) return;
+  if (!screen_takes_stdout()) return;
   screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
   if (!screen_mode && back.fully_known) {
     // The program has taken the whole screen: from now on frames are drawn, not streamed.
@@ -320,45 +189,27 @@ void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
-  if (stdout_screen()) screen_fill_attrs(&back, attr, count, x, y);
+  if (screen_takes_stdout()) screen_fill_attrs(&back, attr, count, x, y);
 }
 
 void plat_set_cursor(int16_t x, int16_t y) {
-  if (stdout_screen()) screen_set_cursor(&back, x, y);
+  if (screen_takes_stdout()) screen_set_cursor(&back, x, y);
 }
 
 void plat_set_attr(uint16_t attr) {
-  if (stdout_screen()) back.attr = attr;
-}
-
-int plat_stdout_write(const char* text, size_t length) {
-  if (!plat_stdout_present()) return -1;
-  if (!stdout_screen()) return write_redirected(text, length);
-  screen_text(text, length);
-  return static_cast<int>(length);
-}
-
-bool plat_console_open() {
-  return console_screen() || fcntl(STDERR_FILENO, F_GETFD) != -1;
-}
-
-size_t plat_console_write(const char* text, size_t length) {
-  if (!console_screen()) return write_plain(&standard_error, text, length);
-  if (terminal.plain) return write_plain_terminal(text, length);
-  screen_text(text, length);
-  return length;
+  if (screen_takes_stdout()) back.attr = attr;
 }
 
 // --- The window: a terminal has a title, but no window manager to find.
 
 bool plat_set_title(const char* text) {
-  if (!console_screen()) return false;
+  if (!screen_open()) return false;
   size_t used = 0;
   for (const char* c = text; *c != '\0' && used + 1 < sizeof title; ++c) {
     if (static_cast<unsigned char>(*c) >= 0x20) title[used++] = *c;
   }
   title[used] = '\0';
-  if (terminal_owned) append_title();
+  if (terminal_owned()) append_title();
   return true;
 }
 
@@ -373,9 +224,4 @@ void* plat_load_small_icon(int) {
 }
 int32_t plat_send_icon(void*, bool, void*) {
   return 0;
-}
-
-// The terminal takes the command's bytes as they are: UTF-8 passes through to it.
-void plat_console_text(const char* text, char* out, size_t room) {
-  snprintf(out, room, "%s", text);
 }

@@ -1,11 +1,18 @@
 // The console's screen on the terminal: the in-memory buffer the program draws into, and the
-// flush points at which it reaches the terminal.
+// frames that bring the terminal up to date with it.
 #pragma once
 
-// Brings the terminal up to date with the screen buffer (at every flush point: before a sleep,
-// a blocking key wait, a launch, and at exit). In the background nothing is drawn.
-void flush_screen();
-// The same, and standard output's buffer too.
-void flush_all();
+#include <cstddef>
+
+// Opens the screen on the controlling terminal once; false when there is none.
+bool screen_open();
+// Standard output is this screen: it goes to the same terminal, one that can place the cursor.
+bool screen_takes_stdout();
+// The console's text at the cursor: streamed into the terminal as any program's output until
+// the program first clears the whole screen, drawn into the buffer from then on.
+void screen_text(const char* text, size_t length);
+// Sends the terminal what changed, in one frame; in the background nothing is drawn. repaint:
+// someone else may have written to the terminal since the last flush.
+void screen_flush(bool repaint);
 // What the terminal shows is not known any more: the next flush repaints it all.
 void screen_forget_shown();

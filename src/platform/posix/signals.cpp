@@ -3,15 +3,17 @@
 #include "platform/posix/signals.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <initializer_list>
 
 #include "platform/platform.h"
-#include "platform/posix/terminal.h"
-
-volatile sig_atomic_t resize_pending = 0;
 
 namespace {
+
+void (*volatile restore_terminal)() = nullptr;
+volatile sig_atomic_t continued = 0;
+volatile sig_atomic_t resized = 0;
 
 CtrlHandler volatile ctrl_handler = nullptr;
 volatile sig_atomic_t ctrl_c_ignored = 0;
@@ -30,7 +32,7 @@ uint32_t ctrl_event_for(int signal_number) {
 }
 
 void end_by_signal(int signal_number) {
-  terminal_restore();
+  restore_terminal();
   signal(signal_number, SIG_DFL);
   raise(signal_number); // delivered when the handler returns: the signal's own ending
 }
@@ -46,7 +48,7 @@ void on_terminate_signal(int signal_number) {
 }
 
 void on_crash_signal(int signal_number) {
-  terminal_restore();
+  restore_terminal();
   // Hand the signal to whoever had it before (the default action, or a sanitizer's report).
   sigaction(signal_number, &found[signal_number], nullptr);
   raise(signal_number);
@@ -73,7 +75,7 @@ void install_unless_ignored(int signal_number, void (*handler)(int)) {
 
 void on_stop_signal(int) {
   const int saved_errno = errno;
-  terminal_restore();
+  restore_terminal();
   signal(SIGTSTP, SIG_DFL);
   raise(SIGTSTP);
   errno = saved_errno;
@@ -83,12 +85,18 @@ void on_stop_signal(int) {
 void on_continue_signal(int) {
   const int saved_errno = errno;
   if (changed[SIGTSTP]) install(SIGTSTP, on_stop_signal);
-  terminal_note_continue();
+  continued = 1;
   errno = saved_errno;
 }
 
 void on_resize_signal(int) {
-  resize_pending = 1;
+  resized = 1;
+}
+
+bool take(volatile sig_atomic_t* flag) {
+  if (*flag == 0) return false;
+  *flag = 0;
+  return true;
 }
 
 // Every other signal whose default action ends the process: the terminal first.
@@ -108,7 +116,8 @@ void signals_install_process_wide() {
   for (int signal_number : {SIGPIPE, SIGTTIN, SIGTTOU}) install(signal_number, SIG_IGN);
 }
 
-void signals_install_terminal() {
+void signals_install_terminal(void (*restore)()) {
+  restore_terminal = restore;
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     install_unless_ignored(signal_number, on_terminate_signal);
   }
@@ -143,4 +152,12 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
     ctrl_handler = add ? handler : nullptr;
   }
   return true;
+}
+
+bool signals_take_continue() {
+  return take(&continued);
+}
+
+bool signals_take_resize() {
+  return take(&resized);
 }

@@ -3,14 +3,16 @@
 // ignored, and a launched command starts with every disposition as the program found it.
 #pragma once
 
-#include <csignal>
-
-extern volatile sig_atomic_t resize_pending;
-
 // SIGPIPE, SIGTTIN and SIGTTOU: a closed pipe must not end a scheduler, nor terminal access from
 // the background stop it (the program checks the foreground instead).
 void signals_install_process_wide();
 // The control events, crashes, stop, continue and resize, once there is a terminal to restore.
-void signals_install_terminal();
+// restore gives the terminal back before the program ends or stops; it runs in the handlers, so
+// it must be async-signal-safe.
+void signals_install_terminal(void (*restore)());
 // In a forked child before exec: the dispositions the program started with, nothing blocked.
 void signals_reset_for_child();
+// True once for each time the program was continued (SIGCONT) or the terminal resized
+// (SIGWINCH) since the last ask.
+bool signals_take_continue();
+bool signals_take_resize();

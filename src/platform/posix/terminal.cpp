@@ -2,20 +2,31 @@
 #include "platform/posix/terminal.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/posix/signals.h"
 
-Terminal terminal;
-volatile sig_atomic_t terminal_owned = 0;
-volatile sig_atomic_t terminal_title_pushed = 0;
-
 namespace {
 
-volatile sig_atomic_t continued = 0;
+struct Terminal {
+  int fd = -1;
+  bool tried = false;
+  bool plain = false;
+  uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
+  termios original{};          // the mode to give back
+  termios ours{};
+};
+
+Terminal terminal;
+// Read by the signal handlers.
+volatile sig_atomic_t owned = 0;
+volatile sig_atomic_t title_pushed = 0;
 pid_t own_group = -1; // the program never changes its process group
 const char restore_sequence[] = "\x1b[0m\x1b[?25h";
 // xterm keeps a stack of titles: ours was pushed over the user's.
@@ -39,7 +50,7 @@ void build_our_mode() {
 
 void apply_our_mode() {
   build_our_mode();
-  if (tcsetattr(terminal.fd, TCSANOW, &terminal.ours) == 0) terminal_owned = 1;
+  if (tcsetattr(terminal.fd, TCSANOW, &terminal.ours) == 0) owned = 1;
 }
 
 bool same_mode(const termios& a, const termios& b) {
@@ -50,7 +61,7 @@ bool same_mode(const termios& a, const termios& b) {
 bool take() {
   if (tcgetattr(terminal.fd, &terminal.original) != 0) return false;
   apply_our_mode();
-  return terminal_owned != 0;
+  return owned != 0;
 }
 
 // Stopped and continued: a mode that is no longer ours is the one the user set meanwhile, and
@@ -79,10 +90,37 @@ bool terminal_open() {
   own_group = getpgrp();
   const char* const type = getenv("TERM");
   terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
-  signals_install_terminal();
+  signals_install_terminal(terminal_restore);
   atexit(terminal_restore);
   if (terminal_in_foreground()) apply_our_mode();
   return true;
+}
+
+int terminal_fd() {
+  return terminal.fd;
+}
+
+bool terminal_is_plain() {
+  return terminal.plain;
+}
+
+bool terminal_is(int fd) {
+  if (terminal.fd < 0 || !isatty(fd)) return false;
+  const pid_t session = tcgetsid(fd);
+  return session != -1 && session == tcgetsid(terminal.fd);
+}
+
+void terminal_size(int* columns, int* rows) {
+  winsize size;
+  memset(&size, 0, sizeof size);
+  const bool known =
+      ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  *columns = known ? size.ws_col : 80;
+  *rows = known ? size.ws_row : 24;
+}
+
+bool terminal_owned() {
+  return owned != 0;
 }
 
 bool terminal_in_foreground() {
@@ -91,22 +129,31 @@ bool terminal_in_foreground() {
 
 bool terminal_follow_foreground() {
   if (terminal.fd < 0) return false;
-  const bool was_continued = continued != 0;
-  continued = 0;
+  const bool was_continued = signals_take_continue();
   if (!terminal_in_foreground()) {
     // Sent to the background by a stop we could not see: the shell has the terminal now.
-    terminal_owned = 0;
+    owned = 0;
     return false;
   }
-  if (!terminal_owned) return take();
+  if (!owned) return take();
   if (was_continued) retake_after_continue();
   // After any continue the screen may have been used by someone else.
   return was_continued;
 }
 
+uint32_t terminal_input_mode() {
+  return terminal.input_mode;
+}
+
 void terminal_set_input_mode(uint32_t mode) {
   terminal.input_mode = mode;
-  if (terminal_owned && terminal_in_foreground()) apply_our_mode();
+  if (owned && terminal_in_foreground()) apply_our_mode();
+}
+
+bool terminal_title_push_due() {
+  if (title_pushed) return false;
+  title_pushed = 1;
+  return true;
 }
 
 bool write_fully(int fd, const char* bytes, size_t length) {
@@ -120,17 +167,17 @@ bool write_fully(int fd, const char* bytes, size_t length) {
   return true;
 }
 
+bool terminal_write(const char* bytes, size_t length) {
+  return write_fully(terminal.fd, bytes, length);
+}
+
 void terminal_restore() {
-  if (terminal.fd < 0 || !terminal_owned) return;
-  terminal_owned = 0;
+  if (terminal.fd < 0 || !owned) return;
+  owned = 0;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
   if (tcgetpgrp(terminal.fd) != own_group) return;
   if (!terminal.plain) write_fully(terminal.fd, restore_sequence, sizeof restore_sequence - 1);
-  if (terminal_title_pushed) write_fully(terminal.fd, title_pop, sizeof title_pop - 1);
-  terminal_title_pushed = 0;
+  if (title_pushed) write_fully(terminal.fd, title_pop, sizeof title_pop - 1);
+  title_pushed = 0;
   tcsetattr(terminal.fd, TCSANOW, &terminal.original);
-}
-
-void terminal_note_continue() {
-  continued = 1;
 }

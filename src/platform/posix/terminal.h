@@ -1,42 +1,41 @@
-// The controlling terminal, shared by the parts of the POSIX backend. The program owns it (its
-// mode, its screen, its keys) only while its process group is the terminal's foreground group;
-// in the background it leaves the terminal alone.
+// The controlling terminal: the device, its modes, and its ownership by the foreground. The
+// program owns it (its mode, its screen, its keys) only while its process group is the
+// terminal's foreground group; in the background it leaves the terminal alone.
 #pragma once
 
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
-#include <termios.h>
 
-struct Terminal {
-  int fd = -1; // the controlling terminal, opened without blocking; -1 when there is none
-  bool tried = false;
-  bool stdout_is_terminal = false;
-  bool plain = false;          // TERM=dumb or none: no escape sequences, text as a plain stream
-  uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
-  termios original{};          // the mode to give back
-  termios ours{};
-};
-
-extern Terminal terminal;
-// Our mode is in force: set only in the foreground, cleared when the terminal is given back.
-extern volatile sig_atomic_t terminal_owned;
-// Our title is on the terminal's title stack, to be popped when the terminal is given back.
-extern volatile sig_atomic_t terminal_title_pushed;
-
-// Opens the controlling terminal once; false when there is none.
+// Opens the controlling terminal once, and installs the signals that give it back; false when
+// there is none.
 bool terminal_open();
+// The terminal's descriptor, opened without blocking; -1 when there is none.
+int terminal_fd();
+// TERM=dumb or none: no escape sequences, text as a plain stream.
+bool terminal_is_plain();
+// fd is this same controlling terminal ("/dev/tty" itself has a device number of its own, so
+// the terminals' sessions are compared).
+bool terminal_is(int fd);
+// Its size in cells, 80 by 24 when it does not say.
+void terminal_size(int* columns, int* rows);
+// Our mode is in force: only in the foreground, until the terminal is given back.
+bool terminal_owned();
 bool terminal_in_foreground();
 // Takes the terminal when the program has come to the foreground, lets go of it in the
 // background, and after a continue takes as the mode to give back whatever the user left.
 // True when it was just taken: what it shows is not known.
 bool terminal_follow_foreground();
 // The console input mode: with processed input off, Ctrl-C reads as a key.
+uint32_t terminal_input_mode();
 void terminal_set_input_mode(uint32_t mode);
-// Gives back the mode and the colours; async-signal-safe (write, tcgetpgrp and tcsetattr).
+// True when none of our titles is on the terminal's title stack: the caller pushes the user's
+// now, and it is popped when the terminal is given back.
+bool terminal_title_push_due();
+// Gives back the mode, the colours and the title; async-signal-safe (write, tcgetpgrp and
+// tcsetattr).
 void terminal_restore();
 // Writes all it can to fd; false when the descriptor takes no more (on the terminal, opened
 // without blocking, what it does not take at once is dropped). Async-signal-safe.
 bool write_fully(int fd, const char* bytes, size_t length);
-// A continue signal arrived: the mode may have changed meanwhile.
-void terminal_note_continue();
+// The same to the terminal.
+bool terminal_write(const char* bytes, size_t length);

@@ -1,0 +1,87 @@
+// Glyphs for the locale's character set, written outside the screen buffer.
+#include "platform/posix/glyph_output.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <langinfo.h>
+
+#include "platform/cp437.h"
+#include "platform/posix/terminal.h"
+#include "platform/screen_buffer.h"
+
+namespace {
+
+constexpr int plain_columns = 80;
+
+// OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
+// UTF-8 locale) as they are, in chunks given to write_chunk.
+template <typename Writer> void write_glyphs(const char* text, size_t length, Writer write_chunk) {
+  char chunk[1024];
+  size_t used = 0;
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < length; ++i) {
+    uint32_t code_point = 0;
+    size_t size = 0;
+    if (bytes[i] < 0x80) {
+      chunk[used++] = static_cast<char>(bytes[i]);
+    } else if (glyphs_in_use() == GlyphSet::utf8 &&
+               (size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
+      for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
+      i += size - 1;
+    } else {
+      used += glyph_bytes_for(bytes[i], chunk + used);
+    }
+    if (used + 4 > sizeof chunk) {
+      write_chunk(chunk, used);
+      used = 0;
+    }
+  }
+  write_chunk(chunk, used);
+}
+
+bool write_glyphs_to(int fd, const char* text, size_t length) {
+  bool failed = false;
+  write_glyphs(text, length, [fd, &failed](const char* chunk, size_t size) {
+    if (!failed) failed = !write_fully(fd, chunk, size);
+  });
+  return !failed;
+}
+
+} // namespace
+
+void glyphs_from_locale() {
+  static bool chosen = false;
+  if (chosen) return;
+  chosen = true;
+  setlocale(LC_CTYPE, "");
+  const char* const codeset = nl_langinfo(CODESET);
+  if (strcmp(codeset, "UTF-8") == 0) {
+    glyphs_set(GlyphSet::utf8);
+  } else {
+    glyphs_set(strcmp(codeset, "ISO-8859-1") == 0 ? GlyphSet::latin1 : GlyphSet::ascii);
+  }
+}
+
+int write_redirected(const char* text, size_t length) {
+  glyphs_from_locale();
+  write_glyphs(text, length,
+               [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
+  return ferror(stdout) ? -1 : static_cast<int>(length);
+}
+
+size_t write_plain(PlainStream* stream, const char* text, size_t length) {
+  glyphs_from_locale();
+  size_t start = 0;
+  for (size_t i = 0; i < length; ++i) {
+    stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
+    if (stream->column < plain_columns) continue;
+    stream->column = 0;
+    if (!write_glyphs_to(stream->fd, text + start, i + 1 - start) ||
+        !write_glyphs_to(stream->fd, "\n", 1)) {
+      return 0;
+    }
+    start = i + 1;
+  }
+  return write_glyphs_to(stream->fd, text + start, length - start) ? length : 0;
+}
