@@ -487,12 +487,15 @@ def main():
     baseline = os.path.abspath(args.baseline) if args.baseline else None
     lines = report(measure(binary, baseline), args.baseline_label)
     path = os.path.join(ROOT, 'bench', 'RESULTS.md')
-    # bench/schedule.py's section stays as that script last wrote it.
+    # The sections of bench/schedule.py and bench/syscalls.py stay as those scripts last wrote
+    # them.
     kept = ''
     if os.path.exists(path):
         previous = open(path).read()
-        if '\n## Schedule' in previous:
-            kept = previous[previous.index('\n## Schedule'):]
+        others = [previous.index(name) for name in ('\n## Schedule', '\n## System calls a pass')
+                  if name in previous]
+        if others:
+            kept = previous[min(others):]
     with open(path, 'w') as f:
         f.write('\n'.join(lines) + '\n' + kept)
     print('\n'.join(lines))

@@ -3,7 +3,7 @@
 vorbelin.exe under wine, how long a pass of the status screen takes to draw, and how many console
 calls vorbelin.exe makes in one pass; how much each cycle of a repeat drifts and how late a
 launch at hh:mm comes after hh:mm:00. Not a test: nothing passes or fails. Writes the section
-"Schedule" at the end of bench/RESULTS.md (bench/run.py keeps it when it rewrites the rest).
+"Schedule" of bench/RESULTS.md (bench/run.py keeps it when it rewrites the rest).
 
 Usage: python3 bench/schedule.py [--posix PATH] [--exe PATH] [--baseline-posix PATH]
                                  [--baseline-exe PATH] [--baseline-label TEXT]
@@ -30,6 +30,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from results import write_section  # noqa: E402
 from run import ROOT, Run, run_all  # noqa: E402
 
 SECTION = '## Schedule'
@@ -257,15 +258,6 @@ def report(rows):
     return lines
 
 
-def write_section(lines):
-    path = os.path.join(ROOT, 'bench', 'RESULTS.md')
-    text = open(path).read() if os.path.exists(path) else '# Benchmark results\n'
-    if SECTION in text:
-        text = text[:text.index(SECTION)]
-    with open(path, 'w') as f:
-        f.write(text.rstrip('\n') + '\n\n' + '\n'.join(lines) + '\n')
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--posix', default=os.path.join(ROOT, 'build', 'vorbelin'))
@@ -286,7 +278,7 @@ def main():
                              os.path.abspath(args.baseline_exe)))
     work = tempfile.mkdtemp()
     lines = report(measure(programs, wine_env(work) if has_wine else None))
-    write_section(lines)
+    write_section(SECTION, lines)
     print('\n'.join(lines))
 
 

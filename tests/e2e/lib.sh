@@ -18,7 +18,20 @@ export TMUX_TMPDIR="$E2E_DIR"
 PASSED=0
 FAILED=0
 
+# The processes a test started and may have to end: ids written one per line to $E2E_DIR/pids,
+# or the id of a process group as a negative number. Nothing else is ever signalled.
+end_recorded() {
+  local id
+  [ -f "$E2E_DIR/pids" ] || return 0
+  while read -r id; do
+    [ -n "$id" ] && kill -KILL -- "$id" 2>/dev/null
+  done < "$E2E_DIR/pids"
+  rm -f "$E2E_DIR/pids"
+}
+record_pid() { echo "$1" >> "$E2E_DIR/pids"; }
+
 cleanup() {
+  end_recorded
   tmux kill-server 2>/dev/null || true
   sleep 0.3
   rm -rf "$E2E_DIR" 2>/dev/null || true
@@ -76,6 +89,33 @@ check() {
       screen | sed 's/^/    /'
     fi
   fi
+}
+
+# The cases of a script are its functions named case_NAME, run in the order they are written:
+# all of them, or those named on the command line.
+run_cases() {
+  local script=$1 name
+  shift
+  local all
+  all=$(grep -o '^case_[a-z0-9_]*()' "$script" | sed 's/^case_//; s/()$//')
+  if [ "${1:-}" = "--list" ]; then
+    echo "$all"
+    exit 0
+  fi
+  # shellcheck disable=SC2086 # one case a word
+  [ $# -gt 0 ] || set -- $all
+  for name in "$@"; do
+    if ! grep -qx "$name" <<< "$all"; then
+      echo "no case named $name; the cases are:" $all
+      exit 2
+    fi
+  done
+  for name in "$@"; do
+    echo "# $name"
+    "case_$name"
+    end_recorded
+  done
+  finish
 }
 
 finish() {

@@ -1,304 +1,384 @@
 #!/usr/bin/env bash
 # End-to-end tests of the POSIX build in a real terminal (tmux): launches, keys, redirection,
 # signals, and the terminal given back as it was.
+#
+#   bash tests/e2e/posix_e2e.sh [path/to/vorbelin] [CASE...]    (--list names the cases)
+#
+# Every case by default, with build/vorbelin when no program is named.
 set -u
-BIN=$(realpath "$1")
-. "$(dirname "$0")/lib.sh"
+HERE=$(cd "$(dirname "$0")" && pwd)
+if [ $# -gt 0 ] && [ -f "$1" ]; then
+  BIN=$(realpath "$1")
+  shift
+else
+  BIN=$(realpath "$HERE/../../build/vorbelin")
+fi
+. "$HERE/lib.sh"
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
-
-# Every waiting run carries what the program links: the C library alone, no C++ runtime.
-only_the_c_library() { ! readelf -d "$BIN" | grep NEEDED | grep -v -q 'libc\.so'; }
-check "linked against the C library alone" only_the_c_library
-
 W=$E2E_DIR
-# Runs a vorbelin command line in the pane (after $LAUNCHER, if set) through a script that
-# records the terminal mode before and after and the exit status. The script's own shell lets
-# Ctrl-C pass (an interactive bash would drop the rest of a command list whose command died of
-# SIGINT).
+
+# --- Shared set-up.
+
+# A fresh pane (with environment assignments for its shell, if given) and no files of the last
+# case.
+fresh_pane() {
+  new_pane "$@"
+  rm -f "$W"/before "$W"/after "$W"/stopped "$W"/status "$W"/pid "$W"/out.txt "$W"/launched*
+}
+
+# The program's command line in a script that writes its own process id (the program's, since
+# it then becomes the program, after $LAUNCHER if set) to the file pid and to the ids to end.
+program_script() {
+  printf '%s\n' "echo \$\$ > $W/pid; echo \$\$ >> $W/pids" "exec ${LAUNCHER:-} $BIN $*" > "$W/program.sh"
+}
+
+# Runs it in the pane through a script that records the terminal mode before and after and the
+# exit status. The script's own shell lets Ctrl-C pass (an interactive bash would drop the rest
+# of a command list whose command died of SIGINT).
 run_in_pane() {
-  printf '%s\n' "trap : INT" "stty -g > $W/before" "${LAUNCHER:-} $BIN $*" "echo \$? > $W/status" \
+  program_script "$@"
+  printf '%s\n' "trap : INT" "stty -g > $W/before" "sh $W/program.sh" "echo \$? > $W/status" \
     "stty -g > $W/after" > "$W/run.sh"
   type_line "sh $W/run.sh"
 }
+
 # The same, typed straight into the interactive shell, for job control.
 run_direct() {
-  type_line "stty -g > $W/before; $BIN $*; echo \$? > $W/status; stty -g > $W/after"
+  program_script "$@"
+  type_line "stty -g > $W/before; sh $W/program.sh; echo \$? > $W/status; stty -g > $W/after"
 }
+
+program_pid() { cat "$W/pid"; }
+program_running() { [ -f "$W/pid" ] && [ "$(readlink "/proc/$(program_pid)/exe")" = "$BIN" ]; }
+signal_program() { kill -"$1" "$(program_pid)"; }
 status_is() { wait_for_file "$W/status" 20 && [ "$(cat "$W/status")" = "$1" ]; }
 mode_restored() { wait_for_file "$W/after" 10 && cmp -s "$W/before" "$W/after"; }
-reset_files() { rm -f "$W"/before "$W"/after "$W"/status "$W"/out.txt "$W"/launched*; }
+cursor_shown() { [ "$(tmux display -p -t "$SESSION" '#{cursor_flag}')" = 1 ]; }
+# The program has drawn another pass: the clock line has changed.
+next_pass() {
+  local line
+  line=$(screen | grep 'Current time is now')
+  wait_until 3 bash -c "tmux capture-pane -t $SESSION -p | grep 'Current time is now' | grep -vqF '$line'"
+}
+file_has() { [ -f "$1" ] && grep -Eq -- "$2" "$1"; }
+
+# --- The cases.
+
+# Every waiting run carries what the program links: the C library alone, no C++ runtime.
+case_links_c_library_alone() {
+  check "linked against the C library alone" bash -c "! readelf -d '$BIN' | grep NEEDED | grep -v -q 'libc\.so'"
+}
 
 # A countdown that really launches a command and ends with status 0.
-new_pane
-reset_files
-run_in_pane "'touch $W/launched' /time=3"
-check "countdown screen" wait_for_screen 'Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]' 10
-check "launch creates the file" wait_for_exists "$W/launched" 10
-check "launch announced" wait_for_screen "Launch of \"touch $W/launched\" completed" 5
-check "status 0 after a single launch" status_is 0
-check "terminal mode restored" mode_restored
-title_in_colour() { tmux capture-pane -t "$SESSION" -p -e | head -1 | grep -q $'\e\[97m\e\[4[1-7]m'; }
-check "title bar in colour" title_in_colour
+case_countdown_launch() {
+  fresh_pane
+  run_in_pane "'touch $W/launched' /time=3"
+  check "countdown screen" wait_for_screen 'Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]' 10
+  check "launch creates the file" wait_for_exists "$W/launched" 10
+  check "launch announced" wait_for_screen "Launch of \"touch $W/launched\" completed" 5
+  check "status 0 after a single launch" status_is 0
+  check "terminal mode restored" mode_restored
+  check "title bar in colour" bash -c "tmux capture-pane -t $SESSION -p -e | head -1 | grep -q $'\e\[97m\e\[4[1-7]m'"
+}
 
-# A command that cannot start is said to have failed and ends the run with status 2; one that
-# runs on does not hold the run up; the command's own UTF-8 is drawn as it was typed.
-new_pane
-reset_files
-run_in_pane "'no_such_program_vorbelin' /time=1"
-check "a missing program's launch fails" wait_for_screen 'Launch of "no_such_program_vorbelin" failed: command not found' 10
-check "status 2 after a failed launch" status_is 2
-new_pane
-reset_files
-run_in_pane "'sleep 30; touch $W/launched' /time=1 /q"
-check "a command that runs on does not hold up the end" status_is 0
-still_running() { pgrep -f "$1" >/dev/null; }
-check "... and is still running after it" still_running "sleep 30; touch $W/launched"
-pkill -f "sleep 30; touch $W/launched"
-new_pane
-reset_files
-run_in_pane "'echo café € ü' /time=3"
-check "the command's characters as typed" wait_for_screen 'Waiting to launch: "echo café € ü"' 10
-check "... and the columns after them in place" wait_for_screen '^■ Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]$' 5
-check "status 0 after it" status_is 0
+# A command that cannot start is said to have failed and ends the run with status 2.
+case_failed_launch() {
+  fresh_pane
+  run_in_pane "'no_such_program_vorbelin' /time=1"
+  check "a missing program's launch fails" wait_for_screen 'Launch of "no_such_program_vorbelin" failed: command not found' 10
+  check "status 2 after a failed launch" status_is 2
+}
+
+# A command that runs on does not hold the run up.
+case_command_runs_on() {
+  fresh_pane
+  run_in_pane "'echo \$\$ > $W/launched.pid; sleep 30; touch $W/launched' /time=1 /q"
+  check "a command that runs on does not hold up the end" status_is 0
+  wait_for_file "$W/launched.pid" 5 && record_pid "-$(ps -o pgid= -p "$(cat "$W/launched.pid")" | tr -d ' ')"
+  check "... and is still running after it" kill -0 "$(cat "$W/launched.pid")"
+}
+
+# The command's own UTF-8 is drawn as it was typed, each character in one column.
+case_command_in_utf8() {
+  fresh_pane
+  run_in_pane "'echo café € ü' /time=3"
+  check "the command's characters as typed" wait_for_screen 'Waiting to launch: "echo café € ü"' 10
+  check "... and the columns after them in place" wait_for_screen '^■ Time left: +00:00:0[123] \([123] seconds remaing\)\.\.\. [│/\\-]$' 5
+  check "its launch succeeds: status 0" status_is 0
+}
 
 # In a locale whose character set is not UTF-8 every glyph is one byte: all of it ASCII here, on
 # the terminal and in redirected output.
-new_pane LC_ALL=C
-reset_files
-tmux pipe-pane -t "$SESSION" -o "cat > $W/terminal.bytes"
-run_in_pane "true /time=2 /R > $W/out.txt"
-wait_for_screen 'Launched 1 times so far' 10
-press Escape
-check "status 0 after the C-locale run" status_is 0
-tmux pipe-pane -t "$SESSION"
-only_ascii() { [ -s "$1" ] && ! LC_ALL=C grep -q '[^ -~[:cntrl:]]' "$1"; }
-check "C locale: the terminal got ASCII alone" only_ascii "$W/terminal.bytes"
-check "C locale: the redirected output is ASCII alone" only_ascii "$W/out.txt"
-check "C locale: the square as #" grep -q '^# Waiting to launch: "true"' "$W/out.txt"
+case_c_locale() {
+  fresh_pane LC_ALL=C
+  tmux pipe-pane -t "$SESSION" -o "cat > $W/terminal.bytes"
+  run_in_pane "true /time=2 /R > $W/out.txt"
+  wait_for_screen 'Launched 1 times so far' 10
+  press Escape
+  check "status 0 after the C-locale run" status_is 0
+  tmux pipe-pane -t "$SESSION"
+  only_ascii() { [ -s "$1" ] && ! LC_ALL=C grep -q '[^ -~[:cntrl:]]' "$1"; }
+  check "C locale: the terminal got ASCII alone" only_ascii "$W/terminal.bytes"
+  check "C locale: the redirected output is ASCII alone" only_ascii "$W/out.txt"
+  check "C locale: the square as #" grep -q '^# Waiting to launch: "true"' "$W/out.txt"
+}
 
 # /REPEAT launches again and counts; ESC stops with its message and status 0.
-new_pane
-reset_files
-run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
-wait_for_screen 'Time left' 10
-history_before=$(tmux display -p -t "$SESSION" '#{history_size}')
-check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 15
-check "repaints leave the scrollback alone" bash -c "[ \$(tmux display -p -t $SESSION '#{history_size}') = $history_before ]"
-press Escape
-check "ESC stops the run" wait_for_screen 'Vorbelin Was Terminated|Vorbelin Terminated\.' 10
-check "status 0 after ESC" status_is 0
-check "terminal mode restored after ESC" mode_restored
-check "two or more launches happened" bash -c "[ \$(wc -l < $W/launched) -ge 2 ]"
+case_repeat_and_esc() {
+  fresh_pane
+  run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
+  wait_for_screen 'Time left' 10
+  local history_before
+  history_before=$(tmux display -p -t "$SESSION" '#{history_size}')
+  check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 15
+  check "repaints leave the scrollback alone" bash -c "[ \$(tmux display -p -t $SESSION '#{history_size}') = $history_before ]"
+  press Escape
+  check "ESC stops the run" wait_for_screen 'Vorbelin Was Terminated|Vorbelin Terminated\.' 10
+  check "status 0 after ESC" status_is 0
+  check "terminal mode restored after ESC" mode_restored
+  check "two or more launches happened" bash -c "[ \$(wc -l < $W/launched) -ge 2 ]"
+}
 
-# A repeat whose launches fail counts none of them.
-new_pane
-reset_files
-run_in_pane "'no_such_program_vorbelin' /time=1 /R"
-# The refresh becomes 5 seconds after a launch attempt.
-wait_for_screen 'Updating every 5 second' 10
-check "failed launches are not counted" screen_has 'Launched 0 times so far'
+# A repeat whose launches fail counts none of them, and ESC still ends it with status 0.
+case_repeat_of_failures() {
+  fresh_pane
+  run_in_pane "'no_such_program_vorbelin' /time=1 /R"
+  # The refresh becomes 5 seconds after a launch attempt.
+  wait_for_screen 'Updating every 5 second' 10
+  check "failed launches are not counted" screen_has 'Launched 0 times so far'
+  press Escape
+  check "ESC after failed launches: status 0, not 2" status_is 0
+}
 
-press Escape
-check "status 0 after it" status_is 0
-
-# Keys reach the program with their codes: /DEBUG echoes each key read as its number.
-new_pane
-reset_files
-run_in_pane "x /TIME=60 /DEBUG > $W/out.txt"
-check "debug pause" wait_for_screen 'Press a key\.\.\.' 10
-press a
-check "first status screen" wait_for_screen 'Time left' 10
-press a
-sleep 0.3
-press Up
-sleep 0.3
-press M-x
-sleep 1.3
-press Escape
-check "ESC ends the debug run" status_is 0
-check "a letter reads as 97" grep -q '97 ' "$W/out.txt"
-check "grey Up reads as 224 then 72" grep -Eq '224 .*72 ' <(tr -d '\n' < "$W/out.txt")
-check "ESC reads as 27" grep -q '27 ' "$W/out.txt"
-# Each key read is echoed at the start of a line: Alt+X as 0 and 45, and the run went on.
-check "Alt+X reads as 0 then 45, not as ESC" bash -c "grep -q '^0 ' $W/out.txt && grep -q '^45 ' $W/out.txt"
-check "status lines of standard output went to the file" grep -q 'LAUNCH-AT is False' "$W/out.txt"
-check "terminal mode restored after the debug run" mode_restored
+# Keys reach the program with their codes: /DEBUG echoes each key read as its number, at the
+# start of a line of standard output.
+case_debug_keys() {
+  fresh_pane
+  run_in_pane "x /TIME=60 /DEBUG > $W/out.txt"
+  check "debug pause" wait_for_screen 'Press a key\.\.\.' 10
+  press a
+  check "first status screen" wait_for_screen 'Time left' 10
+  press a
+  check "a letter reads as 97" wait_until 5 file_has "$W/out.txt" '97 '
+  press Up
+  check "grey Up reads as 224 then 72" wait_until 5 bash -c "tr -d '\n' < $W/out.txt | grep -Eq '224 .*72 '"
+  press M-x
+  check "Alt+X reads as 0 then 45, not as ESC" wait_until 5 bash -c "grep -q '^0 ' $W/out.txt && grep -q '^45 ' $W/out.txt"
+  press Escape
+  check "ESC ends the debug run" status_is 0
+  check "ESC reads as 27" grep -q '27 ' "$W/out.txt"
+  check "status lines of standard output went to the file" grep -q 'LAUNCH-AT is False' "$W/out.txt"
+  check "terminal mode restored after the debug run" mode_restored
+}
 
 # The console channel still reaches the terminal while standard output goes to a file.
-new_pane
-reset_files
-run_in_pane "x /TIME=24:00 > $W/out.txt"
-check "error on the console with status 1" status_is 1
-check "error message shown" wait_for_screen 'Error: invalid time given \(24:00\)' 5
-check "nothing in the redirected file" bash -c "[ ! -s $W/out.txt ]"
+case_error_on_console() {
+  fresh_pane
+  run_in_pane "x /TIME=24:00 > $W/out.txt"
+  check "error on the console with status 1" status_is 1
+  check "error message shown" wait_for_screen 'Error: invalid time given \(24:00\)' 5
+  check "nothing in the redirected file" bash -c "[ ! -s $W/out.txt ]"
+}
 
 # The time-of-day mode: its status lines go to the file, the console keeps the rest.
-new_pane
-reset_files
-target=$(date -d '+2 hours' +%H:%M)
-run_in_pane "'touch $W/launched' /TIME=$target /EXCEPT=xyz > $W/out.txt"
-check "title bar and excepted block on the console" wait_for_screen 'Not running on \.\.\.' 10
-check "status lines in the file" wait_for_file "$W/out.txt" 10
-press Escape
-check "ESC stops the time-of-day mode" wait_for_screen 'Vorbelin (Was )?Terminated\.' 10
-check "file has the waiting line" grep -q "Waiting to launch command \"touch $W/launched\"" "$W/out.txt"
-check "file has UTF-8 squares" grep -q $'\xe2\x96\xa0 Starting command at: '"$target"':00 hrs' "$W/out.txt"
-check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+case_time_of_day_redirected() {
+  fresh_pane
+  local target
+  target=$(date -d '+2 hours' +%H:%M)
+  run_in_pane "'touch $W/launched' /TIME=$target /EXCEPT=xyz > $W/out.txt"
+  check "title bar and excepted block on the console" wait_for_screen 'Not running on \.\.\.' 10
+  check "status lines in the file" wait_for_file "$W/out.txt" 10
+  press Escape
+  check "ESC stops the time-of-day mode" wait_for_screen 'Vorbelin (Was )?Terminated\.' 10
+  check "file has the waiting line" grep -q "Waiting to launch command \"touch $W/launched\"" "$W/out.txt"
+  check "file has UTF-8 squares" grep -q $'\xe2\x96\xa0 Starting command at: '"$target"':00 hrs' "$W/out.txt"
+  check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+}
 
 # The help screen: a page with the More prompt, a key pages on, ESC ends with status 0.
-new_pane
-reset_files
-run_in_pane "x"
-check "help first page" wait_for_screen '^-- More \(ESC quits\) --' 10
-press Down
-check "grey Down pages on" wait_for_screen '^-- End - ESC to Close --' 5
-press Escape
-check "ESC closes the help with status 0" status_is 0
-check "terminal mode restored after help" mode_restored
+case_help_pager() {
+  fresh_pane
+  run_in_pane "x"
+  check "help first page" wait_for_screen '^-- More \(ESC quits\) --' 10
+  press Down
+  check "grey Down pages on" wait_for_screen '^-- End - ESC to Close --' 5
+  press Escape
+  check "ESC closes the help with status 0" status_is 0
+  check "terminal mode restored after help" mode_restored
+}
 
 # Signals while waiting end the run with the signal's status and the terminal restored.
-for signal in TERM HUP INT QUIT USR1 USR2 ALRM VTALRM XCPU; do
-  new_pane
-  reset_files
-  run_in_pane "sigtest-$signal /TIME=60"
-  wait_for_screen 'Time left' 10
-  pkill -"$signal" -f "vorbelin sigtest-$signal"
-  code=$((128 + $(kill -l "$signal")))
-  check "SIG$signal ends with status $code" status_is $code
-  check "terminal mode restored after SIG$signal" mode_restored
-  check "cursor shown after SIG$signal" bash -c "[ \"\$(tmux display -p -t $SESSION '#{cursor_flag}')\" = 1 ]"
-done
+case_ending_signals() {
+  local signal code
+  for signal in TERM HUP INT QUIT USR1 USR2 ALRM VTALRM XCPU; do
+    fresh_pane
+    run_in_pane "sigtest-$signal /TIME=60"
+    wait_for_screen 'Time left' 10
+    signal_program "$signal"
+    code=$((128 + $(kill -l "$signal")))
+    check "SIG$signal ends with status $code" status_is $code
+    check "terminal mode restored after SIG$signal" mode_restored
+    check "cursor shown after SIG$signal" cursor_shown
+  done
+}
 
 # Signals in the help pager (waiting in a key read, signals off) and at the /DEBUG key prompt.
-for place in "help-pager" "debug-prompt"; do
-  new_pane
-  reset_files
-  if [ $place = help-pager ]; then
-    run_in_pane "sigtest-$place"
-    wait_for_screen '^-- More' 10
-  else
-    run_in_pane "sigtest-$place /DEBUG"
-    wait_for_screen 'Press a key' 10
-  fi
-  pkill -TERM -f "vorbelin sigtest-$place"
-  check "SIGTERM in the $place ends with status 143" status_is 143
-  check "terminal mode restored after SIGTERM in the $place" mode_restored
-done
+case_signals_in_key_reads() {
+  fresh_pane
+  run_in_pane "sigtest-help-pager"
+  wait_for_screen '^-- More' 10
+  signal_program TERM
+  check "SIGTERM in the help pager ends with status 143" status_is 143
+  check "terminal mode restored after SIGTERM in the help pager" mode_restored
+  fresh_pane
+  run_in_pane "sigtest-debug-prompt /DEBUG"
+  wait_for_screen 'Press a key' 10
+  signal_program TERM
+  check "SIGTERM at the debug prompt ends with status 143" status_is 143
+  check "terminal mode restored after SIGTERM at the debug prompt" mode_restored
+}
 
 # Ctrl-C typed while the program sleeps is a control event.
-new_pane
-reset_files
-run_in_pane "x /TIME=60"
-wait_for_screen 'Time left' 10
-press C-c
-check "Ctrl-C while waiting ends with status 130" status_is 130
-check "terminal mode restored after Ctrl-C" mode_restored
+case_ctrl_c() {
+  fresh_pane
+  run_in_pane "x /TIME=60"
+  wait_for_screen 'Time left' 10
+  press C-c
+  check "Ctrl-C while waiting ends with status 130" status_is 130
+  check "terminal mode restored after Ctrl-C" mode_restored
+}
 
 # Ctrl-Z gives the terminal back; fg takes it again and the count goes on.
-new_pane
-reset_files
-run_direct "'touch $W/launched' /TIME=4"
-wait_for_screen 'Time left' 10
-press C-z
-check "stopped job gives the shell back" wait_for_screen 'Stopped' 5
-type_line "stty -g > $W/stopped; fg"
-
-mode_given_back() { wait_for_file "$W/stopped" 5 && cmp -s "$W/before" "$W/stopped"; }
-check "terminal mode given back while stopped" mode_given_back
-check "launch after fg" wait_for_exists "$W/launched" 15
-# A resumed job's command list is not carried on: ask the shell for the status instead.
-wait_for_screen 'completed' 10
-type_line "echo \$? > $W/status; stty -g > $W/after"
-check "status 0 after fg" status_is 0
-check "terminal mode restored after fg" mode_restored
+case_ctrl_z_and_fg() {
+  fresh_pane
+  run_direct "'touch $W/launched' /TIME=4"
+  wait_for_screen 'Time left' 10
+  press C-z
+  check "stopped job gives the shell back" wait_for_screen 'Stopped' 5
+  type_line "stty -g > $W/stopped; fg"
+  mode_given_back() { wait_for_file "$W/stopped" 5 && cmp -s "$W/before" "$W/stopped"; }
+  check "terminal mode given back while stopped" mode_given_back
+  check "launch after fg" wait_for_exists "$W/launched" 15
+  # A resumed job's command list is not carried on: ask the shell for the status instead.
+  wait_for_screen 'completed' 10
+  type_line "echo \$? > $W/status; stty -g > $W/after"
+  check "status 0 after fg" status_is 0
+  check "terminal mode restored after fg" mode_restored
+}
 
 # As a scheduler is really run: in the background, under nohup, beside Ctrl-S and beside
 # commands that write to the terminal; none of it stops a launch or spoils the terminal.
-new_pane
-reset_files
-type_line "stty -g > $W/before; $BIN 'touch $W/launched' /time=2 & sleep 4; stty -g > $W/after; jobs"
-check "a background job launches without stopping" wait_for_exists "$W/launched" 10
-check "a background job leaves the terminal's mode alone" mode_restored
-check "no job stopped for terminal access" bash -c "sleep 0.5; ! tmux capture-pane -t $SESSION -p | grep -q Stopped"
-
-new_pane
-reset_files
-LAUNCHER=nohup run_in_pane "'touch $W/launched' /time=3 /Q > $W/out.txt"
-wait_for_file "$W/before" 5
-sleep 0.5
-pkill -HUP -f "vorbelin touch $W/launched"
-check "nohup keeps SIGHUP ignored: the launch comes" wait_for_exists "$W/launched" 10
-check "status 0 under nohup" status_is 0
-
-new_pane
-reset_files
-run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
-wait_for_screen 'Time left' 10
-press C-s
-two_launches() { [ -f "$W/launched" ] && [ "$(wc -l < "$W/launched")" -ge 2 ]; }
-check "Ctrl-S holds up no launch" wait_until 15 two_launches
-pkill -TERM -f "vorbelin echo x >> $W/launched"
-check "SIGTERM ends the run after Ctrl-S" status_is 143
-check "terminal mode restored after Ctrl-S" mode_restored
-
-new_pane
-reset_files
-run_in_pane "'sleep 1; seq 101 130' /time=8 /REPEAT"
-wait_for_screen 'Launched 1 times' 15
-sleep 3
-screen_whole() {
-  screen_has '^ Vorbelin' && ! screen_has '^1[0-3][0-9]$' &&
-    screen | sed -n 16p | grep -Eq '^■ Time left: +00:00:0[1-8] \([1-8] seconds remaing\)\.\.\. [│/\\-]$'
+case_background_job() {
+  fresh_pane
+  program_script "'touch $W/launched' /time=2"
+  # wait ends when the job ends or stops.
+  type_line "stty -g > $W/before; sh $W/program.sh & wait \$!; stty -g > $W/after; jobs > $W/out.txt"
+  check "a background job launches without stopping" wait_for_exists "$W/launched" 10
+  check "a background job leaves the terminal's mode alone" mode_restored
+  no_job_stopped() { wait_for_exists "$W/out.txt" 5 && ! grep -q Stopped "$W/out.txt"; }
+  check "no job stopped for terminal access" no_job_stopped
 }
-check "output of a launched command is repaired by the next pass" wait_until 2 screen_whole
-press Escape
-check "status 0 after it" status_is 0
 
-# Keys the program never read are the shell's when it ends; kill -CONT changes nothing.
-new_pane
-reset_files
-type_line "sleep 1; $BIN x /time=2 /Q"
-tmux send-keys -t "$SESSION" -l '123echo $((6*7))'
-press Enter
-check "keys typed ahead and not read reach the shell" wait_for_screen '^42$' 10
-new_pane
-reset_files
-run_in_pane "x /TIME=60"
-wait_for_screen 'Time left' 10
-pkill -CONT -f "vorbelin x /TIME=60"
-sleep 0.5
-press Escape
-check "ESC after a SIGCONT" status_is 0
-check "terminal mode restored after a SIGCONT" mode_restored
+# Started with & by a script that then ends: the shell takes the terminal back without a signal
+# to the program, which stops drawing and still launches.
+case_left_by_its_script() {
+  fresh_pane
+  program_script "'touch $W/launched' /time=4"
+  type_line "sh -c 'sh $W/program.sh & sleep 1'; clear"
+  wait_for_file "$W/pid" 5
+  check "it launches after its script ended" wait_for_exists "$W/launched" 10
+  check "it drew nothing over the shell" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Time left'"
+}
 
-# NO_COLOR: the title bar in reverse video, no colour anywhere. TERM=dumb: no escape sequence
-# at all, the screens as lines.
-new_pane
-reset_files
-LAUNCHER=NO_COLOR=1 run_in_pane "'touch $W/launched' /time=3"
-wait_for_screen 'Time left' 10
-colourless() {
-  local shown
-  shown=$(tmux capture-pane -t "$SESSION" -p -e)
-  head -1 <<< "$shown" | grep -q $'^\e\[7m Vorbelin' && ! grep -Eq $'\e\[([0-9;]*;)?(3[0-7]|4[0-7]|9[0-7])m' <<< "$shown"
+case_nohup() {
+  fresh_pane
+  LAUNCHER=nohup run_in_pane "'touch $W/launched' /time=3 /Q > $W/out.txt"
+  wait_until 5 program_running
+  signal_program HUP
+  check "nohup keeps SIGHUP ignored: the launch comes" wait_for_exists "$W/launched" 10
+  check "status 0 under nohup" status_is 0
 }
-check "NO_COLOR: reverse video and no colours" colourless
-check "status 0 after it" status_is 0
-new_pane
-reset_files
-type_line "TERM=dumb script -qfc \"$BIN true /time=2\" $W/out.txt; echo \$? > $W/status"
-check "TERM=dumb: status 0" status_is 0
-plain_lines() {
-  ! grep -q $'\e' "$W/out.txt" && [ "$(grep -c 'Time left' "$W/out.txt")" = 2 ] &&
-    grep -q '^ Vorbelin' "$W/out.txt"
+
+case_ctrl_s() {
+  fresh_pane
+  run_in_pane "'echo x >> $W/launched' /time=2 /REPEAT"
+  wait_for_screen 'Time left' 10
+  press C-s
+  two_launches() { [ -f "$W/launched" ] && [ "$(wc -l < "$W/launched")" -ge 2 ]; }
+  check "Ctrl-S holds up no launch" wait_until 15 two_launches
+  signal_program TERM
+  check "SIGTERM ends the run after Ctrl-S" status_is 143
+  check "terminal mode restored after Ctrl-S" mode_restored
 }
-check "TERM=dumb: each pass as lines, no escape sequence" plain_lines
+
+case_foreign_output() {
+  fresh_pane
+  # The pane's home is $W: a short command keeps the screen's rows where they are checked.
+  run_in_pane "'sleep 1; seq 101 130; touch ~/launched' /time=8 /REPEAT"
+  wait_for_exists "$W/launched" 15
+  screen_whole() {
+    screen_has '^ Vorbelin' && ! screen_has '^1[0-3][0-9]$' &&
+      screen | sed -n 16p | grep -Eq '^■ Time left: +00:00:0[1-8] \([1-8] seconds remaing\)\.\.\. [│/\\-]$'
+  }
+  check "output of a launched command is repaired by the next pass" wait_until 2 screen_whole
+  press Escape
+  check "terminal mode restored after it" mode_restored
+}
+
+# Keys the program never read are the shell's when it ends.
+case_type_ahead() {
+  fresh_pane
+  program_script "x /time=2 /Q"
+  type_line "sleep 1; sh $W/program.sh"
+  tmux send-keys -t "$SESSION" -l '123echo $((6*7))'
+  press Enter
+  check "keys typed ahead and not read reach the shell" wait_for_screen '^42$' 10
+}
+
+# kill -CONT changes nothing.
+case_sigcont() {
+  fresh_pane
+  run_in_pane "x /TIME=60"
+  wait_for_screen 'Time left' 10
+  signal_program CONT
+  next_pass
+  press Escape
+  check "ESC after a SIGCONT" status_is 0
+  check "terminal mode restored after a SIGCONT" mode_restored
+}
+
+# NO_COLOR: the title bar in reverse video, no colour anywhere.
+case_no_color() {
+  fresh_pane
+  LAUNCHER="env NO_COLOR=1" run_in_pane "'touch $W/launched' /time=3"
+  wait_for_screen 'Time left' 10
+  colourless() {
+    local shown
+    shown=$(tmux capture-pane -t "$SESSION" -p -e)
+    head -1 <<< "$shown" | grep -q $'^\e\[7m Vorbelin' && ! grep -Eq $'\e\[([0-9;]*;)?(3[0-7]|4[0-7]|9[0-7])m' <<< "$shown"
+  }
+  check "NO_COLOR: reverse video and no colours" colourless
+}
+
+# TERM=dumb: no escape sequence at all, the screens as lines.
+case_dumb_terminal() {
+  fresh_pane
+  program_script "true /time=2"
+  type_line "TERM=dumb script -qfc \"sh $W/program.sh\" $W/out.txt; echo \$? > $W/status"
+  check "TERM=dumb: status 0" status_is 0
+  plain_lines() {
+    ! grep -q $'\e' "$W/out.txt" && [ "$(grep -c 'Time left' "$W/out.txt")" = 2 ] &&
+      grep -q '^ Vorbelin' "$W/out.txt"
+  }
+  check "TERM=dumb: each pass as lines, no escape sequence" plain_lines
+}
 
 # A launched command survives the scheduler's end: it runs in a session of its own.
-new_pane
-reset_files
-run_in_pane "'sleep 2; touch $W/launched' /q"
-check "scheduler ends at once" status_is 0
-check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
+case_command_outlives_scheduler() {
+  fresh_pane
+  run_in_pane "'sleep 2; touch $W/launched' /q"
+  check "scheduler ends at once" status_is 0
+  check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
+}
 
-finish
+run_cases "$0" "$@"

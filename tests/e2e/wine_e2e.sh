@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
 # End-to-end tests of vorbelin.exe under wine in tmux (wine gives a program a console only on a
 # terminal): the real Win32 console, the command processor search and a real cmd.exe START.
+#
+#   bash tests/e2e/wine_e2e.sh [path/to/vorbelin.exe] [CASE...]    (--list names the cases)
+#
+# Every case by default, with build-win/vorbelin.exe when no program is named.
 set -u
-EXE=$(realpath "$1")
-. "$(dirname "$0")/lib.sh"
+HERE=$(cd "$(dirname "$0")" && pwd)
+if [ $# -gt 0 ] && [ -f "$1" ]; then
+  EXE=$(realpath "$1")
+  shift
+else
+  EXE=$(realpath -m "$HERE/../../build-win/vorbelin.exe")
+fi
+. "$HERE/lib.sh"
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
 command -v wine >/dev/null || skip_or_fail "wine is not installed"
 [ -f "$EXE" ] || skip_or_fail "no $EXE (mingw-w64 not installed?)"
@@ -30,12 +40,14 @@ run_batch() {
 status_is() { wait_for_file "$W/status" 60 && [ "$(tr -d '\r\n ' < "$W/status")" = "status$1" ]; }
 
 # A countdown launch through CMD /C START: the command really runs, the run ends with status 0.
-run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched1\" /time=3"
-check "status screen in the Windows console" wait_for_screen 'Time left: +00:00:0[123]' 30
-check "launched command ran" wait_for_exists "$W/launched1" 30
-check "status 0 after the launch" status_is 0
-check "launch announced" wait_for_screen 'Launch of "cmd /c mkdir .*launched1" completed' 5
-check "standard output's lines show the square" screen_has '^■ Waiting to launch: '
+case_countdown_launch() {
+  run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched1\" /time=3"
+  check "status screen in the Windows console" wait_for_screen 'Time left: +00:00:0[123]' 30
+  check "launched command ran" wait_for_exists "$W/launched1" 30
+  check "status 0 after the launch" status_is 0
+  check "launch announced" wait_for_screen 'Launch of "cmd /c mkdir .*launched1" completed' 5
+  check "standard output's lines show the square" screen_has '^■ Waiting to launch: '
+}
 
 # Each pass reaches the console whole: over a run that redraws every second, no capture of the
 # pane shows a blank or half-drawn screen.
@@ -58,63 +70,80 @@ every_capture_whole() {
   echo "    $partial of $taken captures blank or partial"
   [ "$taken" -ge 50 ] && [ "$partial" -eq 0 ]
 }
-run_batch "\"$EXEW\" \"cmd /c rem\" /time=12"
-check "every capture of the pane is a whole screen" every_capture_whole
+case_whole_screens() {
+  run_batch "\"$EXEW\" \"cmd /c rem\" /time=12"
+  check "every capture of the pane is a whole screen" every_capture_whole
+}
 
 # There is no COMMAND on NT: the launch fails, is said to have failed, and the status is 2.
-run_batch "\"$EXEW\" \"cmd /c rem\" /DOS /time=1"
-check "a launch through COMMAND fails" wait_for_screen 'Launch of "cmd /c rem" failed: exit code [0-9]+' 30
-check "status 2 after a failed launch" status_is 2
+case_command_through_command() {
+  run_batch "\"$EXEW\" \"cmd /c rem\" /DOS /time=1"
+  check "a launch through COMMAND fails" wait_for_screen 'Launch of "cmd /c rem" failed: exit code [0-9]+' 30
+  check "status 2 after a failed launch" status_is 2
+}
 
 # The command's characters: shown in the console's code page (which lacks Ж), and launched with
 # every one of them.
-new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8"
-type_line "clear; wine '$EXE' 'cmd /c type nul > $WW\\caféЖ.txt' /time=2"
-check "an accented command shown as typed" wait_for_screen 'Launching "cmd /c type nul > .*\\café\?\.txt" \.\.\.' 30
-check "... and launched with every character" wait_for_exists "$W/caféЖ.txt" 30
+case_command_characters() {
+  new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8"
+  type_line "clear; wine '$EXE' 'cmd /c type nul > $WW\\caféЖ.txt' /time=2"
+  check "an accented command shown as typed" wait_for_screen 'Launching "cmd /c type nul > .*\\café\?\.txt" \.\.\.' 30
+  check "... and launched with every character" wait_for_exists "$W/caféЖ.txt" 30
+}
 
 # Quiet mode writes nothing but the launch's blank line.
-run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched2\" /Q > $WW\\quiet.txt"
-check "quiet launch ran" wait_for_exists "$W/launched2" 30
-check "quiet run status 0" status_is 0
-check "quiet run left the console empty" bash -c "[ -z \"\$(tmux capture-pane -t $SESSION -p | grep -v '^\$ *\$' | grep -v 'wine cmd')\" ]"
-check "quiet run wrote nothing to standard output" bash -c "[ ! -s $W/quiet.txt ]"
+case_quiet() {
+  run_batch "\"$EXEW\" \"cmd /c mkdir $WW\\launched2\" /Q > $WW\\quiet.txt"
+  check "quiet launch ran" wait_for_exists "$W/launched2" 30
+  check "quiet run status 0" status_is 0
+  check "quiet run left the console empty" bash -c "[ -z \"\$(tmux capture-pane -t $SESSION -p | grep -v '^\$ *\$' | grep -v 'wine cmd')\" ]"
+  check "quiet run wrote nothing to standard output" bash -c "[ ! -s $W/quiet.txt ]"
+}
 
 # /REPEAT launches again and counts; ESC stops it with status 0. Wine reports ESC without its
 # character; the backend reads it as 27 as Windows gives it.
-run_batch "\"$EXEW\" \"cmd /c echo x>> $WW\\repeat.txt\" /time=2 /REPEAT"
-check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 40
-press Escape
-check "ESC stops the repeating run" wait_for_screen 'Vorbelin (Was )?Terminated' 20
-check "status 0 after ESC" status_is 0
+case_repeat_and_esc() {
+  run_batch "\"$EXEW\" \"cmd /c echo x>> $WW\\repeat.txt\" /time=2 /REPEAT"
+  check "repeat counts two launches" wait_for_screen 'Launched 2 times so far' 40
+  press Escape
+  check "ESC stops the repeating run" wait_for_screen 'Vorbelin (Was )?Terminated' 20
+  check "status 0 after ESC" status_is 0
+}
 
 # Command-line errors on the console with status 1, also with standard output redirected.
-run_batch "\"$EXEW\" x /TIME=24:00 > $WW\\err.txt"
-check "invalid time: status 1" status_is 1
-check "invalid time message on the console" wait_for_screen 'Error: invalid time given \(24:00\)' 5
-check "nothing in the redirected file" bash -c "[ ! -s $W/err.txt ]"
-run_batch "\"$EXEW\" -x /Q"
-check "no command: status 1" status_is 1
-check "no command message" wait_for_screen 'Error: No executable found on command line\.' 5
+case_command_line_errors() {
+  run_batch "\"$EXEW\" x /TIME=24:00 > $WW\\err.txt"
+  check "invalid time: status 1" status_is 1
+  check "invalid time message on the console" wait_for_screen 'Error: invalid time given \(24:00\)' 5
+  check "nothing in the redirected file" bash -c "[ ! -s $W/err.txt ]"
+  run_batch "\"$EXEW\" -x /Q"
+  check "no command: status 1" status_is 1
+  check "no command message" wait_for_screen 'Error: No executable found on command line\.' 5
+}
 
 # The help screen for a two-word command line; ESC closes it with status 0.
-run_batch "\"$EXEW\" backup.exe"
-check "help with the More prompt" wait_for_screen '-- More \(ESC quits\) --' 30
-press Escape
-check "help closed with status 0" status_is 0
+case_help() {
+  run_batch "\"$EXEW\" backup.exe"
+  check "help with the More prompt" wait_for_screen '-- More \(ESC quits\) --' 30
+  press Escape
+  check "help closed with status 0" status_is 0
+}
 
 # The time-of-day mode: status lines in the redirected file (text mode: CR LF), the rest on
 # the console; the console title is the program's while it waits.
-target=$(date -d '+2 hours' +%H:%M)
-run_batch "\"$EXEW\" x /TIME=$target /EXCEPT=xyz > $WW\\tod.txt"
-check "excepted block on the console" wait_for_screen 'Not running on \.\.\.' 30
-check "console title while waiting" bash -c "[ \"\$(tmux display -p -t $SESSION '#{pane_title}')\" = Vorbelin ]"
-press Escape
-check "ESC stops the time-of-day mode" status_is 0
-# The C runtime buffers redirected output in full: the lines are there by the end of the run.
-check "status lines in the file" wait_for_file "$W/tod.txt" 20
-check "CR LF line ends in the file" grep -q $'Starting command at: '"$target"$':00 hrs\r$' "$W/tod.txt"
-check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+case_time_of_day_redirected() {
+  local target
+  target=$(date -d '+2 hours' +%H:%M)
+  run_batch "\"$EXEW\" x /TIME=$target /EXCEPT=xyz > $WW\\tod.txt"
+  check "excepted block on the console" wait_for_screen 'Not running on \.\.\.' 30
+  check "console title while waiting" bash -c "[ \"\$(tmux display -p -t $SESSION '#{pane_title}')\" = Vorbelin ]"
+  press Escape
+  check "ESC stops the time-of-day mode" status_is 0
+  # The C runtime buffers redirected output in full: the lines are there by the end of the run.
+  check "status lines in the file" wait_for_file "$W/tod.txt" 20
+  check "CR LF line ends in the file" grep -q $'Starting command at: '"$target"$':00 hrs\r$' "$W/tod.txt"
+  check "no status line on the console" bash -c "! tmux capture-pane -t $SESSION -p | grep -q 'Starting command at'"
+}
 
 # Ctrl-C ends the program by the system's default handling, with no crash dump from a console
 # control handler that took itself off inside its own call: while it waits, at the help pager and
@@ -127,21 +156,27 @@ ctrl_c_ends_cleanly() {
   press C-c
   wait_for_file "$W/ctrl_c" 30 && ! grep -q 'Unhandled' "$W/ctrl_c.err"
 }
-check "Ctrl-C while waiting" ctrl_c_ends_cleanly "x /time=100" 'Time left'
-check "Ctrl-C at the help pager" ctrl_c_ends_cleanly "backup.exe" 'More \(ESC quits\)'
-check "Ctrl-C at the debug prompt" ctrl_c_ends_cleanly "x /time=100 /DEBUG" 'Press a key'
+case_ctrl_c() {
+  check "Ctrl-C while waiting" ctrl_c_ends_cleanly "x /time=100" 'Time left'
+  check "Ctrl-C at the help pager" ctrl_c_ends_cleanly "backup.exe" 'More \(ESC quits\)'
+  check "Ctrl-C at the debug prompt" ctrl_c_ends_cleanly "x /time=100 /DEBUG" 'Press a key'
+}
 
 # With COMSPEC unset, or naming a missing file, cmd.exe is found along PATH.
-run_batch "set COMSPEC=" "\"$EXEW\" \"cmd /c mkdir $WW\\launched3\" /Q" \
-  "set COMSPEC=C:\\nowhere\\missing.exe" "\"$EXEW\" \"cmd /c mkdir $WW\\launched4\" /Q"
-check "launch with COMSPEC unset" wait_for_exists "$W/launched3" 40
-check "launch with COMSPEC naming a missing file" wait_for_exists "$W/launched4" 40
-check "status 0 after both" status_is 0
+case_comspec() {
+  run_batch "set COMSPEC=" "\"$EXEW\" \"cmd /c mkdir $WW\\launched3\" /Q" \
+    "set COMSPEC=C:\\nowhere\\missing.exe" "\"$EXEW\" \"cmd /c mkdir $WW\\launched4\" /Q"
+  check "launch with COMSPEC unset" wait_for_exists "$W/launched3" 40
+  check "launch with COMSPEC naming a missing file" wait_for_exists "$W/launched4" 40
+  check "status 0 after both" status_is 0
+}
 
 # A PATH directory whose name is invalid is not "not found": the search ends there, nothing
 # starts, and the run says so with status 2.
-run_batch "set COMSPEC=" "set \"PATH=C:\\bad<dir;%PATH%\"" "\"$EXEW\" \"cmd /c mkdir $WW\\launched5\" /Q"
-ended_without_launch() { status_is 2 && sleep 2 && [ ! -e "$W/$1" ]; }
-check "an invalid PATH directory ends the search" ended_without_launch launched5
+case_invalid_path_directory() {
+  run_batch "set COMSPEC=" "set \"PATH=C:\\bad<dir;%PATH%\"" "\"$EXEW\" \"cmd /c mkdir $WW\\launched5\" /Q"
+  ended_without_launch() { status_is 2 && sleep 2 && [ ! -e "$W/$1" ]; }
+  check "an invalid PATH directory ends the search" ended_without_launch launched5
+}
 
-finish
+run_cases "$0" "$@"
