@@ -5,7 +5,7 @@ pass" of bench/RESULTS.md.
 
 Usage: python3 bench/syscalls.py [--baseline PATH [--baseline-label TEXT]] [path/to/vorbelin]
 
-System calls: each program runs `true /TIME=14 /TICK=1` (a pass a second) under strace -f in
+System calls: each program runs `true /TIME=20 /TICK=1` (a pass a second) under strace -f in
 an 80 by 25 pseudo-terminal of its own; the calls of the program's own process are counted from
 the end of its fourth sleep to the end of its fourth sleep before the launch, and divided by the
 passes between (steady state: no start-up, no launch, no key). CPU: three copies of each run
@@ -60,7 +60,7 @@ def drain(fds, seconds):
 
 def calls_per_pass(binary):
     log = tempfile.mktemp(prefix='vorbelin-strace.')
-    pid, fd = in_terminal(['strace', '-f', '-qq', '-o', log, binary, 'true', '/TIME=14',
+    pid, fd = in_terminal(['strace', '-f', '-qq', '-o', log, binary, 'true', '/TIME=20',
                            '/TICK=1'])
     drain([fd], 20)
     os.waitpid(pid, 0)
