@@ -10,6 +10,13 @@ skip_or_fail() {
   exit 77
 }
 
+case_names() { grep -o '^case_[a-z0-9_]*()' "$0" | sed 's/^case_//; s/()$//'; }
+# --list names the cases of the script, before any set-up.
+if [ "${1:-}" = "--list" ]; then
+  case_names
+  exit 0
+fi
+
 export TERM=${TERM:-xterm-256color}
 E2E_DIR=$(mktemp -d /tmp/vorbelin-e2e.XXXXXX)
 SESSION=""
@@ -94,14 +101,8 @@ check() {
 # The cases of a script are its functions named case_NAME, run in the order they are written:
 # all of them, or those named on the command line.
 run_cases() {
-  local script=$1 name
-  shift
-  local all
-  all=$(grep -o '^case_[a-z0-9_]*()' "$script" | sed 's/^case_//; s/()$//')
-  if [ "${1:-}" = "--list" ]; then
-    echo "$all"
-    exit 0
-  fi
+  local name all
+  all=$(case_names)
   # shellcheck disable=SC2086 # one case a word
   [ $# -gt 0 ] || set -- $all
   for name in "$@"; do

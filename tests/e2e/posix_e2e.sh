@@ -381,4 +381,4 @@ case_command_outlives_scheduler() {
   check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
 }
 
-run_cases "$0" "$@"
+run_cases "$@"

@@ -179,4 +179,4 @@ case_invalid_path_directory() {
   check "an invalid PATH directory ends the search" ended_without_launch launched5
 }
 
-run_cases "$0" "$@"
+run_cases "$@"
