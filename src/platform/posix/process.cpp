@@ -3,7 +3,6 @@
 #include "platform/posix/process.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <signal.h>

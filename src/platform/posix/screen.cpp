@@ -4,7 +4,6 @@
 // program's does.
 #include "platform/posix/screen.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
