@@ -10,61 +10,33 @@ an 80 by 25 pseudo-terminal of its own; the calls of the program's own process a
 the end of its fourth sleep to the end of its fourth sleep before the launch, and divided by the
 passes between (steady state: no start-up, no launch, no key). CPU: three copies of each run
 `true /TIME=40 /TICK=1` without strace, all at once, each in a pseudo-terminal of its own; the
-on-CPU time the scheduler counts for the process (/proc/PID/schedstat) is read at the 5th and
-the 35th second and divided by the 30 passes between; the median of the copies."""
+on-CPU time the scheduler counts for the process (/proc/PID/schedstat) is read at 5.5 s and
+35.5 s, between passes, and divided by the 30 passes between; the median of the copies."""
 import argparse
 import collections
-import fcntl
 import os
-import pty
 import re
-import select
 import signal
 import statistics
-import struct
 import subprocess
+import sys
 import tempfile
-import termios
 import time
 
-from results import write_section
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from results import write_section  # noqa: E402
+from run import ROOT, Run, on_cpu_ns, run_all  # noqa: E402
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SECTION = '## System calls a pass'
 SLEEPS = re.compile(r'^(poll\(.*\], 1, \d{3,}\)|clock_nanosleep\()')
 CALL = re.compile(r'^(\d+) +([a-z_0-9]+)\((.*)')
-
-
-def in_terminal(argv):
-    """Starts argv in a pseudo-terminal of 80 by 25; gives its pid and the terminal's fd."""
-    pid, fd = pty.fork()
-    if pid == 0:
-        os.environ['TERM'] = 'xterm-256color'
-        os.environ['LANG'] = 'C.UTF-8'
-        os.execvp(argv[0], argv)
-    fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack('HHHH', 25, 80, 0, 0))
-    return pid, fd
-
-
-def drain(fds, seconds):
-    """Reads what the terminals get for some seconds, so that no program blocks on them."""
-    end = time.monotonic() + seconds
-    while fds and time.monotonic() < end:
-        ready, _, _ = select.select(fds, [], [], max(0.0, end - time.monotonic()))
-        for fd in ready:
-            try:
-                os.read(fd, 65536)
-            except OSError:
-                fds = [f for f in fds if f != fd]
+UTF8 = {'LANG': 'C.UTF-8'}
 
 
 def calls_per_pass(binary):
     log = tempfile.mktemp(prefix='vorbelin-strace.')
-    pid, fd = in_terminal(['strace', '-f', '-qq', '-o', log, binary, 'true', '/TIME=20',
-                           '/TICK=1'])
-    drain([fd], 20)
-    os.waitpid(pid, 0)
-    os.close(fd)
+    run = Run(['strace', '-f', '-qq', '-o', log, binary, 'true', '/TIME=20', '/TICK=1'], env=UTF8)
+    run_all([run])
     lines = open(log).read().splitlines()
     os.unlink(log)
     main_pid = CALL.match(lines[0]).group(1)
@@ -80,28 +52,19 @@ def calls_per_pass(binary):
     return sum(counted.values()) / passes, passes, counted
 
 
-def on_cpu_ns(pid):
-    with open('/proc/%d/schedstat' % pid) as f:
-        return int(f.read().split()[0])
-
-
 def cpu_per_pass(binaries, copies=3):
-    runs = []
-    for binary in binaries:
-        for _ in range(copies):
-            runs.append((binary,) + in_terminal([binary, 'true', '/TIME=40', '/TICK=1']))
-            time.sleep(0.1)
-    fds = [fd for _, _, fd in runs]
-    drain(fds, 5)
-    start = {pid: on_cpu_ns(pid) for _, pid, _ in runs}
-    drain(fds, 30)
+    """Microseconds on the CPU a pass, from the readings Run takes at every half second (between
+    the passes, which fall on whole seconds): from 5.5 s to 35.5 s, 30 passes."""
+    runs = [(binary, Run([binary, 'true', '/TIME=40', '/TICK=1'], env=UTF8))
+            for binary in binaries for _ in range(copies)]
+    run_all([run for _, run in runs], until=time.monotonic() + 36)
     used = collections.defaultdict(list)
-    for binary, pid, _ in runs:
-        used[binary].append((on_cpu_ns(pid) - start[pid]) / 30 / 1000)
-    for _, pid, fd in runs:
-        os.kill(pid, signal.SIGTERM)
-        os.waitpid(pid, 0)
-        os.close(fd)
+    for binary, run in runs:
+        start = [ns for t, ns in run.on_cpu if t >= 5][0]
+        end = [ns for t, ns in run.on_cpu if t >= 35][0]
+        used[binary].append((end - start) / 30 / 1000)
+        os.kill(run.pid, signal.SIGTERM)
+        run.finish()
     return {binary: statistics.median(values) for binary, values in used.items()}
 
 

@@ -3,7 +3,6 @@
 #include "console/window_identity.h"
 
 #include "console/run_end.h"
-
 #include "platform/platform.h"
 
 namespace {

@@ -26,11 +26,15 @@ bool screen_mode = false; // false: streaming, until the program first clears th
 TerminalState shown = {-1, -1, -1, false};
 FrameBytes frame;
 char title[256] = "";
+bool stdout_is_terminal = false;
 
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
 
-bool stdout_is_terminal = false;
+// Frames reach the terminal only while the program owns it; otherwise they are dropped.
+void send_frames_while_owned() {
+  frame.send = terminal_owned() ? terminal_write : nullptr;
+}
 
 void follow_resize() {
   if (!signals_take_resize()) return;
@@ -55,13 +59,10 @@ void append_title() {
 void follow_foreground() {
   if (terminal_follow_foreground()) {
     screen_forget_shown();
-    frame.send = terminal_write;
     append_title();
   }
-  if (!terminal_owned()) {
-    frame.send = nullptr;
-    front_valid = false;
-  }
+  send_frames_while_owned();
+  if (!terminal_owned()) front_valid = false;
 }
 
 // Streamed text goes out in the current attribute.
@@ -106,7 +107,7 @@ bool screen_open() {
   screen_init(&front, columns, rows, false);
   glyphs_from_locale();
   back.utf8_text = glyphs_in_use() == GlyphSet::utf8;
-  frame.send = terminal_owned() ? terminal_write : nullptr;
+  send_frames_while_owned();
   screen_ready = true;
   return true;
 }

@@ -274,9 +274,11 @@ bool ask_console() {
   return true;
 }
 
-uint32_t console_cells() {
-  return static_cast<uint32_t>(console_info.dwSize.X) *
-         static_cast<uint32_t>(console_info.dwSize.Y);
+// A fill from the top-left corner over every cell of the console's buffer.
+bool whole_clear(uint32_t count, int16_t x, int16_t y) {
+  const uint32_t cells =
+      static_cast<uint32_t>(console_info.dwSize.X) * static_cast<uint32_t>(console_info.dwSize.Y);
+  return x == 0 && y == 0 && count >= cells;
 }
 
 // The frame's copy starts as the console just cleared: every cell the same.
@@ -374,12 +376,27 @@ void stop_framing() {
 }
 
 // A fill the frame's copy holds entirely, or the whole clear of which the copy holds the top.
-bool frame_takes_fill(uint32_t count, int16_t x, int16_t y, bool* whole) {
+bool frame_takes_fill(uint32_t count, int16_t x, int16_t y) {
   const uint32_t start =
       static_cast<uint32_t>(y) * static_cast<uint32_t>(back.width) + static_cast<uint32_t>(x);
-  *whole = x == 0 && y == 0 && count >= console_cells();
   const uint32_t held = static_cast<uint32_t>(back.width) * static_cast<uint32_t>(back.height);
-  return x >= 0 && y >= 0 && x < back.width && (*whole || start + count <= held);
+  return x >= 0 && y >= 0 && x < back.width && (whole_clear(count, x, y) || start + count <= held);
+}
+
+// While framed, a fill goes into the copy (fill_copy) when the copy holds it, and a fill it
+// cannot hold ends the framing. True when the console is to be filled too: without the frame, or
+// for a whole clear when something was written to the console's rows below the copy since the
+// last one (on a console of 9,001 rows those rows are most of the work).
+template <typename Fill>
+bool console_takes_fill(uint32_t count, int16_t x, int16_t y, Fill fill_copy) {
+  if (!framed) return true;
+  if (!frame_takes_fill(count, x, y)) {
+    stop_framing();
+    below_written = true;
+    return true;
+  }
+  fill_copy();
+  return whole_clear(count, x, y) && below_written;
 }
 
 // Text for the console: into the copy unless it would run past the copy's rows into rows the
@@ -427,40 +444,30 @@ bool plat_screen_info(ScreenInfo* info) {
   return true;
 }
 
-// A whole clear reaches the console's rows below the copy only when something was written there
-// since the last one: on a console of 9,001 rows that is most of the work.
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
-  bool whole = false;
-  if (framed && frame_takes_fill(count, x, y, &whole)) {
-    screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
-    if (!whole || !below_written) return;
-  } else if (framed) {
-    stop_framing();
-    below_written = true;
+  const unsigned char byte = static_cast<unsigned char>(ch);
+  if (!console_takes_fill(count, x, y, [&] { screen_fill_chars(&back, byte, count, x, y); })) {
+    return;
   }
   DWORD written = 0;
   FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
-  if (framed) screen_fill_chars(&front, static_cast<unsigned char>(ch), count, x, y);
-  cleared_chars = !framed && x == 0 && y == 0 && count >= console_cells();
+  if (framed) screen_fill_chars(&front, byte, count, x, y);
+  cleared_chars = !framed && whole_clear(count, x, y);
   cleared_char = ch;
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
-  bool whole = false;
-  if (framed && frame_takes_fill(count, x, y, &whole)) {
-    screen_fill_attrs(&back, attr, count, x, y);
-    if (!whole || !below_written) return;
-    below_written = false;
-  } else if (framed) {
-    stop_framing();
-    below_written = true;
+  if (!console_takes_fill(count, x, y, [&] { screen_fill_attrs(&back, attr, count, x, y); })) {
+    return;
   }
   DWORD written = 0;
   FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
-  if (framed) screen_fill_attrs(&front, attr, count, x, y);
-  const bool whole_clear = x == 0 && y == 0 && count >= console_cells();
-  if (!framed && cleared_chars && whole_clear && console_info.dwSize.X <= SCREEN_MAX_COLUMNS &&
-      take_code_page()) {
+  if (framed) {
+    screen_fill_attrs(&front, attr, count, x, y);
+    below_written = false; // the whole clear, characters and attributes, has reached every row
+  }
+  if (!framed && cleared_chars && whole_clear(count, x, y) &&
+      console_info.dwSize.X <= SCREEN_MAX_COLUMNS && take_code_page()) {
     start_frame(attr);
   }
   cleared_chars = false;
