@@ -5,14 +5,9 @@
 
 #include "platform/platform.h"
 
-namespace {
-
-// Rewritten at every launch; the command check has made sure the command fits.
-char launch_line[LAUNCH_LINE_ROOM];
-
-} // namespace
-
 LaunchOutcome launch_command(const char* interpreter, const char* command) {
+  // The command check has made sure the command fits.
+  char launch_line[LAUNCH_LINE_ROOM];
   snprintf(launch_line, sizeof launch_line, "%s /C START %s", interpreter, command);
   const int code = plat_run_command_line(launch_line);
   LaunchOutcome outcome = {code != 0 && code != RUN_STILL_RUNNING, code == RUN_STILL_RUNNING, ""};

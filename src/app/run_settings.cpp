@@ -43,7 +43,7 @@ constexpr int32_t longest_refresh = 2147483; // seconds whose milliseconds still
 }
 
 void show_help_screen() {
-  show_help(ATTR_ON_RED, ATTR_NORMAL, 0);
+  show_help(ATTR_ON_RED, ATTR_NORMAL);
 }
 
 void apply_except_option(const char* word, RunSettings* settings) {

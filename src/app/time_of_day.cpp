@@ -39,12 +39,6 @@ int64_t ms_until_target(const TimeOfDay& run, const ClockTime& now) {
   return left < 0 ? left + day_ms : left;
 }
 
-int32_t seconds_until(int32_t target_seconds, const ClockTime& now) {
-  const int32_t now_seconds = static_cast<int32_t>(now.hour * 3600 + now.minute * 60 + now.second);
-  const int32_t left = target_seconds - now_seconds;
-  return left < 0 ? left + 86400 : left;
-}
-
 void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
                         const ClockTime& current_time) {
   const RunSettings& s = *run.settings;
@@ -55,7 +49,9 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   } else {
     out_print("\376 Running command ONCE at %2.2i:%2.2i:00 hrs\n", s.launch_hour, s.launch_minute);
   }
-  const int32_t time_left = seconds_until(run.target_seconds, current_time);
+  ClockTime whole_second = current_time;
+  whole_second.millisecond = 0;
+  const int32_t time_left = static_cast<int32_t>(ms_until_target(run, whole_second) / 1000);
   out_print("\376 Updating every %i seconds\n", s.refresh_seconds);
   set_foreground(ATTR_BRIGHT_RED);
   out_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);

@@ -100,10 +100,9 @@ int page_size() {
   return size == 0 ? 1 : size;
 }
 
-void show_help(int banner_attr, int text_attr, int extra_attr) {
+void show_help(int banner_attr, int text_attr) {
   const int16_t banner = static_cast<int16_t>(banner_attr);
-  const int16_t body =
-      static_cast<int16_t>(static_cast<int16_t>(text_attr) | static_cast<int16_t>(extra_attr));
+  const int16_t body = static_cast<int16_t>(text_attr);
   int page = page_size();
   set_text_attr(body);
   clear_screen();

@@ -3,7 +3,7 @@
 
 namespace {
 
-bool same_cell(const ScreenCell& a, const ScreenCell& b) {
+bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
   return a.ch == b.ch && a.attr == b.attr;
 }
 
@@ -15,10 +15,10 @@ bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, Cel
     const ScreenCell* const row = back->cells[y];
     const ScreenCell* const shown = front->cells[y];
     int x = 0;
-    while (x < back->width && same_cell(row[x], shown[x])) ++x;
+    while (x < back->width && same_char_and_attr(row[x], shown[x])) ++x;
     if (x == back->width) continue;
     int last = back->width - 1;
-    while (same_cell(row[last], shown[last])) --last;
+    while (same_char_and_attr(row[last], shown[last])) --last;
     if (x < found.left) found.left = x;
     if (last > found.right) found.right = last;
     if (y < found.top) found.top = y;

@@ -41,10 +41,6 @@ ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds) {
   return *time;
 }
 
-void date_clear(CalendarDate* date) {
-  *date = CalendarDate{0, 0, 0, 0};
-}
-
 uint32_t clock_ms_of_day(const ClockTime& time) {
   return ((time.hour * 60 + time.minute) * 60 + time.second) * 1000 + time.millisecond;
 }

@@ -24,7 +24,6 @@ ClockTime clock_now_dated(CalendarDate* date);
 ClockTime clock_from_seconds(uint32_t seconds);
 ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds);
 uint32_t clock_ms_of_day(const ClockTime& time);
-void date_clear(CalendarDate* date);
 CalendarDate date_today();
 
 // Days since 1970-01-01, and back (proleptic Gregorian).

@@ -21,9 +21,15 @@ export TERM=${TERM:-xterm-256color}
 E2E_DIR=$(mktemp -d /tmp/vorbelin-e2e.XXXXXX)
 SESSION=""
 PANES=0
-export TMUX_TMPDIR="$E2E_DIR"
 PASSED=0
 FAILED=0
+
+# Every tmux call goes to a server of this run's own, on a socket in its folder: -S wins over
+# $TMUX and $TMUX_TMPDIR, so a run started from inside tmux never reaches the caller's server.
+unset TMUX
+export E2E_TMUX_SOCKET="$E2E_DIR/tmux.sock"
+tmux() { command tmux -S "$E2E_TMUX_SOCKET" "$@"; }
+export -f tmux
 
 # The processes a test started and may have to end: ids written one per line to $E2E_DIR/pids,
 # or the id of a process group as a negative number. Nothing else is ever signalled.
@@ -37,11 +43,16 @@ end_recorded() {
 }
 record_pid() { echo "$1" >> "$E2E_DIR/pids"; }
 
+# What else a script started and must end itself (a wine server of its own prefix) goes in
+# this function, run before the folder is removed.
+end_own_servers() { :; }
+
 cleanup() {
   end_recorded
-  tmux kill-server 2>/dev/null || true
-  sleep 0.3
-  rm -rf "$E2E_DIR" 2>/dev/null || true
+  [ -S "$E2E_TMUX_SOCKET" ] && tmux kill-server 2>/dev/null
+  end_own_servers
+  # A process of the last pane may still be writing into the folder as it ends.
+  wait_until 3 rm -rf "$E2E_DIR" 2>/dev/null
 }
 trap cleanup EXIT
 
@@ -55,7 +66,8 @@ new_pane() {
   [ -n "$previous" ] && tmux kill-session -t "$previous" 2>/dev/null
   tmux set-option -t "$SESSION" status off >/dev/null
   tmux resize-window -t "$SESSION" -x 80 -y 25 2>/dev/null
-  wait_for_screen '\$ ' 10 || true
+  # capture-pane trims trailing blanks: the prompt "$ " shows as "$".
+  wait_for_screen '^\$' 10 || true
 }
 
 type_line() { tmux send-keys -t "$SESSION" -l "$1"; tmux send-keys -t "$SESSION" Enter; }

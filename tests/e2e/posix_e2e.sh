@@ -7,12 +7,12 @@
 # Every case by default, with build/vorbelin when no program is named.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
-if [ $# -gt 0 ] && [ -f "$1" ]; then
-  BIN=$(realpath "$1")
+BIN=$HERE/../../build/vorbelin
+if [ $# -gt 0 ] && [[ $1 == */* ]]; then
+  BIN=$1
   shift
-else
-  BIN=$(realpath "$HERE/../../build/vorbelin")
 fi
+BIN=$(realpath "$BIN")
 . "$HERE/lib.sh"
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
 W=$E2E_DIR

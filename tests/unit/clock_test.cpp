@@ -83,10 +83,4 @@ TEST(Clock, NameTablesWithTheirErrorEntries) {
   EXPECT_STREQ(month_name(12), "December");
   EXPECT_STREQ(month_name(0), "Error");
   EXPECT_STREQ(month_name(13), "Error");
-  CalendarDate date = {2026, 12, 8, 2};
-  date_clear(&date);
-  EXPECT_EQ(date.year, 0);
-  EXPECT_EQ(date.month, 0);
-  EXPECT_EQ(date.day, 0);
-  EXPECT_EQ(date.weekday, 0);
 }

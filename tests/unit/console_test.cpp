@@ -1,8 +1,7 @@
-// Console primitives and the spinner on the simulated console.
+// Console primitives and the output channels on the simulated console.
 #include <gtest/gtest.h>
 
 #include "console/console.h"
-#include "console/spinner.h"
 #include "platform/sim/sim.h"
 
 namespace {
@@ -138,26 +137,4 @@ TEST(Console, NoConsoleDevice) {
   sim_call([] {});
   EXPECT_EQ(con_putc('a'), -1);
   EXPECT_EQ(con_print("abc"), -1);
-}
-
-TEST(Spinner, GlyphOrderAndCursor) {
-  fresh_console();
-  cursor_goto(10, 3);
-  std::string glyphs;
-  for (int i = 0; i < 5; ++i) {
-    spinner_step(1);
-    glyphs += static_cast<char>(sim_screen().cells[2][9].ch);
-    expect_cursor(10, 3);
-  }
-  EXPECT_EQ(glyphs, "\263/-\\\263");
-  // With every 3, the drawn glyphs continue from the count of glyphs, not of calls.
-  fresh_console();
-  std::string drawn;
-  for (int call = 1; call <= 7; ++call) {
-    const size_t size = sim_result().console.size();
-    spinner_step(3);
-    const std::string& console = sim_result().console;
-    drawn += console.size() > size ? console.back() : '.';
-  }
-  EXPECT_EQ(drawn, "\263../..-");
 }

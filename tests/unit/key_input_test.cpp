@@ -1,7 +1,6 @@
-// Key input: the extended-key tables, the pending second code, polling, the prompt, the launch.
+// Key input: the extended-key tables, the pending second code, polling, the prompt.
 #include <gtest/gtest.h>
 
-#include "app/launch.h"
 #include "console/key_input.h"
 #include "platform/sim/sim.h"
 
@@ -151,16 +150,4 @@ TEST(KeyInput, WithoutConsoleInput) {
   EXPECT_EQ(read_key_echo(), -1);
   EXPECT_EQ(key_prompt("Press a key..."), -1) << "returns at once instead of waiting for ever";
   EXPECT_EQ(sim_result().console, "");
-}
-
-TEST(Launch, LaunchLineForBothInterpreters) {
-  sim_reset(SimConfig());
-  sim_call([] {
-    launch_command("CMD", "backup.exe");
-    launch_command("COMMAND", "backup.exe");
-    launch_command("CMD", "notepad readme.txt");
-  });
-  EXPECT_EQ(sim_result().launches,
-            (std::vector<std::string>{"CMD /C START backup.exe", "COMMAND /C START backup.exe",
-                                      "CMD /C START notepad readme.txt"}));
 }

@@ -1,5 +1,5 @@
 // The command processor's part: "CMD /C START cmd" starts cmd through /bin/sh -c in a session of
-// its own, not waited for; any other line is run and waited for.
+// its own, not waited for.
 #include "platform/posix/process.h"
 
 #include <cerrno>
@@ -14,22 +14,19 @@
 
 namespace {
 
-bool starts_nocase(const char* text, const char* prefix, size_t* length) {
-  size_t i = 0;
-  for (; prefix[i] != '\0'; ++i) {
-    const char a = text[i] >= 'a' && text[i] <= 'z' ? static_cast<char>(text[i] - 32) : text[i];
-    if (a != prefix[i]) return false;
+// The text after an upper-case prefix matched ignoring case, or null.
+const char* after_prefix_nocase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    const char c = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 32) : *text;
+    if (c != *prefix) return nullptr;
   }
-  *length = i;
-  return true;
+  return text;
 }
 
 // The command after "CMD /C START " (or COMMAND's), or null for any other line.
 const char* start_target(const char* line) {
-  size_t length = 0;
-  if (starts_nocase(line, "CMD /C START ", &length)) return line + length;
-  if (starts_nocase(line, "COMMAND /C START ", &length)) return line + length;
-  return nullptr;
+  const char* command = after_prefix_nocase(line, "CMD /C START ");
+  return command != nullptr ? command : after_prefix_nocase(line, "COMMAND /C START ");
 }
 
 [[noreturn]] void exec_shell(const char* command) {
@@ -115,13 +112,6 @@ int start_detached(const char* command) {
   return result;
 }
 
-int run_waited(const char* line) {
-  const pid_t child = fork();
-  if (child < 0) return -1;
-  if (child == 0) exec_shell(line);
-  return wait_for(child);
-}
-
 } // namespace
 
 bool launched_output_possible() {
@@ -132,6 +122,7 @@ bool launched_output_possible() {
 }
 
 int run_command_processor(const char* line) {
+  // The program hands it START lines only.
   const char* command = start_target(line);
-  return command != nullptr ? start_detached(command) : run_waited(line);
+  return command != nullptr ? start_detached(command) : RUN_NOT_STARTED;
 }

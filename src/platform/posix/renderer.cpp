@@ -131,7 +131,8 @@ void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
   terminal->attr = attr;
 }
 
-bool same_cell(const ScreenCell& a, const ScreenCell& b) {
+// Cells that look the same on the terminal.
+bool shows_the_same(const ScreenCell& a, const ScreenCell& b) {
   if (!a.known || !b.known) return a.known == b.known;
   return a.ch == b.ch && a.known == b.known && displayed_attr(a.attr) == displayed_attr(b.attr);
 }
@@ -155,7 +156,7 @@ int blank_tail(const ScreenBuffer* back, int y) {
 int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from) {
   int count = 0;
   for (int x = from; x < back->width; ++x)
-    count += same_cell(back->cells[y][x], front->cells[y][x]) ? 0 : 1;
+    count += shows_the_same(back->cells[y][x], front->cells[y][x]) ? 0 : 1;
   return count;
 }
 
@@ -163,7 +164,7 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
                 int y, int end) {
   for (int x = 0; x < end; ++x) {
     const ScreenCell& cell = back->cells[y][x];
-    if (!cell.known || same_cell(cell, front->cells[y][x])) continue;
+    if (!cell.known || shows_the_same(cell, front->cells[y][x])) continue;
     move_to(back, frame, terminal, x, y);
     use_attr(frame, terminal, displayed_attr(cell.attr));
     emit_glyph(frame, back, cell);

@@ -93,7 +93,7 @@ void on_resize_signal(int) {
   resized = 1;
 }
 
-bool take(volatile sig_atomic_t* flag) {
+bool take_flag(volatile sig_atomic_t* flag) {
   if (*flag == 0) return false;
   *flag = 0;
   return true;
@@ -155,9 +155,9 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
 }
 
 bool signals_take_continue() {
-  return take(&continued);
+  return take_flag(&continued);
 }
 
 bool signals_take_resize() {
-  return take(&resized);
+  return take_flag(&resized);
 }

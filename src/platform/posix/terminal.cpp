@@ -58,7 +58,7 @@ bool same_mode(const termios& a, const termios& b) {
          a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-bool take() {
+bool take_terminal() {
   if (tcgetattr(terminal.fd, &terminal.original) != 0) return false;
   apply_our_mode();
   return owned != 0;
@@ -135,7 +135,7 @@ bool terminal_follow_foreground() {
     owned = 0;
     return false;
   }
-  if (!owned) return take();
+  if (!owned) return take_terminal();
   if (was_continued) retake_after_continue();
   // After any continue the screen may have been used by someone else.
   return was_continued;
