@@ -4,7 +4,8 @@
 // intervals laid end to end from the cycle's start end, never past the end of the delay, and the
 // cycles of a repeat are laid end to end from the first, so that neither drawing, the system's
 // sleep granularity nor the launches themselves add up. A stretch the program did not run (a
-// suspended machine, a stopped job) counts as seconds passed; missed cycles are not replayed.
+// suspended machine, a stopped job) counts as seconds passed: the launch it made late comes once
+// on waking, and the next cycle is laid from it.
 #include "app/countdown.h"
 
 #include "app/status_screen.h"
@@ -16,6 +17,9 @@
 #include "util/grouped_number.h"
 
 namespace {
+
+// A launch later than this after its due time came late because the program did not run.
+constexpr int64_t late_ms = 1000;
 
 struct Countdown {
   RunSettings* settings;
@@ -35,11 +39,15 @@ const char* grouped(int32_t value) {
   return format_grouped(value, 2, ',', 3);
 }
 
-void show_status_screen(const Countdown& run, const CalendarDate& current_date,
-                        const ClockTime& current_time, ClockTime due_time, int32_t time_left) {
+void show_status_screen(const Countdown& run, int64_t now_ms, int32_t time_left) {
   const RunSettings& s = *run.settings;
+  CalendarDate current_date, due_date;
+  const ClockTime current_time = clock_local_at(now_ms, &current_date);
+  // The local time the launch will come at, whatever daylight saving does meanwhile; on a later
+  // date its hours go on past 24.
+  ClockTime due_time = clock_local_at(now_ms + time_left * 1000LL, &due_date);
+  due_time.hour += 24 * static_cast<uint32_t>(day_number(due_date) - day_number(current_date));
   draw_title_bar(title_bar_colour(current_time));
-  clock_add_seconds(&due_time, static_cast<uint32_t>(time_left));
   out_print("\n\376 Waiting to launch: \"%s\"\n\n", s.command_shown);
   const ClockTime delay = clock_from_seconds(static_cast<uint32_t>(s.delay_seconds));
   con_print(s.repeat ? "\376 Repeating the command every %ih %im %is (%s seconds)\n"
@@ -77,18 +85,15 @@ void sleep_until(int64_t end_ms) {
   plat_sleep(left > 0 ? static_cast<uint32_t>(left) : 0);
 }
 
-// Counts one cycle down; gives the local date read at the start of its last pass.
-CalendarDate count_down(Countdown* run) {
+// Counts one cycle down.
+void count_down(Countdown* run) {
   RunSettings& s = *run->settings;
   const int64_t delay_ms = s.delay_seconds * 1000LL;
-  CalendarDate current_date = {0, 0, 0, 0};
   int32_t elapsed = 0;
   while (elapsed < s.delay_seconds) {
-    const ClockTime current_time = clock_now_dated(&current_date);
-    const ClockTime due_time = clock_now();
     const int32_t time_left = s.delay_seconds - elapsed;
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
-    if (s.announce) show_status_screen(*run, current_date, current_time, due_time, time_left);
+    if (s.announce) show_status_screen(*run, plat_utc_ms(), time_left);
     if (time_left <= 20) set_refresh(&s, 1);
     pass_stop_test(s.debug);
     const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(s.refresh_seconds)) * 1000;
@@ -98,16 +103,12 @@ CalendarDate count_down(Countdown* run) {
     if (passed > elapsed)
       elapsed = passed < s.delay_seconds ? static_cast<int32_t>(passed) : s.delay_seconds;
   }
-  return current_date;
 }
 
-// The next cycle starts where this one's delay ended; when that end too has passed (the program
-// did not run for a cycle or more), from now.
-void start_next_cycle(Countdown* run) {
-  const int64_t delay_ms = run->settings->delay_seconds * 1000LL;
-  run->cycle_start_ms += delay_ms;
-  const int64_t now_ms = plat_monotonic_ms();
-  if (run->cycle_start_ms + delay_ms <= now_ms) run->cycle_start_ms = now_ms;
+// The next cycle starts where this one's delay ended, or at the launch when that came late.
+void start_next_cycle(Countdown* run, int64_t launch_ms) {
+  const int64_t due_ms = run->cycle_start_ms + run->settings->delay_seconds * 1000LL;
+  run->cycle_start_ms = launch_ms - due_ms > late_ms ? launch_ms : due_ms;
 }
 
 // False when the launch failed; an excepted day is no failure. A failed launch is said even in
@@ -129,12 +130,14 @@ bool run_countdown(RunSettings* settings) {
   Countdown run = {settings, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, plat_monotonic_ms()};
   run.start_time = clock_now_dated(&run.start_date);
   for (;;) {
-    const CalendarDate last_date = count_down(&run);
+    count_down(&run);
+    const int64_t launch_ms = plat_monotonic_ms();
     con_print("\n");
-    const bool launched = attempt_launch(&run, last_date);
+    // The excepted day is the one the launch falls on.
+    const bool launched = attempt_launch(&run, date_today());
     set_refresh(settings, 5);
     stop_check("Vorbelin Terminated.\n");
     if (!settings->repeat) return launched;
-    start_next_cycle(&run);
+    start_next_cycle(&run, launch_ms);
   }
 }

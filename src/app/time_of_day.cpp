@@ -1,8 +1,12 @@
-// Time-of-day mode. It decides from the local wall clock alone, once per local date: a launch
-// falls due when a reading after a pass's sleep is in the target minute, or when the target time
-// lies between that reading and the one before it and the two are at most three hours apart (an
-// hour that daylight saving skips, a clock set forward, a long refresh interval). Wall time that
-// comes again (the autumn night, a clock set back) never launches the same date twice.
+// Time-of-day mode. Each target is an instant: the target time on a local date turned into one
+// by the system's zone rules (a time that a daylight-saving night skips becomes the first instant
+// after the skip, a time it repeats the first of the two), and each local date launches once. A
+// pass's sleep ends at the earlier of its refresh interval and the next target. Clock steps are
+// measured as steps, the wall clock's advance less the monotonic clock's: forward by at most
+// three hours over a target launches it at once, by more goes on to the next target; back by at
+// most three hours launches no date twice, by more is a new start at the new time. A target that
+// passed while the program did not run (a machine asleep, a stopped job) launches on waking when
+// it passed at most three hours before.
 #include "app/time_of_day.h"
 
 #include "app/status_screen.h"
@@ -14,34 +18,69 @@
 
 namespace {
 
-constexpr int64_t day_ms = 86400000;
-constexpr int64_t longest_gap_ms = 3 * 3600 * 1000; // a longer one is a night asleep
+constexpr int64_t longest_step_ms = 3 * 3600 * 1000;
+constexpr int64_t minute_ms = 60000;
 constexpr int32_t no_day = INT32_MIN;
+
+struct Reading {
+  int64_t wall_ms; // an instant of the wall clock
+  int64_t monotonic_ms;
+};
 
 struct TimeOfDay {
   const RunSettings* settings;
-  int32_t target_seconds;
+  uint32_t target_ms_of_day;
   CalendarDate start_date;
   ClockTime start_time;
-  int64_t last_reading_ms; // the wall clock's last reading, on the local timeline
+  Reading last;            // the clock's last reading after a sleep
   int32_t last_launch_day; // the latest local date whose launch was attempted
+  int32_t target_day;      // the next target's local date
+  int64_t target_ms;       // and its instant
 };
 
-// A reading as milliseconds on the local timeline: the day number times a day plus the time of
-// day. Steps and daylight-saving changes show on it as jumps, forward or back.
-int64_t wall_ms(const CalendarDate& date, const ClockTime& time) {
-  return day_number(date) * day_ms + clock_ms_of_day(time);
+Reading read_clock() {
+  return Reading{plat_utc_ms(), plat_monotonic_ms()};
 }
 
-// Milliseconds from a time of day to the next target time, 0 at the target itself.
-int64_t ms_until_target(const TimeOfDay& run, const ClockTime& now) {
-  const int64_t left = run.target_seconds * 1000LL - clock_ms_of_day(now);
-  return left < 0 ? left + day_ms : left;
+// The first target after an instant on a date after the last one launched.
+void plan_next_target(TimeOfDay* run, int64_t after_ms) {
+  int32_t day = clock_local_day(after_ms);
+  if (day <= run->last_launch_day) day = run->last_launch_day + 1;
+  int64_t target = clock_instant_of(day, run->target_ms_of_day);
+  if (target <= after_ms) target = clock_instant_of(++day, run->target_ms_of_day);
+  run->target_day = day;
+  run->target_ms = target;
 }
 
-void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
-                        const ClockTime& current_time) {
+// A start: a target earlier in the same minute launches at once.
+void start_anew(TimeOfDay* run, int64_t now_ms) {
+  run->last_launch_day = no_day;
+  plan_next_target(run, now_ms - minute_ms);
+}
+
+// The date of the target that fell due; the next target is planned after it.
+CalendarDate take_target(TimeOfDay* run) {
+  run->last_launch_day = run->target_day;
+  plan_next_target(run, run->target_ms);
+  return date_from_day_number(run->last_launch_day);
+}
+
+// True when the reading after a pass's sleep has reached the next target and may launch it.
+bool launch_falls_due(TimeOfDay* run, const Reading& now) {
+  const int64_t step =
+      (now.wall_ms - run->last.wall_ms) - (now.monotonic_ms - run->last.monotonic_ms);
+  run->last = now;
+  if (step < -longest_step_ms) start_anew(run, now.wall_ms);
+  if (now.wall_ms < run->target_ms) return false;
+  if (step <= longest_step_ms && now.wall_ms - run->target_ms <= longest_step_ms) return true;
+  plan_next_target(run, now.wall_ms);
+  return false;
+}
+
+void show_status_screen(const TimeOfDay& run, int64_t now_ms) {
   const RunSettings& s = *run.settings;
+  CalendarDate current_date;
+  const ClockTime current_time = clock_local_at(now_ms, &current_date);
   draw_title_bar(title_bar_colour(current_time));
   out_print("\n\376 Waiting to launch command \"%s\"\n\n", s.command_shown);
   if (s.repeat) {
@@ -49,9 +88,6 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   } else {
     out_print("\376 Running command ONCE at %2.2i:%2.2i:00 hrs\n", s.launch_hour, s.launch_minute);
   }
-  ClockTime whole_second = current_time;
-  whole_second.millisecond = 0;
-  const int32_t time_left = static_cast<int32_t>(ms_until_target(run, whole_second) / 1000);
   out_print("\376 Updating every %i seconds\n", s.refresh_seconds);
   set_foreground(ATTR_BRIGHT_RED);
   out_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);
@@ -59,57 +95,37 @@ void show_status_screen(const TimeOfDay& run, const CalendarDate& current_date,
   show_clock_lines(out_print, run.start_date, run.start_time, current_date, current_time);
   out_print("\376 Starting command at: %2.2i:%2.2i:00 hrs\n", s.launch_hour, s.launch_minute);
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, false);
-  if (time_left != 0) show_time_left(out_print, time_left);
+  // The real time to the next launch, in whole seconds rounded up.
+  const int64_t left_ms = run.target_ms - now_ms;
+  if (left_ms > 0) show_time_left(out_print, static_cast<int32_t>((left_ms + 999) / 1000));
 }
 
-// The match on a reading after a pass's sleep: true when a date's launch falls due, with that
-// date (the day before the reading's when the stretch that was skipped held midnight).
-bool launch_falls_due(TimeOfDay* run, const CalendarDate& date, const ClockTime& time,
-                      CalendarDate* due_date) {
-  const int64_t now = wall_ms(date, time);
-  const int64_t since = now - run->last_reading_ms;
-  run->last_reading_ms = now;
-  const int64_t latest_target = now - (day_ms - ms_until_target(*run, time)) % day_ms;
-  const int32_t target_day = static_cast<int32_t>(latest_target / day_ms);
-  const bool in_minute = now - latest_target < 60000;
-  const bool stepped_over = since > 0 && since <= longest_gap_ms && now - since <= latest_target;
-  if (target_day <= run->last_launch_day || !(in_minute || stepped_over)) return false;
-  *due_date = target_day == day_number(date) ? date : date_from_day_number(target_day);
-  run->last_launch_day = target_day;
-  return true;
-}
-
-// A pass's sleep, cut short at the target time when that comes first. The clock is read again
-// here: drawing the screen takes time of its own (tenths of a second on a slow console).
+// A pass's sleep, cut short at the next target when that comes first, and none once it has come.
+// The clock is read again here: drawing the screen takes time of its own (tenths of a second on
+// a slow console).
 void sleep_pass(const TimeOfDay& run) {
   const int64_t planned = run.settings->sleep_ms;
-  const int64_t to_target = ms_until_target(run, clock_now());
-  if (to_target == 0 || to_target >= planned) {
+  const int64_t to_target = run.target_ms - plat_utc_ms();
+  if (to_target >= planned) {
     plat_sleep(static_cast<uint32_t>(planned));
     return;
   }
-  plat_sleep(static_cast<uint32_t>(to_target));
   // The sleep's clock is not the wall clock: a wake a little early is slept out, so that the
-  // reading falls inside the minute.
-  for (int tries = 0; tries < 3; ++tries) {
-    const int64_t short_of = ms_until_target(run, clock_now());
-    if (short_of == 0 || short_of > 1000) return;
-    plat_sleep(static_cast<uint32_t>(short_of));
+  // reading after it has reached the target.
+  for (int64_t left = to_target, tries = 0; left > 0 && tries < 4; ++tries) {
+    plat_sleep(static_cast<uint32_t>(left));
+    left = run.target_ms - plat_utc_ms();
+    if (left > 1000) return;
   }
 }
 
-// Passes until a launch falls due; gives the local date it falls due for.
+// Passes until a target falls due; gives its local date.
 CalendarDate wait_for_target(TimeOfDay* run) {
-  const RunSettings& s = *run->settings;
   for (;;) {
-    CalendarDate current_date;
-    const ClockTime current_time = clock_now_dated(&current_date);
-    if (s.announce) show_status_screen(*run, current_date, current_time);
+    if (run->settings->announce) show_status_screen(*run, plat_utc_ms());
     stop_check("\nVorbelin Was Terminated.\n");
     sleep_pass(*run);
-    CalendarDate due_date;
-    const ClockTime after_sleep = clock_now_dated(&current_date);
-    if (launch_falls_due(run, current_date, after_sleep, &due_date)) return due_date;
+    if (launch_falls_due(run, read_clock())) return take_target(run);
     stop_check("Vorbelin Terminated.\n");
   }
 }
@@ -125,17 +141,17 @@ bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
 } // namespace
 
 bool run_time_of_day(const RunSettings* settings) {
-  TimeOfDay run = {settings,
-                   (settings->launch_hour * 60 + settings->launch_minute) * 60,
-                   {0, 0, 0, 0},
-                   {0, 0, 0, 0},
-                   0,
-                   no_day};
-  run.start_time = clock_now_dated(&run.start_date);
-  run.last_reading_ms = wall_ms(run.start_date, run.start_time);
+  TimeOfDay run = {
+      settings,     ((settings->launch_hour * 60u + settings->launch_minute) * 60u) * 1000u,
+      {0, 0, 0, 0}, {0, 0, 0, 0},
+      read_clock(), no_day,
+      no_day,       0};
+  run.start_time = clock_local_at(run.last.wall_ms, &run.start_date);
+  // A start inside the target minute finds the target reached: the first pass launches it.
+  start_anew(&run, run.last.wall_ms);
   for (;;) {
     const bool launched = attempt_launch(*settings, wait_for_target(&run));
     if (!settings->repeat) return launched;
-    plat_sleep(static_cast<uint32_t>(settings->sleep_ms));
+    sleep_pass(run);
   }
 }

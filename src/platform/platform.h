@@ -81,12 +81,11 @@ typedef int (*CtrlHandler)(uint32_t event);
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add);
 
 // --- Clock and timing.
-struct SystemTime {
-  uint16_t year, month, day_of_week, day;
-  uint16_t hour, minute, second, milliseconds;
-};
-
-void plat_local_time(SystemTime* time);
+// The wall clock: milliseconds since 1970-01-01 UTC. Setting the clock moves it; daylight saving
+// does not.
+int64_t plat_utc_ms();
+// Local time minus UTC at an instant, in seconds, by the system's time-zone rules.
+int32_t plat_utc_offset_s(int64_t utc_ms);
 void plat_sleep(uint32_t milliseconds);
 // Milliseconds from an arbitrary start on a clock that setting the time of day does not move and
 // that counts the time the machine spent suspended.

@@ -6,6 +6,16 @@
 
 namespace {
 
+constexpr int64_t day_ms = 86400000;
+
+int64_t local_ms_at(int64_t utc_ms) {
+  return utc_ms + plat_utc_offset_s(utc_ms) * 1000LL;
+}
+
+int32_t day_of(int64_t local_ms) {
+  return static_cast<int32_t>((local_ms >= 0 ? local_ms : local_ms - day_ms + 1) / day_ms);
+}
+
 const char* const day_names[] = {"Sunday",   "Monday", "Tuesday",  "Wednesday",
                                  "Thursday", "Friday", "Saturday", "Error"};
 const char* const day_abbrevs[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Err"};
@@ -21,24 +31,48 @@ ClockTime clock_now() {
 }
 
 ClockTime clock_now_dated(CalendarDate* date) {
-  SystemTime now;
-  plat_local_time(&now);
-  *date = CalendarDate{now.year, static_cast<int8_t>(now.month), static_cast<int8_t>(now.day),
-                       static_cast<int8_t>(now.day_of_week)};
-  return ClockTime{now.hour, now.minute, now.second, now.milliseconds};
+  return clock_local_at(plat_utc_ms(), date);
+}
+
+ClockTime clock_local_at(int64_t utc_ms, CalendarDate* date) {
+  const int64_t local_ms = local_ms_at(utc_ms);
+  const int32_t day = day_of(local_ms);
+  *date = date_from_day_number(day);
+  const auto in_day = static_cast<uint32_t>(local_ms - day * day_ms);
+  return ClockTime{in_day / 3600000, in_day / 60000 % 60, in_day / 1000 % 60, in_day % 1000};
+}
+
+int32_t clock_local_day(int64_t utc_ms) {
+  return day_of(local_ms_at(utc_ms));
+}
+
+// The clock shows a local time at each instant local - offset whose offset is that one. The
+// offsets in force a day either side are the only ones such an instant can have; when none fits,
+// the time lies in a stretch the clock skips, and the change that skips it is found second by
+// second between the instants the offsets gave.
+int64_t clock_instant_of(int32_t day, uint32_t ms_of_day) {
+  const int64_t local_ms = day * day_ms + ms_of_day;
+  int64_t first = INT64_MAX, low = INT64_MAX, high = INT64_MIN;
+  const int64_t probes[] = {local_ms - day_ms, local_ms, local_ms + day_ms};
+  for (const int64_t probe : probes) {
+    const int64_t instant = local_ms - plat_utc_offset_s(probe) * 1000LL;
+    if (instant < first && local_ms_at(instant) == local_ms) first = instant;
+    if (instant < low) low = instant;
+    if (instant > high) high = instant;
+  }
+  if (first != INT64_MAX) return first;
+  low /= 1000;  // seconds, before the change
+  high /= 1000; // and after it
+  const int32_t offset_before = plat_utc_offset_s(low * 1000);
+  while (high - low > 1) {
+    const int64_t middle = low + (high - low) / 2;
+    (plat_utc_offset_s(middle * 1000) == offset_before ? low : high) = middle;
+  }
+  return high * 1000;
 }
 
 ClockTime clock_from_seconds(uint32_t seconds) {
   return ClockTime{seconds / 3600, (seconds % 3600) / 60, seconds % 60, 0};
-}
-
-ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds) {
-  // Unsigned 32-bit on purpose: the sum wraps the way the record's fields do.
-  const uint32_t total = time->hour * 3600 + time->minute * 60 + time->second + seconds;
-  time->hour = total / 3600;
-  time->minute = (total % 3600) / 60;
-  time->second = total % 60;
-  return *time;
 }
 
 uint32_t clock_ms_of_day(const ClockTime& time) {

@@ -21,8 +21,14 @@ struct CalendarDate {
 ClockTime clock_now();
 // The local time of day, and the local date of the same reading.
 ClockTime clock_now_dated(CalendarDate* date);
+// The local time of day and date at an instant (milliseconds since 1970-01-01 UTC).
+ClockTime clock_local_at(int64_t utc_ms, CalendarDate* date);
+// The local date of an instant, as a day number.
+int32_t clock_local_day(int64_t utc_ms);
+// The first instant at which the local clock shows a time of day on a date (a day number): a
+// time that a daylight-saving change skips gives the first instant after the skip.
+int64_t clock_instant_of(int32_t day, uint32_t ms_of_day);
 ClockTime clock_from_seconds(uint32_t seconds);
-ClockTime clock_add_seconds(ClockTime* time, uint32_t seconds);
 uint32_t clock_ms_of_day(const ClockTime& time);
 CalendarDate date_today();
 

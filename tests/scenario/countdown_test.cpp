@@ -107,19 +107,28 @@ TEST(Countdown, RepeatedCyclesAreLaidEndToEnd) {
   }
 }
 
-TEST(Countdown, TimeAsleepCountsAndMissedCyclesAreNotReplayed) {
-  // Suspended for 150 s half-way through the first minute: one launch on waking, the next a
-  // minute after it.
+namespace {
+
+// A repeating countdown whose program does not run for a while at the first sleep from a time.
+SimRun run_suspended(const std::vector<std::string>& words, int64_t at_ms, int64_t for_ms) {
   SimConfig config = config_at(tuesday_morning());
   config.run_limit_ms = 10 * 60 * 1000;
   sim_reset(config);
   bool suspended = false;
   sim_on_sleep([&](uint32_t) {
-    if (suspended || sim_now_ms() < tuesday_morning() + 30000) return;
-    sim_suspend(150000);
+    if (suspended || sim_now_ms() < tuesday_morning() + at_ms) return;
+    sim_suspend(for_ms);
     suspended = true;
   });
-  const SimRun run = sim_run({"x", "/TIME=60", "/R"});
+  return sim_run(words);
+}
+
+} // namespace
+
+TEST(Countdown, TimeAsleepCountsAndALateLaunchRestartsTheGrid) {
+  // Suspended for 150 s half-way through the first minute: one launch on waking, the next a
+  // minute after it.
+  const SimRun run = run_suspended({"x", "/TIME=60", "/R"}, 30000, 150000);
   ASSERT_GE(run.launches.size(), 3u);
   const int64_t woke = 10 + 30000 + 150000;
   EXPECT_EQ(run.launch_times_ms[0], woke + 2000);
@@ -127,6 +136,11 @@ TEST(Countdown, TimeAsleepCountsAndMissedCyclesAreNotReplayed) {
   EXPECT_EQ(run.launch_times_ms[2], woke + 2000 + 120000);
   const std::string first_cycle = run.console.substr(0, run.console.find("Launch of"));
   EXPECT_EQ(time_left_values(first_cycle).back(), 30);
+  // Stopped for 23 s at 15 s of a 20-second cycle: less than a cycle missed, and still the next
+  // launch comes a whole delay after the late one, not on the old grid a second later.
+  const SimRun stopped = run_suspended({"x", "/TIME=20", "/R", "/q"}, 15000, 23000);
+  ASSERT_GE(stopped.launches.size(), 2u);
+  EXPECT_EQ(stopped.launch_times_ms[1] - stopped.launch_times_ms[0], 20000);
 }
 
 TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
@@ -153,6 +167,11 @@ TEST(Countdown, ExceptedWeekdayLaunchesNothing) {
   config.local_offset_minutes = -300;
   sim_reset(config);
   EXPECT_EQ(sim_run({"x", "/EXCEPT=SatSun"}).launches.size(), 1u);
+  // Due at 00:30 on Sunday after an hour-long pass that began on Saturday: Sunday is excepted.
+  const SimRun midnight =
+      run_at(sim_utc(2026, 12, 12, 23, 30, 0), {"x", "/TIME=1h", "/TICK=3600", "/EXCEPT=Sun"});
+  EXPECT_TRUE(midnight.launches.empty());
+  EXPECT_NE(midnight.console.find("excepted day (Sunday)"), std::string::npos);
 }
 
 TEST(Countdown, QuietModeKeepsOnlyWhatMustBeSeen) {
@@ -175,6 +194,15 @@ TEST(Countdown, LongDelaysAndDueTimesPastMidnight) {
   EXPECT_NE(day.console.find("ONCE in 25h 0m 0s (90,000 seconds)"), std::string::npos);
   const SimRun late = run_at(sim_utc(2026, 12, 8, 23, 0, 0), {"x", "/TIME=2h"}, 1000);
   EXPECT_NE(late.console.find("\376 Launching at:        25:00:00 hrs\n"), std::string::npos);
+  // Three hours from 01:00 on a night whose 02:00 becomes 03:00: the launch comes at 05:00.
+  SimConfig spring = config_at(sim_utc(2026, 10, 3, 15, 0, 0)); // 01:00 at UTC+10
+  spring.local_offset_minutes = 600;
+  spring.zone_change_utc_ms = sim_utc(2026, 10, 3, 16, 0, 0);
+  spring.offset_after_change_minutes = 660;
+  spring.run_limit_ms = 1000;
+  sim_reset(spring);
+  EXPECT_NE(sim_run({"x", "/TIME=3h"}).console.find("\376 Launching at:        05:00:00 hrs\n"),
+            std::string::npos);
 }
 
 TEST(Countdown, DatesAndTimesAreLocal) {

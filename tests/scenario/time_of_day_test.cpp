@@ -33,7 +33,7 @@ TEST(TimeOfDay, StartedInsideTheTargetMinuteLaunchesAtOnce) {
   const SimRun run = run_from(at(8, 8, 30, 10), {"x", "/TIME=08:30"}, hour_ms);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.launches, std::vector<std::string>{"CMD /C START x"});
-  EXPECT_EQ(run.launch_times_ms, std::vector<int64_t>{5010});
+  EXPECT_EQ(run.launch_times_ms, std::vector<int64_t>{10}) << "in the first pass, without a sleep";
   EXPECT_NE(run.console.find("\n\376 Launching x ...\n\376 Launch of x complete.\n"),
             std::string::npos);
 }
@@ -60,9 +60,9 @@ TEST(TimeOfDay, TimeLeftAndItsLastLines) {
   EXPECT_EQ(sim_screen_text().find("Time left"), std::string::npos);
   EXPECT_NE(sim_screen_text().find("Starting command at: 08:30:00 hrs\n\n\376 Launching x ..."),
             std::string::npos);
-  // Once past, it counts toward the same time the next day.
-  run_from(at(8, 8, 30, 20), {"x", "/TIME=08:30"}, hour_ms);
-  EXPECT_NE(sim_screen_text().find("23:59:40 (86,380 seconds remaing)... \263"), std::string::npos);
+  // Once past the minute, it counts toward the same time the next day.
+  run_from(at(8, 8, 31, 20), {"x", "/TIME=08:30"}, 100);
+  EXPECT_NE(sim_screen_text().find("23:58:40 (86,320 seconds remaing)... \263"), std::string::npos);
   const SimRun midnight = run_from(at(8, 23, 59, 50), {"x", "/TIME=00:00"}, 100);
   EXPECT_EQ(sim_row_text(13), "\376 Time left:           00:00:10 (10 seconds remaing)... \263");
   EXPECT_TRUE(midnight.launches.empty());
@@ -173,7 +173,8 @@ namespace {
 
 // A daily 08:30 run from start whose clock is set to another time once, at the first sleep from
 // the time when on.
-SimRun run_with_clock_set(int64_t start, int64_t when, int64_t to, int64_t limit_ms) {
+SimRun run_with_clock_set(int64_t start, int64_t when, int64_t to, int64_t limit_ms,
+                          const char* tick = "/TICK=5") {
   SimConfig config = config_at(start);
   config.run_limit_ms = limit_ms;
   sim_reset(config);
@@ -183,7 +184,7 @@ SimRun run_with_clock_set(int64_t start, int64_t when, int64_t to, int64_t limit
     sim_set_now_ms(to);
     set = true;
   });
-  const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q"});
+  const SimRun run = sim_run({"x", "/TIME=08:30", "/R", "/q", tick});
   EXPECT_TRUE(set);
   return run;
 }
@@ -195,6 +196,11 @@ TEST(TimeOfDay, ClockSetBackAfterALaunchDoesNotLaunchAgain) {
   const SimRun run =
       run_with_clock_set(at(8, 8, 29, 0), at(8, 8, 35, 0), at(8, 7, 35, 0), 2 * hour_ms);
   EXPECT_EQ(run.launches.size(), 1u);
+  // Put back three days (a restored snapshot): a new start, whose dates launch as they come,
+  // the 5th to the 8th again.
+  const SimRun days =
+      run_with_clock_set(at(8, 8, 29, 0), at(8, 8, 35, 0), at(5, 8, 0, 0), 2 * hour_ms);
+  EXPECT_EQ(days.launches.size(), 5u);
 }
 
 TEST(TimeOfDay, ClockSetForwardOverTheTarget) {
@@ -209,6 +215,36 @@ TEST(TimeOfDay, ClockSetForwardOverTheTarget) {
   const SimRun four = run_with_clock_set(start, at(8, 8, 29, 0), at(8, 12, 29, 0), 25 * hour_ms);
   ASSERT_EQ(four.launches.size(), 1u);
   EXPECT_EQ(four.launch_times_ms[0] / 1000, next_day);
+  // The step is what the clock jumped, not the jump plus the sleep it came in: 2 h 59 min during
+  // a two-minute sleep to the target launches.
+  const SimRun long_sleep =
+      run_with_clock_set(at(8, 8, 28, 0), at(8, 8, 28, 1), at(8, 11, 27, 0), hour_ms, "/TICK=300");
+  EXPECT_EQ(long_sleep.launches.size(), 1u);
+}
+
+TEST(TimeOfDay, NoRefreshIntervalMakesALaunchLateOrLost) {
+  // A night whose 02:00 becomes 03:00 (UTC+1, then +2 from 01:00 UTC); 03:30 is 45 minutes after
+  // 01:45, and a two-hour refresh must not sleep past it.
+  SimConfig config = config_at(at(8, 0, 45, 0)); // 01:45 local
+  config.local_offset_minutes = 60;
+  config.zone_change_utc_ms = at(8, 1, 0, 0);
+  config.offset_after_change_minutes = 120;
+  config.run_limit_ms = 3 * hour_ms;
+  sim_reset(config);
+  std::string first_screen;
+  sim_on_sleep([&](uint32_t) {
+    if (first_screen.empty()) first_screen = sim_screen_text();
+  });
+  const SimRun spring = sim_run({"x", "/TIME=03:30", "/R", "/TICK=7200"});
+  EXPECT_EQ(spring.launch_times_ms, std::vector<int64_t>{45 * 60 * 1000});
+  EXPECT_NE(first_screen.find("Time left:           00:45:00 (2,700 seconds"), std::string::npos);
+  // A refresh longer than a day still launches every day.
+  const int64_t start = at(8, 8, 29, 0);
+  const SimRun daily =
+      run_from(start, {"x", "/TIME=08:30", "/R", "/q", "/TICK=90000"}, 73 * hour_ms);
+  EXPECT_EQ(launch_clock(daily, start),
+            (std::vector<int64_t>{8 * 3600 + 1800, 86400 + 8 * 3600 + 1800,
+                                  2 * 86400 + 8 * 3600 + 1800, 3 * 86400 + 8 * 3600 + 1800}));
 }
 
 TEST(TimeOfDay, DaylightSavingNightsLaunchOnce) {
@@ -219,11 +255,14 @@ TEST(TimeOfDay, DaylightSavingNightsLaunchOnce) {
   SimConfig config = config_at(start);
   config.run_limit_ms = 40 * hour_ms;
   config.zone_change_utc_ms = at(8, 2, 0, 0);
+  config.zone_change_back_utc_ms = at(9, 2, 0, 0);
   config.offset_after_change_minutes = 60;
   sim_reset(config);
-  sim_on_sleep([&](uint32_t ms) {
-    if (sim_now_ms() + ms >= at(9, 2, 0, 0)) sim_set_local_offset(0);
-  });
   const SimRun run = sim_run({"x", "/TIME=02:30", "/R", "/q"});
   EXPECT_EQ(launch_clock(run, start), (std::vector<int64_t>{7200, 86400 + 5400}));
+  // In the repeated hour after the launch, 02:20 counts down to the next night's 02:30.
+  config.run_limit_ms = (at(9, 2, 20, 0) - start);
+  sim_reset(config);
+  sim_run({"x", "/TIME=02:30", "/R"});
+  EXPECT_EQ(sim_row_text(13).find("\376 Time left:           24:10:00 (87,000 seconds"), 0u);
 }

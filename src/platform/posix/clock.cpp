@@ -6,33 +6,23 @@
 #include "platform/posix/flush.h"
 #include "platform/posix/input.h"
 
-namespace {
-
-void fill_system_time(const tm& parts, long nanoseconds, SystemTime* time) {
-  time->year = static_cast<uint16_t>(parts.tm_year + 1900);
-  time->month = static_cast<uint16_t>(parts.tm_mon + 1);
-  time->day_of_week = static_cast<uint16_t>(parts.tm_wday);
-  time->day = static_cast<uint16_t>(parts.tm_mday);
-  time->hour = static_cast<uint16_t>(parts.tm_hour);
-  time->minute = static_cast<uint16_t>(parts.tm_min);
-  time->second = static_cast<uint16_t>(parts.tm_sec > 59 ? 59 : parts.tm_sec); // leap second
-  time->milliseconds = static_cast<uint16_t>(nanoseconds / 1000000);
-}
-
-} // namespace
-
-void plat_local_time(SystemTime* time) {
-  // A pass reads the local time twice within the same second: the second reading reuses the
-  // first one's calendar arithmetic.
-  static time_t converted_second = -1;
-  static tm parts;
+int64_t plat_utc_ms() {
   timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  if (now.tv_sec != converted_second) {
-    localtime_r(&now.tv_sec, &parts);
-    converted_second = now.tv_sec;
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int32_t plat_utc_offset_s(int64_t utc_ms) {
+  // A pass asks about the same second more than once: the C library's zone lookup is kept.
+  static time_t converted_second = -1;
+  static long offset = 0;
+  const time_t second = static_cast<time_t>(utc_ms >= 0 ? utc_ms / 1000 : (utc_ms - 999) / 1000);
+  if (second != converted_second) {
+    tm parts;
+    offset = localtime_r(&second, &parts) != nullptr ? parts.tm_gmtoff : 0;
+    converted_second = second;
   }
-  fill_system_time(parts, now.tv_nsec, time);
+  return static_cast<int32_t>(offset);
 }
 
 void plat_sleep(uint32_t milliseconds) {

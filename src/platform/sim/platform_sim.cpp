@@ -47,21 +47,6 @@ bool stdout_is_console() {
          !state->config.stdout_redirected;
 }
 
-void fill_system_time(int64_t ms, SystemTime* time) {
-  const int64_t day_ms = 86400000;
-  const int64_t days = (ms >= 0 ? ms : ms - day_ms + 1) / day_ms;
-  const int64_t in_day = ms - days * day_ms;
-  const CalendarDate date = date_from_day_number(static_cast<int32_t>(days));
-  time->year = static_cast<uint16_t>(date.year);
-  time->month = static_cast<uint16_t>(date.month);
-  time->day = static_cast<uint16_t>(date.day);
-  time->day_of_week = static_cast<uint16_t>(date.weekday);
-  time->hour = static_cast<uint16_t>(in_day / 3600000);
-  time->minute = static_cast<uint16_t>(in_day / 60000 % 60);
-  time->second = static_cast<uint16_t>(in_day / 1000 % 60);
-  time->milliseconds = static_cast<uint16_t>(in_day % 1000);
-}
-
 int64_t elapsed_ms() {
   return state->config.utc_ms - state->start_ms;
 }
@@ -143,23 +128,14 @@ int64_t sim_now_ms() {
 void sim_set_now_ms(int64_t utc_ms) {
   state->config.utc_ms = utc_ms;
 }
-void sim_set_local_offset(int minutes) {
-  state->config.local_offset_minutes = minutes;
-}
 void sim_suspend(int64_t milliseconds) {
   state->config.utc_ms += milliseconds;
   state->monotonic_ms += milliseconds;
 }
 
 int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) {
-  // Days from civil, the inverse of civil_from_days.
-  year -= month <= 2 ? 1 : 0;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const int64_t yoe = year - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t days = era * 146097 + doe - 719468;
-  return ((days * 24 + hour) * 60 + minute) * 60000LL + second * 1000LL;
+  const CalendarDate date = {year, static_cast<int8_t>(month), static_cast<int8_t>(day), 0};
+  return ((day_number(date) * 24LL + hour) * 60 + minute) * 60000 + second * 1000LL;
 }
 
 const ScreenBuffer& sim_screen() {
@@ -323,11 +299,15 @@ bool plat_set_ctrl_handler(CtrlHandler, bool) {
   return true;
 }
 
-void plat_local_time(SystemTime* time) {
+int64_t plat_utc_ms() {
+  return state->config.utc_ms;
+}
+
+int32_t plat_utc_offset_s(int64_t utc_ms) {
   const SimConfig& c = state->config;
-  const int offset =
-      c.utc_ms < c.zone_change_utc_ms ? c.local_offset_minutes : c.offset_after_change_minutes;
-  fill_system_time(c.utc_ms + offset * 60000LL, time);
+  return 60 * (utc_ms >= c.zone_change_utc_ms && utc_ms < c.zone_change_back_utc_ms
+                   ? c.offset_after_change_minutes
+                   : c.local_offset_minutes);
 }
 
 void plat_sleep(uint32_t milliseconds) {

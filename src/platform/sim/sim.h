@@ -20,11 +20,12 @@ struct SimConfig {
   bool has_window = true; // a console window the window manager can find
   bool stdout_redirected = false;
   bool stdout_present = true;
-  int64_t utc_ms = 0;                        // milliseconds since 1970-01-01 UTC
-  int local_offset_minutes = 0;              // local time minus UTC
-  int64_t zone_change_utc_ms = INT64_MAX;    // a daylight-saving change: from then on, the
-  int offset_after_change_minutes = 0;       // local time is UTC plus this
-  int64_t run_limit_ms = 48LL * 3600 * 1000; // a run still going after this much fake time ends
+  int64_t utc_ms = 0;                          // milliseconds since 1970-01-01 UTC
+  int local_offset_minutes = 0;                // local time minus UTC
+  int64_t zone_change_utc_ms = INT64_MAX;      // daylight saving: from this instant until the
+  int64_t zone_change_back_utc_ms = INT64_MAX; // next, the local time is UTC plus
+  int offset_after_change_minutes = 0;         // this
+  int64_t run_limit_ms = 48LL * 3600 * 1000;   // a run still going after this much fake time ends
   int launch_exit_code = 0;
   uint32_t oversleep_ms = 0; // every sleep lasts this much longer than asked, as a timer tick
   uint32_t launch_ms = 0;    // the command processor's time to start the command
@@ -59,7 +60,6 @@ void sim_push_event(int64_t at_ms, const InputEvent& event);
 void sim_on_sleep(std::function<void(uint32_t)> hook);
 int64_t sim_now_ms();
 void sim_set_now_ms(int64_t utc_ms);
-void sim_set_local_offset(int minutes);
 // Time passes on both clocks with the program asleep, as in a suspended machine or a stopped job.
 void sim_suspend(int64_t milliseconds);
 

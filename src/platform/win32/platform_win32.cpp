@@ -49,15 +49,12 @@ InputEvent from_record(const INPUT_RECORD& record) {
   return event;
 }
 
-void copy_system_time(const SYSTEMTIME& from, SystemTime* to) {
-  to->year = from.wYear;
-  to->month = from.wMonth;
-  to->day_of_week = from.wDayOfWeek;
-  to->day = from.wDay;
-  to->hour = from.wHour;
-  to->minute = from.wMinute;
-  to->second = from.wSecond;
-  to->milliseconds = from.wMilliseconds;
+// FILETIME counts 100 ns from 1601-01-01 UTC.
+constexpr int64_t filetime_of_1970 = 116444736000000000LL;
+
+int64_t filetime_value(const FILETIME& time) {
+  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                              time.dwLowDateTime);
 }
 
 // Windows calls a handler that takes a DWORD and returns BOOL. The one Win32 handler stays
@@ -622,10 +619,24 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
   return forwarder_registered;
 }
 
-void plat_local_time(SystemTime* time) {
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  copy_system_time(now, time);
+int64_t plat_utc_ms() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return (filetime_value(now) - filetime_of_1970) / 10000;
+}
+
+// The local time the system's zone rules give for the instant, less the instant.
+int32_t plat_utc_offset_s(int64_t utc_ms) {
+  const int64_t utc_value = utc_ms * 10000 + filetime_of_1970;
+  const FILETIME utc = {static_cast<DWORD>(utc_value), static_cast<DWORD>(utc_value >> 32)};
+  SYSTEMTIME utc_parts, local_parts;
+  FILETIME local;
+  if (!FileTimeToSystemTime(&utc, &utc_parts) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc_parts, &local_parts) ||
+      !SystemTimeToFileTime(&local_parts, &local)) {
+    return 0;
+  }
+  return static_cast<int32_t>((filetime_value(local) - utc_value) / 10000000);
 }
 
 void plat_sleep(uint32_t milliseconds) {
