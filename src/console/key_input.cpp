@@ -177,7 +177,11 @@ int key_waiting() {
   if (pending_code != -1) return 1;
   if (!input_available()) return 0;
   uint32_t count = 0;
-  if (!plat_input_count(&count) || count == 0) return 0;
+  if (!plat_input_count(&count)) {
+    input_state = InputState::unavailable; // gone (a terminal hung up): no key will come
+    return 0;
+  }
+  if (count == 0) return 0;
   InputEvent events[peek_room];
   const uint32_t room = count < peek_room ? count : peek_room;
   uint32_t got = 0;
@@ -233,7 +237,7 @@ int key_prompt(const char* text) {
   // Without console input no key can ever come: waiting would hang a scheduled run.
   if (!input_available()) return -1;
   if (text != nullptr && text[0] != '\0') con_print("%s", text);
-  while (key_waiting() == 0) plat_sleep(50);
+  while (key_waiting() == 0 && input_available()) plat_sleep(50);
   con_print("\n");
   return read_key();
 }

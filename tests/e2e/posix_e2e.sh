@@ -381,4 +381,76 @@ case_command_outlives_scheduler() {
   check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
 }
 
+# What a launched command writes stays on the screen: the program's next lines come below it.
+case_command_output_stays() {
+  fresh_pane
+  run_in_pane "'echo launched' /time=2"
+  check "status 0 after the launch" status_is 0
+  check "the command's output and the completion line both shown" \
+    bash -c "tmux capture-pane -t $SESSION -p | grep -A1 '^launched\$' | grep -q '^■ Launch of \"echo launched\" completed'"
+}
+
+# Copies that share a terminal give back the user's mode whatever the order they end in: one a
+# script starts with & beside one in its foreground, and one a script leaves running.
+case_copies_keep_the_users_mode() {
+  fresh_pane
+  printf '%s\n' "stty -g > $W/before" "$BIN true /TIME=3 & sleep 0.5; $BIN true /TIME=5; wait" \
+    "stty -g > $W/after" > "$W/two.sh"
+  type_line "sh $W/two.sh"
+  check "two copies: the user's mode after both" mode_restored
+  fresh_pane
+  type_line "stty -g > $W/before; sh -c '$BIN true /time=3 & sleep 1'; sleep 3.5; stty -g > $W/after"
+  check "a copy left by its script: the user's mode after it" mode_restored
+}
+
+# The command's control characters reach no terminal and no file raw: on the screen, on a
+# terminal that cannot place the cursor, on standard error and in redirected output they show as
+# the glyphs the screen uses.
+raw_free() {
+  [ -s "$1" ] && ! LC_ALL=C grep -qa -e $'\e]0;pwned' -e $'\e\\[?1049h' -e $'\rOVERWRITTEN' -e $'\xc2\x9b' "$1"
+}
+case_hostile_command_text() {
+  printf '%s' $'true \'\e]0;pwned\a\e[?1049h\rOVERWRITTEN\xc2\x9b31m\'' > "$W/hostile"
+  local command="\"\$(cat $W/hostile)\""
+  fresh_pane
+  tmux pipe-pane -t "$SESSION" -o "cat > $W/terminal.bytes"
+  run_in_pane "$command /time=2 > $W/out.txt"
+  check "the screen shows the controls as glyphs" wait_for_screen "Launching \"true '←]0;pwned•←\[\?1049h♪OVERWRITTEN¢31m'\"" 10
+  check "status 0 after the hostile command" status_is 0
+  tmux pipe-pane -t "$SESSION"
+  check "nothing raw reached the terminal" raw_free "$W/terminal.bytes"
+  check "nor redirected standard output" raw_free "$W/out.txt"
+  program_script "$command /time=1"
+  rm -f "$W/status"
+  type_line "TERM=dumb script -qfc \"sh $W/program.sh\" $W/dumb.txt; setsid sh $W/program.sh </dev/null >/dev/null 2>$W/err.txt; echo \$? > $W/status"
+  check "both runs ended" status_is 0
+  check "nothing raw on a terminal without cursor moves" raw_free "$W/dumb.txt"
+  check "nothing raw on standard error" raw_free "$W/err.txt"
+}
+
+# A terminal that stops reading while the program ends still gets the restore, whole.
+case_stalled_terminal() {
+  command -v python3 >/dev/null || skip_or_fail "python3 is not installed"
+  check "the restore reaches a terminal that stalled" python3 "$HERE/stalled_reader.py" "$BIN"
+}
+
+# A hang-up with SIGHUP ignored ends every key wait: the /DEBUG prompt goes on to the launch,
+# and the help pager ends with status 0.
+case_hang_up() {
+  fresh_pane
+  LAUNCHER=nohup run_in_pane "'echo x >> $W/launched' /TIME=1 /DEBUG"
+  wait_for_screen 'Press a key' 10
+  tmux kill-session -t "$SESSION"
+  SESSION=""
+  check "after a hang-up at the debug prompt the launch comes" wait_for_file "$W/launched" 10
+  check "... and the run ends" wait_until 10 bash -c "! kill -0 $(program_pid) 2>/dev/null"
+  fresh_pane
+  program_script "/?"
+  type_line "sh -c 'trap \"\" HUP; sh $W/program.sh; echo \$? > $W/status'"
+  wait_for_screen 'More \(ESC quits\)' 10
+  tmux kill-session -t "$SESSION"
+  SESSION=""
+  check "after a hang-up the help pager ends with status 0" status_is 0
+}
+
 run_cases "$@"

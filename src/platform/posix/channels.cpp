@@ -3,13 +3,16 @@
 // the screen, as lines on a terminal that cannot place the cursor, and to standard error as
 // lines without a controlling terminal.
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/cp437.h"
 #include "platform/platform.h"
 #include "platform/posix/glyph_output.h"
 #include "platform/posix/screen.h"
 #include "platform/posix/terminal.h"
+#include "platform/screen_buffer.h"
 
 namespace {
 
@@ -58,7 +61,34 @@ size_t plat_console_write(const char* text, size_t length) {
   return length;
 }
 
-// The terminal takes the command's bytes as they are: UTF-8 passes through to it.
+// The command's characters as they are shown on every path (the screen, a plain terminal,
+// standard error, redirected output): UTF-8 passes through, while a control character (carriage
+// return, tab, ESC, DEL, a C1 control) or a byte that is not UTF-8 becomes its code page glyph
+// in one cell, as the screen shows ESC, and never acts on a terminal. Outside a UTF-8 locale the
+// bytes from 128 up already leave as glyphs, and a control character shows as '?'.
 void plat_console_text(const char* text, char* out, size_t room) {
-  snprintf(out, room, "%s", text);
+  glyphs_from_locale();
+  const bool utf8 = glyphs_in_use() == GlyphSet::utf8;
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+  const size_t length = strlen(text);
+  size_t used = 0;
+  for (size_t i = 0; i < length && used + 4 < room;) {
+    uint32_t code_point = 0;
+    const size_t size = utf8 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    // A C1 control shows as the glyph of the byte of the same value.
+    const unsigned char byte = size > 0 ? static_cast<unsigned char>(code_point) : bytes[i];
+    const bool control =
+        size > 0 ? code_point < 0xA0 : byte < 0x20 || byte == 0x7F || (utf8 && byte >= 0x80);
+    if (!control) {
+      const size_t taken = size > 0 ? size : 1;
+      memcpy(out + used, text + i, taken);
+      used += taken;
+    } else if (utf8) {
+      used += glyph_bytes_for(byte, out + used);
+    } else {
+      out[used++] = '?';
+    }
+    i += size > 0 ? size : 1;
+  }
+  out[used] = '\0';
 }

@@ -21,12 +21,13 @@ void flush_all() {
 int plat_run_command_line(const char* line) {
   flush_all();
   const int result = run_command_processor(line);
-  // The command processor may have written into the terminal: the next flush repaints it all.
-  screen_forget_shown();
+  screen_after_launch();
   return result;
 }
 
 void plat_exit(int status) {
+  // The last frame (a stop's message) and the restore reach a slow terminal too.
+  terminal_start_ending();
   flush_all();
   terminal_restore();
   exit(status);

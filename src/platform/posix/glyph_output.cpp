@@ -43,7 +43,8 @@ template <typename Writer> void write_glyphs(const char* text, size_t length, Wr
 bool write_glyphs_to(int fd, const char* text, size_t length) {
   bool failed = false;
   write_glyphs(text, length, [fd, &failed](const char* chunk, size_t size) {
-    if (!failed) failed = !write_fully(fd, chunk, size);
+    if (!failed)
+      failed = !(fd == terminal_fd() ? terminal_write(chunk, size) : write_fully(fd, chunk, size));
   });
   return !failed;
 }

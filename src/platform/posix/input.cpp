@@ -38,9 +38,24 @@ int pause_count = 0;
 // call. What arrives later is seen by the next sleep's watch at once.
 bool quiet_after_sleep = false;
 
+// After a hang-up (EIO, POLLHUP) nothing more will ever be read.
+void note_hang_up(short events) {
+  if (events & (POLLHUP | POLLERR | POLLNVAL)) input_ended = true;
+}
+
+// Out of the foreground the terminal is another job's, or gone: a hang-up shows without a read.
+void look_for_hang_up() {
+  pollfd poll_fd = {terminal_fd(), 0, 0};
+  if (poll(&poll_fd, 1, 0) > 0) note_hang_up(poll_fd.revents);
+}
+
 size_t bytes_waiting() {
   int count = 0;
-  return ioctl(terminal_fd(), FIONREAD, &count) == 0 && count > 0 ? static_cast<size_t>(count) : 0;
+  if (ioctl(terminal_fd(), FIONREAD, &count) != 0) {
+    if (errno == EIO) input_ended = true;
+    return 0;
+  }
+  return count > 0 ? static_cast<size_t>(count) : 0;
 }
 
 // Notes where what has arrived so far ends; gives how many bytes wait unread.
@@ -81,9 +96,11 @@ bool read_byte(int timeout_ms) {
     return true;
   }
   // End of input, or an error while the terminal is gone (it no longer names a foreground).
-  if (got == 0 || (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal_fd()) < 0)) {
+  if (got == 0 || errno == EIO ||
+      (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal_fd()) < 0)) {
     input_ended = true;
   }
+  note_hang_up(poll_fd.revents);
   return false;
 }
 
@@ -130,7 +147,7 @@ void take_key(int wait_ms) {
 bool watch_input_until(const timespec& deadline) {
   quiet_after_sleep = false;
   for (;;) {
-    if (!terminal_owned() || input_ended) {
+    if (!terminal_owned() || input_ended || terminal_modes_left_alone()) {
       pause_count = 0; // whoever has the terminal now reads what arrives
       return false;
     }
@@ -147,7 +164,10 @@ bool watch_input_until(const timespec& deadline) {
       flush_screen(); // a resize or a continue: the screen now, the sleep goes on
       continue;
     }
-    if (ready > 0) note_arrivals();
+    if (ready > 0) {
+      note_hang_up(poll_fd.revents);
+      note_arrivals();
+    }
     if (ready != 0) return false;
     if (left_ms > INT32_MAX) continue; // poll's time-out is never short of it: the rest
     quiet_after_sleep = true;
@@ -156,14 +176,21 @@ bool watch_input_until(const timespec& deadline) {
 }
 
 bool plat_input_open() {
-  return terminal_open();
+  return terminal_open() && !terminal_modes_left_alone();
 }
 
+// False once the input has ended: no key will ever come.
 bool plat_input_count(uint32_t* count) {
   if (terminal_fd() < 0) return false;
-  if (event_count == 0 && terminal_owned() && !input_ended) take_key(0);
+  if (event_count == 0 && !input_ended) {
+    if (terminal_owned()) {
+      take_key(0);
+    } else {
+      look_for_hang_up();
+    }
+  }
   *count = event_count;
-  return true;
+  return event_count > 0 || !input_ended;
 }
 
 bool plat_input_peek(InputEvent* out, uint32_t room, uint32_t* got) {
@@ -180,6 +207,7 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
     if (input_ended) return false;
     flush_all(); // and takes the terminal when the program has come to the foreground
     if (!terminal_owned()) {
+      look_for_hang_up();
       poll(nullptr, 0, background_wait_ms);
       continue;
     }

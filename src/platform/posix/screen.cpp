@@ -161,6 +161,11 @@ void screen_forget_shown() {
   shown = TerminalState{-1, -1, -1, shown.cleared};
 }
 
+void screen_after_launch() {
+  screen_forget_shown();
+  screen_mode = false;
+}
+
 // --- The console primitives.
 
 bool plat_screen_info(ScreenInfo* info) {
@@ -180,8 +185,9 @@ bool plat_screen_info(ScreenInfo* info) {
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   if (!screen_takes_stdout()) return;
-  screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
-  if (!screen_mode && back.fully_known) {
+  const uint32_t filled = screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+  const uint32_t all = static_cast<uint32_t>(back.width) * static_cast<uint32_t>(back.height);
+  if (!screen_mode && x == 0 && y == 0 && filled == all) {
     // The program has taken the whole screen: from now on frames are drawn, not streamed.
     screen_mode = true;
     front_valid = false;

@@ -73,6 +73,12 @@ void install_unless_ignored(int signal_number, void (*handler)(int)) {
   install(signal_number, handler);
 }
 
+bool ignored_at_start(int signal_number) {
+  if (changed[signal_number]) return found[signal_number].sa_handler == SIG_IGN;
+  struct sigaction current;
+  return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 void on_stop_signal(int) {
   const int saved_errno = errno;
   restore_terminal();
@@ -160,4 +166,8 @@ bool signals_take_continue() {
 
 bool signals_take_resize() {
   return take_flag(&resized);
+}
+
+bool signals_interrupt_ignored() {
+  return ignored_at_start(SIGINT);
 }

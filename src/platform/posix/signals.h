@@ -10,6 +10,9 @@ void signals_install_process_wide();
 // restore gives the terminal back before the program ends or stops; it runs in the handlers, so
 // it must be async-signal-safe.
 void signals_install_terminal(void (*restore)());
+// True when the program started with SIGINT ignored, as a shell without job control starts the
+// jobs of a script that it runs with &.
+bool signals_interrupt_ignored();
 // In a forked child before exec: the dispositions the program started with, nothing blocked.
 void signals_reset_for_child();
 // True once for each time the program was continued (SIGCONT) or the terminal resized

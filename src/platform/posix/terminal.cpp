@@ -5,7 +5,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,6 +20,9 @@ struct Terminal {
   int fd = -1;
   bool tried = false;
   bool plain = false;
+  // A job that a script started with & (SIGINT ignored, standard input not the terminal) shares
+  // the foreground with the script: the modes are the user's, and its keys are not ours.
+  bool modes_left_alone = false;
   uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
   termios original{};          // the mode to give back
   termios ours{};
@@ -31,6 +36,57 @@ pid_t own_group = -1; // the program never changes its process group
 const char restore_sequence[] = "\x1b[0m\x1b[?25h";
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
+
+// The bytes on their way to the terminal that it has not taken yet: the rest of a write, sent
+// before anything new, so that it never gets part of an escape sequence or of a character. The
+// handlers that give the terminal back send them first.
+char unsent[65536];
+const char* volatile flight = nullptr;
+volatile size_t flight_length = 0;
+// Once the program is ending, writes wait for a terminal that is slow to read, until then.
+constexpr int ending_wait_ms = 1000;
+timespec ending_deadline = {0, 0};
+
+int ms_until(const timespec& deadline) {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const long long left =
+      (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000;
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Sends what is in flight; false when the terminal takes no more (for now, or at all). While
+// the program ends it waits for the terminal to read, up to the deadline.
+bool send_flight() {
+  while (flight_length > 0) {
+    const ssize_t written = write(terminal.fd, flight, flight_length);
+    if (written > 0) {
+      flight += written;
+      flight_length -= static_cast<size_t>(written);
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written == 0 || errno != EAGAIN || ending_deadline.tv_sec == 0) return false;
+    pollfd poll_fd = {terminal.fd, POLLOUT, 0};
+    const int left_ms = ms_until(ending_deadline);
+    if (left_ms == 0 || poll(&poll_fd, 1, left_ms) <= 0) return false;
+  }
+  return true;
+}
+
+void start_ending() {
+  if (ending_deadline.tv_sec != 0) return;
+  clock_gettime(CLOCK_MONOTONIC, &ending_deadline);
+  ending_deadline.tv_sec += ending_wait_ms / 1000;
+}
+
+// A mode without echo and canonical input is a program's (another copy's, one that crashed),
+// not the user's: what is given back is that mode with line editing and echo on again.
+void make_user_mode(termios* mode) {
+  if (mode->c_lflag & (ICANON | ECHO)) return;
+  mode->c_lflag |= ICANON | ECHO | ISIG;
+  mode->c_iflag |= ICRNL | IXON;
+}
 
 // Non-canonical and without echo for the whole run, signals as the input mode says, and no
 // flow control: Ctrl-S must not stop the program's output, nor Ctrl-Q be needed to go on.
@@ -49,6 +105,10 @@ void build_our_mode() {
 }
 
 void apply_our_mode() {
+  if (terminal.modes_left_alone) {
+    owned = 1;
+    return;
+  }
   build_our_mode();
   if (tcsetattr(terminal.fd, TCSANOW, &terminal.ours) == 0) owned = 1;
 }
@@ -60,6 +120,7 @@ bool same_mode(const termios& a, const termios& b) {
 
 bool take_terminal() {
   if (tcgetattr(terminal.fd, &terminal.original) != 0) return false;
+  make_user_mode(&terminal.original);
   apply_our_mode();
   return owned != 0;
 }
@@ -68,8 +129,12 @@ bool take_terminal() {
 // the one to give back; our own mode found as it was means nobody touched the terminal.
 bool retake_after_continue() {
   termios now;
-  if (tcgetattr(terminal.fd, &now) != 0 || same_mode(now, terminal.ours)) return false;
+  if (terminal.modes_left_alone || tcgetattr(terminal.fd, &now) != 0 ||
+      same_mode(now, terminal.ours)) {
+    return false;
+  }
   terminal.original = now;
+  make_user_mode(&terminal.original);
   apply_our_mode();
   return true;
 }
@@ -90,9 +155,10 @@ bool terminal_open() {
   own_group = getpgrp();
   const char* const type = getenv("TERM");
   terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
+  terminal.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore);
   atexit(terminal_restore);
-  if (terminal_in_foreground()) apply_our_mode();
+  if (terminal_in_foreground()) take_terminal();
   return true;
 }
 
@@ -123,6 +189,10 @@ bool terminal_owned() {
   return owned != 0;
 }
 
+bool terminal_modes_left_alone() {
+  return terminal.modes_left_alone;
+}
+
 bool terminal_in_foreground() {
   return terminal.fd >= 0 && tcgetpgrp(terminal.fd) == own_group;
 }
@@ -147,7 +217,7 @@ uint32_t terminal_input_mode() {
 
 void terminal_set_input_mode(uint32_t mode) {
   terminal.input_mode = mode;
-  if (owned && terminal_in_foreground()) apply_our_mode();
+  if (owned && !terminal.modes_left_alone && terminal_in_foreground()) apply_our_mode();
 }
 
 bool terminal_title_push_due() {
@@ -168,7 +238,18 @@ bool write_fully(int fd, const char* bytes, size_t length) {
 }
 
 bool terminal_write(const char* bytes, size_t length) {
-  return write_fully(terminal.fd, bytes, length);
+  // While the terminal still holds back earlier bytes, new ones are dropped whole.
+  if (!send_flight()) return false;
+  flight = bytes;
+  flight_length = length;
+  if (send_flight()) return true;
+  memcpy(unsent, const_cast<const char*>(flight), flight_length);
+  flight = unsent;
+  return false;
+}
+
+void terminal_start_ending() {
+  start_ending();
 }
 
 void terminal_restore() {
@@ -176,8 +257,11 @@ void terminal_restore() {
   owned = 0;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
   if (tcgetpgrp(terminal.fd) != own_group) return;
-  if (!terminal.plain) write_fully(terminal.fd, restore_sequence, sizeof restore_sequence - 1);
-  if (title_pushed) write_fully(terminal.fd, title_pop, sizeof title_pop - 1);
+  start_ending();
+  // What the terminal has not taken yet first; then each sequence whole, or none of it.
+  bool sent = send_flight();
+  if (sent && !terminal.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (sent && title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   title_pushed = 0;
-  tcsetattr(terminal.fd, TCSANOW, &terminal.original);
+  if (!terminal.modes_left_alone) tcsetattr(terminal.fd, TCSANOW, &terminal.original);
 }

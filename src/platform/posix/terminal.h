@@ -20,6 +20,9 @@ bool terminal_is(int fd);
 void terminal_size(int* columns, int* rows);
 // Our mode is in force: only in the foreground, until the terminal is given back.
 bool terminal_owned();
+// A job that a script started with & leaves the modes alone and reads no keys: the terminal is
+// the script's foreground's.
+bool terminal_modes_left_alone();
 bool terminal_in_foreground();
 // Takes the terminal when the program has come to the foreground, lets go of it in the
 // background, and after a continue takes as the mode to give back whatever the user left.
@@ -31,11 +34,15 @@ void terminal_set_input_mode(uint32_t mode);
 // True when none of our titles is on the terminal's title stack: the caller pushes the user's
 // now, and it is popped when the terminal is given back.
 bool terminal_title_push_due();
-// Gives back the mode, the colours and the title; async-signal-safe (write, tcgetpgrp and
-// tcsetattr).
+// From now on writes wait for a terminal that is slow to read, up to a second in all.
+void terminal_start_ending();
+// Gives back the mode, the colours and the title, after what the terminal has not yet taken of
+// earlier writes, waiting up to a second for it; async-signal-safe (write, poll, clock_gettime,
+// tcgetpgrp and tcsetattr).
 void terminal_restore();
-// Writes all it can to fd; false when the descriptor takes no more (on the terminal, opened
-// without blocking, what it does not take at once is dropped). Async-signal-safe.
+// Writes all it can to fd; false when the descriptor takes no more. Async-signal-safe.
 bool write_fully(int fd, const char* bytes, size_t length);
-// The same to the terminal.
+// Writes to the terminal, opened without blocking. What it does not take at once is sent first
+// at the next write, before anything new; while it still holds that back, new bytes are dropped
+// whole. False when any of these bytes are not written yet.
 bool terminal_write(const char* bytes, size_t length);
