@@ -7,6 +7,10 @@
 #include "util/grouped_number.h"
 #include "util/text.h"
 
+bool waits_quietly(const RunSettings& settings) {
+  return !settings.announce && !settings.debug;
+}
+
 int title_bar_colour(const ClockTime& time) {
   return static_cast<int>(time.second % 7 + 1) * 16;
 }

@@ -5,6 +5,10 @@
 #include "app/run_settings.h"
 #include "util/clock.h"
 
+// Nothing to draw and no trace (/Q without /DEBUG): a mode waits for its launch or a key, not
+// in passes of the refresh interval.
+bool waits_quietly(const RunSettings& settings);
+
 // The colour of the title bar for a second of the clock: a background of 1 to 7.
 int title_bar_colour(const ClockTime& time);
 

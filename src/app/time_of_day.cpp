@@ -13,12 +13,15 @@
 #include "app/stop.h"
 #include "console/console.h"
 #include "console/help_screen.h"
+#include "console/key_input.h"
 #include "platform/platform.h"
 #include "util/clock.h"
 
 namespace {
 
 constexpr int64_t longest_step_ms = 3 * 3600 * 1000;
+// A quiet wait looks at the clock this often at least, to see a step.
+constexpr int64_t quiet_look_ms = 60000;
 constexpr int64_t minute_ms = 60000;
 constexpr int32_t no_day = INT32_MIN;
 
@@ -100,20 +103,30 @@ void show_status_screen(const TimeOfDay& run, int64_t now_ms) {
   if (left_ms > 0) show_time_left(out_print, static_cast<int32_t>((left_ms + 999) / 1000));
 }
 
-// A pass's sleep, cut short at the next target when that comes first, and none once it has come.
+// A pass's sleep, or with nothing to draw a wait that a key ends.
+void pause(int64_t ms, bool quiet) {
+  if (quiet) {
+    wait_for_key(static_cast<uint32_t>(ms));
+  } else {
+    plat_sleep(static_cast<uint32_t>(ms));
+  }
+}
+
+// A pass's sleep, cut short at the next target when that comes first, and none once it has come;
+// quiet, a wait of a minute at most that a key ends.
 // The clock is read again here: drawing the screen takes time of its own (tenths of a second on
 // a slow console).
-void sleep_pass(const TimeOfDay& run) {
-  const int64_t planned = run.settings->sleep_ms;
+void sleep_pass(const TimeOfDay& run, bool quiet) {
+  const int64_t planned = quiet ? quiet_look_ms : run.settings->sleep_ms;
   const int64_t to_target = run.target_ms - plat_utc_ms();
   if (to_target >= planned) {
-    plat_sleep(static_cast<uint32_t>(planned));
+    pause(planned, quiet);
     return;
   }
   // The sleep's clock is not the wall clock: a wake a little early is slept out, so that the
   // reading after it has reached the target.
   for (int64_t left = to_target, tries = 0; left > 0 && tries < 4; ++tries) {
-    plat_sleep(static_cast<uint32_t>(left));
+    pause(left, quiet);
     left = run.target_ms - plat_utc_ms();
     if (left > 1000) return;
   }
@@ -123,8 +136,10 @@ void sleep_pass(const TimeOfDay& run) {
 CalendarDate wait_for_target(TimeOfDay* run) {
   for (;;) {
     if (run->settings->announce) show_status_screen(*run, plat_utc_ms());
+    // After a key that was no stop key, a pass's sleep: keys typed ahead are read one a pass.
+    const bool quiet = waits_quietly(*run->settings) && key_waiting() == 0;
     stop_check("\nVorbelin Was Terminated.\n");
-    sleep_pass(*run);
+    sleep_pass(*run, quiet);
     if (launch_falls_due(run, read_clock())) return take_target(run);
     stop_check("Vorbelin Terminated.\n");
   }
@@ -152,6 +167,6 @@ bool run_time_of_day(const RunSettings* settings) {
   for (;;) {
     const bool launched = attempt_launch(*settings, wait_for_target(&run));
     if (!settings->repeat) return launched;
-    sleep_pass(run);
+    sleep_pass(run, waits_quietly(*settings) && key_waiting() == 0);
   }
 }

@@ -152,6 +152,18 @@ bool is_readable_key(const InputEvent& event) {
   return event.ch != 0 || extended_key_code(event, &first, &second);
 }
 
+// Events that are no key, waiting at the head of the input: read and dropped.
+void discard_other_input() {
+  uint32_t count = 0;
+  if (!input_available() || !plat_input_count(&count)) return;
+  for (; count > 0; --count) {
+    InputEvent event;
+    uint32_t got = 0;
+    if (!plat_input_peek(&event, 1, &got) || got == 0 || is_readable_key(event)) return;
+    plat_input_read(&event, &got);
+  }
+}
+
 } // namespace
 
 bool extended_key_code(const InputEvent& event, int* first, int* second) {
@@ -240,6 +252,21 @@ int key_prompt(const char* text) {
   while (key_waiting() == 0 && input_available()) plat_sleep(50);
   con_print("\n");
   return read_key();
+}
+
+bool wait_for_key(uint32_t milliseconds) {
+  const int64_t end_ms = plat_monotonic_ms() + milliseconds;
+  for (;;) {
+    if (key_waiting() == 1) return true;
+    discard_other_input();
+    const int64_t left_ms = end_ms - plat_monotonic_ms();
+    if (left_ms <= 0) return false;
+    if (!input_available()) {
+      plat_sleep(static_cast<uint32_t>(left_ms));
+      return false;
+    }
+    if (!plat_sleep_or_input(static_cast<uint32_t>(left_ms))) return key_waiting() == 1;
+  }
 }
 
 void key_input_reset_state() {

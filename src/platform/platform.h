@@ -87,6 +87,9 @@ int64_t plat_utc_ms();
 // Local time minus UTC at an instant, in seconds, by the system's time-zone rules.
 int32_t plat_utc_offset_s(int64_t utc_ms);
 void plat_sleep(uint32_t milliseconds);
+// The same sleep, ended early when console input arrives (a key, or any other input event);
+// true when it was.
+bool plat_sleep_or_input(uint32_t milliseconds);
 // Milliseconds from an arbitrary start on a clock that setting the time of day does not move and
 // that counts the time the machine spent suspended.
 int64_t plat_monotonic_ms();

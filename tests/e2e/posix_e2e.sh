@@ -453,4 +453,14 @@ case_hang_up() {
   check "after a hang-up the help pager ends with status 0" status_is 0
 }
 
+# Quiet mode waits for its launch in one sleep, and ESC still ends it at once.
+case_quiet_esc() {
+  fresh_pane
+  run_in_pane "x /TIME=3600 /TICK=30 /Q"
+  wait_until 5 program_running
+  press Escape
+  check "ESC ends a quiet wait at once" wait_until 2 file_has_content "$W/status"
+  check "... with status 0" status_is 0
+}
+
 run_cases "$@"

@@ -189,4 +189,13 @@ case_invalid_path_directory() {
   check "an invalid PATH directory ends the search" ended_without_launch launched5
 }
 
+# Quiet mode waits on the console input: ESC ends it at once.
+case_quiet_esc() {
+  run_batch "\"$EXEW\" \"cmd /c rem\" /time=3600 /TICK=30 /Q"
+  wait_until 30 bash -c "[ \"\$(tmux display -p -t $SESSION '#{pane_title}')\" = Vorbelin ]"
+  press Escape
+  check "ESC ends a quiet wait at once" wait_until 3 file_has_content "$W/status"
+  check "... with status 0" status_is 0
+}
+
 run_cases "$@"

@@ -25,7 +25,11 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
   return static_cast<int32_t>(offset);
 }
 
-void plat_sleep(uint32_t milliseconds) {
+namespace {
+
+// Sleeps until milliseconds from now, watching the terminal for keys; true when keys came first
+// and the sleep may end there.
+bool sleep_watching(uint32_t milliseconds, bool until_input) {
   flush_all();
   timespec deadline;
   clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -35,12 +39,25 @@ void plat_sleep(uint32_t milliseconds) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1000000000;
   }
-  if (watch_input_until(deadline)) return;
+  const WatchEnd end = watch_input_until(deadline);
+  if (end == WatchEnd::deadline) return false;
+  if (end == WatchEnd::input && until_input) return true;
   // A resize or a continue wakes the sleep early: the screen is brought up to date (or taken
   // again, back in the foreground), then the sleep goes on to the same end.
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     flush_screen();
   }
+  return false;
+}
+
+} // namespace
+
+void plat_sleep(uint32_t milliseconds) {
+  sleep_watching(milliseconds, false);
+}
+
+bool plat_sleep_or_input(uint32_t milliseconds) {
+  return sleep_watching(milliseconds, true);
 }
 
 int64_t plat_monotonic_ms() {

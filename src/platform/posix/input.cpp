@@ -144,18 +144,18 @@ void take_key(int wait_ms) {
 
 } // namespace
 
-bool watch_input_until(const timespec& deadline) {
+WatchEnd watch_input_until(const timespec& deadline) {
   quiet_after_sleep = false;
   for (;;) {
     if (!terminal_owned() || input_ended || terminal_modes_left_alone()) {
       pause_count = 0; // whoever has the terminal now reads what arrives
-      return false;
+      return WatchEnd::unwatched;
     }
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const int64_t left_ms =
         (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
-    if (left_ms <= 0) return true;
+    if (left_ms <= 0) return WatchEnd::deadline;
     // Keys already waiting unread answer at once: the rest of the sleep does not watch.
     pollfd poll_fd = {terminal_fd(), POLLIN, 0};
     const int ready =
@@ -168,10 +168,10 @@ bool watch_input_until(const timespec& deadline) {
       note_hang_up(poll_fd.revents);
       note_arrivals();
     }
-    if (ready != 0) return false;
+    if (ready != 0) return input_ended ? WatchEnd::unwatched : WatchEnd::input;
     if (left_ms > INT32_MAX) continue; // poll's time-out is never short of it: the rest
     quiet_after_sleep = true;
-    return true;
+    return WatchEnd::deadline;
   }
 }
 

@@ -3,7 +3,8 @@
 
 #include <ctime>
 
+enum class WatchEnd { deadline, input, unwatched };
 // Waits until a monotonic-clock deadline or until keys arrive, whichever comes first, noting
-// when they came; true when the deadline was reached with nothing to read. Returns at once when
-// keys are already waiting unread, or in the background.
-bool watch_input_until(const timespec& deadline);
+// when they came. Returns at once when keys are already waiting unread; without keys to read
+// (in the background, after a hang-up) it does not watch.
+WatchEnd watch_input_until(const timespec& deadline);

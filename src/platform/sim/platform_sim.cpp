@@ -1,4 +1,5 @@
 // The simulated backend: the whole program runs deterministically in memory.
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <stdexcept>
@@ -314,6 +315,19 @@ void plat_sleep(uint32_t milliseconds) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
   pass_time(milliseconds + state->config.oversleep_ms);
+}
+
+// Ends at the first input event due within the sleep, or at once when one waits unread.
+bool plat_sleep_or_input(uint32_t milliseconds) {
+  state->run.sleeps.push_back(milliseconds);
+  if (state->on_sleep) state->on_sleep(milliseconds);
+  for (const TimedEvent& timed : state->input) {
+    if (timed.at_ms > elapsed_ms() + milliseconds) break;
+    pass_time(static_cast<uint32_t>(std::max<int64_t>(timed.at_ms - elapsed_ms(), 0)));
+    return true;
+  }
+  pass_time(milliseconds + state->config.oversleep_ms);
+  return false;
 }
 
 // Only sleeping moves it: drawing takes no fake time, and setting the clock does not move it.

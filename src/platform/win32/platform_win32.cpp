@@ -644,6 +644,16 @@ void plat_sleep(uint32_t milliseconds) {
   Sleep(milliseconds);
 }
 
+// The console input handle is signalled while input events wait unread.
+bool plat_sleep_or_input(uint32_t milliseconds) {
+  flush_frame();
+  if (console_input == INVALID_HANDLE_VALUE) {
+    Sleep(milliseconds);
+    return false;
+  }
+  return WaitForSingleObject(console_input, milliseconds) == WAIT_OBJECT_0;
+}
+
 int64_t plat_monotonic_ms() {
   return static_cast<int64_t>(GetTickCount64());
 }
