@@ -137,6 +137,13 @@ case_help() {
   check "help with the More prompt" wait_for_screen '-- More \(ESC quits\) --' 30
   press Escape
   check "help closed with status 0" status_is 0
+  # Sent to a file, each line ends with one CR LF.
+  run_batch "\"$EXEW\" backup.exe > $WW\\help.txt"
+  wait_for_screen '-- More \(ESC quits\) --' 30
+  press Escape
+  status_is 0
+  one_cr_lf() { grep -q $'\r$' "$W/help.txt" && ! grep -q $'\r\r' "$W/help.txt"; }
+  check "help in a file: lines end CR LF, never CR CR LF" one_cr_lf
 }
 
 # The time-of-day mode: status lines in the redirected file (text mode: CR LF), the rest on

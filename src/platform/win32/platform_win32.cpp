@@ -497,15 +497,32 @@ void plat_set_attr(uint16_t attr) {
 // Standard output that is the console takes its text as the console channel does: in one
 // write, in the console's code page (the C runtime would write it a character or two a call, and
 // under wine in the ANSI code page). Redirected, it keeps the C runtime's bytes and line ends.
+// Redirected standard output is in text mode, which writes each line feed as CR LF: a carriage
+// return of the text's own right before a line feed is left to it, so that a line ends with one
+// CR LF and not CR CR LF.
+namespace {
+
+int write_text_mode(const char* text, size_t length) {
+  size_t start = 0;
+  for (size_t i = 0; i + 1 < length; ++i) {
+    if (text[i] != '\r' || text[i + 1] != '\n') continue;
+    if (fwrite(text + start, 1, i - start, stdout) != i - start) return -1;
+    start = i + 1;
+  }
+  return fwrite(text + start, 1, length - start, stdout) == length - start
+             ? static_cast<int>(length)
+             : -1;
+}
+
+} // namespace
+
 int plat_stdout_write(const char* text, size_t length) {
   static int is_console = -1;
   if (is_console < 0) {
     DWORD mode = 0;
     is_console = GetConsoleMode(stdout_handle(), &mode) ? 1 : 0;
   }
-  if (is_console == 0) {
-    return fwrite(text, 1, length, stdout) == length ? static_cast<int>(length) : -1;
-  }
+  if (is_console == 0) return write_text_mode(text, length);
   if (frame_takes_text(text, length)) return static_cast<int>(length);
   DWORD written = 0;
   if (!WriteConsoleA(stdout_handle(), text, static_cast<DWORD>(length), &written, nullptr)) {
