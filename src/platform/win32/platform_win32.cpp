@@ -351,7 +351,12 @@ void flush_frame() {
                         COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}, COORD{0, 0},
                         &region);
   }
-  if (back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
+  // A window the user scrolled away from the status screen comes back to its top, as each
+  // pass's home position brought it back before the frame.
+  const SMALL_RECT& window = console_info.srWindow;
+  const bool scrolled_away = window.Top > 0;
+  if (scrolled_away) SetConsoleCursorPosition(stdout_handle(), COORD{0, 0});
+  if (scrolled_away || back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
     SetConsoleCursorPosition(stdout_handle(), COORD{static_cast<SHORT>(back.cursor_x),
                                                     static_cast<SHORT>(back.cursor_y)});
     front.cursor_x = back.cursor_x;
@@ -531,12 +536,19 @@ int plat_stdout_write(const char* text, size_t length) {
   return static_cast<int>(written);
 }
 
+// Without a console (a service, a scheduled task with no window, a redirected pipe) the
+// console's text goes to standard error, as the POSIX build's does, so that a failure is told.
 bool plat_console_open() {
   console_device = open_device("CONOUT$", GENERIC_WRITE);
-  return console_device != INVALID_HANDLE_VALUE;
+  return console_device != INVALID_HANDLE_VALUE || GetStdHandle(STD_ERROR_HANDLE) != nullptr;
 }
 
 size_t plat_console_write(const char* text, size_t length) {
+  if (console_device == INVALID_HANDLE_VALUE) {
+    const size_t written = fwrite(text, 1, length, stderr);
+    fflush(stderr);
+    return written;
+  }
   // The console device is the same console as standard output when the frame is on.
   if (frame_takes_text(text, length)) return length;
   // One call for the whole run: each call is a round trip to the console host.
@@ -545,13 +557,18 @@ size_t plat_console_write(const char* text, size_t length) {
   return written;
 }
 
+// QuickEdit goes off whatever the mode says: a console reports it (and insert mode) only while
+// its extended flags are on, and a program before us may have set a mode without them. Such a
+// mode is given back with both on, as consoles start.
 bool plat_input_open() {
   console_input = open_device("CONIN$", GENERIC_READ | GENERIC_WRITE);
   if (console_input == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
-  if (GetConsoleMode(console_input, &mode) && (mode & ENABLE_QUICK_EDIT_MODE) != 0 &&
+  if (GetConsoleMode(console_input, &mode) &&
       SetConsoleMode(console_input, (mode & ~ENABLE_QUICK_EDIT_MODE) | ENABLE_EXTENDED_FLAGS)) {
-    user_input_mode = mode | ENABLE_EXTENDED_FLAGS;
+    const DWORD unreported = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
+    user_input_mode =
+        mode | ENABLE_EXTENDED_FLAGS | ((mode & ENABLE_EXTENDED_FLAGS) ? 0 : unreported);
     quick_edit_taken = true;
   }
   return true;
@@ -602,8 +619,13 @@ bool plat_set_title(const char* title) {
   return SetConsoleTitleA(title) != FALSE;
 }
 
+// Only this process's own console window: another copy's window has the same class and title,
+// and without a console of its own the program has no window to touch.
 void* plat_find_console_window(const char* title) {
-  return reinterpret_cast<void*>(FindWindowA("ConsoleWindowClass", title));
+  const HWND own = GetConsoleWindow();
+  if (own == nullptr) return nullptr;
+  const HWND found = FindWindowA("ConsoleWindowClass", title);
+  return found == own ? reinterpret_cast<void*>(own) : nullptr;
 }
 
 void* plat_load_large_icon(int resource_id) {
