@@ -212,4 +212,13 @@ case_no_console() {
   check "... and standard error says why" grep -q 'Launch of "no_such_prog" failed' "$W/nc.err"
 }
 
+# Another program's text on the console is gone at the next pass: each pass leaves the console
+# as the screen buffer says.
+case_foreign_text() {
+  run_batch 'start /b cmd /c "ping -n 4 127.0.0.1 > nul & echo FOREIGN1& echo FOREIGN2& echo FOREIGN3"' \
+    "\"$EXEW\" \"cmd /c rem\" /time=20"
+  check "another program's text shows" wait_for_screen FOREIGN 30
+  check "... and the next pass draws over it" wait_until 3 bash -c "! tmux capture-pane -t $SESSION -p | grep -q FOREIGN"
+}
+
 run_cases "$@"

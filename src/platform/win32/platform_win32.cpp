@@ -240,6 +240,10 @@ bool cleared_chars = false;
 char cleared_char = ' ';
 // Text written to the console's rows below the copy since the last whole clear.
 bool below_written = false;
+// Each pass's whole clear sends the whole copy the window shows: another program may have
+// written anywhere in it, and the console is to show what the buffer says. Cleared when the
+// console took it.
+bool send_whole_copy = false;
 bool window_follows_cursor = false;
 CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 // What each byte shows as in the console's code page. Processed output shows a control byte as
@@ -332,8 +336,11 @@ void take_console_back() {
 // Hands what changed to the console: the rectangle of cells, the cursor, the attribute.
 void flush_frame() {
   if (!framed) return;
-  CellRect rect;
-  if (frame_changed_rect(&back, &front, &rect)) {
+  // The whole copy as far as the window shows it: on a console of 9,001 rows the rest is
+  // nobody's to see.
+  const int shown_rows = console_info.srWindow.Bottom + 1;
+  CellRect rect = {0, 0, back.width - 1, (shown_rows < back.height ? shown_rows : back.height) - 1};
+  if (send_whole_copy || frame_changed_rect(&back, &front, &rect)) {
     const int width = rect.right - rect.left + 1;
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
@@ -342,14 +349,19 @@ void flush_frame() {
         CHAR_INFO& out = frame_cells[y * width + x];
         out.Char.UnicodeChar = frame_glyphs[cell.ch];
         out.Attributes = cell.attr;
-        front.cells[rect.top + y][rect.left + x] = cell;
       }
     }
     SMALL_RECT region = {static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
                          static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
-    WriteConsoleOutputW(stdout_handle(), frame_cells,
-                        COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)}, COORD{0, 0},
-                        &region);
+    // Only cells the console took are shown: a write that failed is sent again next time.
+    if (WriteConsoleOutputW(stdout_handle(), frame_cells,
+                            COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)},
+                            COORD{0, 0}, &region)) {
+      for (int y = rect.top; y <= rect.bottom; ++y) {
+        memcpy(&front.cells[y][rect.left], &back.cells[y][rect.left], sizeof(ScreenCell) * width);
+      }
+      send_whole_copy = false;
+    }
   }
   // A window the user scrolled away from the status screen comes back to its top, as each
   // pass's home position brought it back before the frame.
@@ -398,6 +410,7 @@ bool console_takes_fill(uint32_t count, int16_t x, int16_t y, Fill fill_copy) {
     return true;
   }
   fill_copy();
+  if (whole_clear(count, x, y)) send_whole_copy = true;
   return whole_clear(count, x, y) && below_written;
 }
 
