@@ -221,4 +221,12 @@ case_foreign_text() {
   check "... and the next pass draws over it" wait_until 3 bash -c "! tmux capture-pane -t $SESSION -p | grep -q FOREIGN"
 }
 
+# On a UTF-8 console (chcp 65001) the program's own glyphs stay glyphs, the frame draws every
+# pass whole, and the command shows as typed (the batch is read in the OEM code page: 0x82 is é).
+case_code_page_65001() {
+  run_batch "chcp 65001 > nul" "\"$EXEW\" \"cmd /c rem caf"$'\x82'"\" /time=12"
+  check "the command as typed, after the square" wait_for_screen '^■ Waiting to launch: "cmd /c rem café"' 30
+  check "every capture of the pane is a whole screen" every_capture_whole
+}
+
 run_cases "$@"

@@ -246,27 +246,63 @@ bool below_written = false;
 bool send_whole_copy = false;
 bool window_follows_cursor = false;
 CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
-// What each byte shows as in the console's code page. Processed output shows a control byte as
-// its glyph (ESC as an arrow); a cell written whole would keep the control character itself,
-// which wine's console then sends to its terminal as it is.
+// What each byte shows as. Processed output shows a control byte as its glyph (ESC as an
+// arrow); a cell written whole would keep the control character itself, which wine's console
+// then sends to its terminal as it is.
 WCHAR frame_glyphs[256];
 
-// The frame needs a console code page of one byte a character; the glyphs follow it.
-bool take_code_page() {
+// Whether the console's code page is UTF-8, asked once: the command then comes in UTF-8 and
+// each of its characters takes a cell of its own, as on POSIX.
+bool console_utf8() {
+  static int utf8 = -1;
+  if (utf8 < 0) utf8 = GetConsoleOutputCP() == CP_UTF8 ? 1 : 0;
+  return utf8 == 1;
+}
+
+// The glyphs follow a code page of one byte a character. On any other (UTF-8, a double-byte
+// code page), where the program's own bytes (the square, the bar) are no characters, they show
+// as the code page 437 glyphs they are.
+void take_code_page() {
   const UINT page = GetConsoleOutputCP();
   CPINFO info;
-  if (page == 0 || !GetCPInfo(page, &info) || info.MaxCharSize != 1) return false;
+  const bool one_byte = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize == 1;
   for (int byte = 0; byte < 256; ++byte) {
     const char text = static_cast<char>(byte);
-    WCHAR glyph = L'?';
-    if (byte < 0x20 || byte == 0x7F) {
-      glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
-    } else if (MultiByteToWideChar(page, 0, &text, 1, &glyph, 1) != 1) {
+    WCHAR glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
+    if (byte >= 0x20 && byte != 0x7F && one_byte &&
+        MultiByteToWideChar(page, 0, &text, 1, &glyph, 1) != 1) {
       glyph = L'?';
     }
     frame_glyphs[byte] = glyph;
   }
-  return true;
+}
+
+WCHAR cell_glyph(const ScreenCell& cell) {
+  if (cell.known != CELL_FOREIGN) return frame_glyphs[cell.ch];
+  const uint32_t code_point = back.foreign[cell.ch];
+  return code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+}
+
+// Text for the console: as it is on a one-byte code page; on a UTF-8 one, wide, with UTF-8
+// characters as themselves and every other byte as its glyph.
+bool write_console(HANDLE handle, const char* text, size_t length, DWORD* written) {
+  if (!console_utf8()) {
+    return WriteConsoleA(handle, text, static_cast<DWORD>(length), written, nullptr) != FALSE;
+  }
+  static WCHAR wide[4096];
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t used = 0;
+  for (size_t i = 0; i < length && used < sizeof wide / sizeof wide[0]; ++i) {
+    uint32_t code_point = bytes[i];
+    const size_t size = bytes[i] >= 0x80 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    if (bytes[i] >= 0x80 && size == 0) code_point = cp437_glyph(bytes[i]);
+    wide[used++] = code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+    if (size > 0) i += size - 1;
+  }
+  DWORD taken = 0;
+  const bool done = WriteConsoleW(handle, wide, static_cast<DWORD>(used), &taken, nullptr) != FALSE;
+  *written = done && taken == used ? static_cast<DWORD>(length) : 0;
+  return done;
 }
 
 bool ask_console() {
@@ -295,6 +331,7 @@ void start_frame(uint16_t attr) {
   back.cursor_y =
       console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
   back.attr = console_info.wAttributes;
+  back.utf8_text = console_utf8();
   front = back;
   framed = true;
   below_written = false;
@@ -347,7 +384,7 @@ void flush_frame() {
       for (int x = 0; x < width; ++x) {
         const ScreenCell& cell = back.cells[rect.top + y][rect.left + x];
         CHAR_INFO& out = frame_cells[y * width + x];
-        out.Char.UnicodeChar = frame_glyphs[cell.ch];
+        out.Char.UnicodeChar = cell_glyph(cell);
         out.Attributes = cell.attr;
       }
     }
@@ -482,7 +519,8 @@ void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
     below_written = false; // the whole clear, characters and attributes, has reached every row
   }
   if (!framed && cleared_chars && whole_clear(count, x, y) &&
-      console_info.dwSize.X <= SCREEN_MAX_COLUMNS && take_code_page()) {
+      console_info.dwSize.X <= SCREEN_MAX_COLUMNS) {
+    take_code_page();
     start_frame(attr);
   }
   cleared_chars = false;
@@ -543,9 +581,7 @@ int plat_stdout_write(const char* text, size_t length) {
   if (is_console == 0) return write_text_mode(text, length);
   if (frame_takes_text(text, length)) return static_cast<int>(length);
   DWORD written = 0;
-  if (!WriteConsoleA(stdout_handle(), text, static_cast<DWORD>(length), &written, nullptr)) {
-    return -1;
-  }
+  if (!write_console(stdout_handle(), text, length, &written)) return -1;
   return static_cast<int>(written);
 }
 
@@ -566,7 +602,7 @@ size_t plat_console_write(const char* text, size_t length) {
   if (frame_takes_text(text, length)) return length;
   // One call for the whole run: each call is a round trip to the console host.
   DWORD written = 0;
-  if (!WriteConsoleA(console_device, text, static_cast<DWORD>(length), &written, nullptr)) return 0;
+  if (!write_console(console_device, text, length, &written)) return 0;
   return written;
 }
 
