@@ -12,19 +12,17 @@ passes between (steady state: no start-up, no launch, no key). CPU: three copies
 `true /TIME=40 /TICK=1` without strace, all at once, each in a pseudo-terminal of its own; the
 on-CPU time the scheduler counts for the process (/proc/PID/schedstat) is read at 5.5 s and
 35.5 s, between passes, and divided by the 30 passes between; the median of the copies."""
-import argparse
 import collections
 import os
 import re
 import signal
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from results import write_section  # noqa: E402
+from results import programs_to_measure, section_start, write_section  # noqa: E402
 from run import ROOT, Run, on_cpu_ns, run_all  # noqa: E402
 
 SECTION = '## System calls a pass'
@@ -69,25 +67,10 @@ def cpu_per_pass(binaries, copies=3):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    parser.add_argument('binary', nargs='?', default=os.path.join(ROOT, 'build', 'vorbelin'))
-    parser.add_argument('--baseline')
-    parser.add_argument('--baseline-label', default='baseline')
-    args = parser.parse_args()
-    programs = [('vorbelin', os.path.abspath(args.binary))]
-    if args.baseline:
-        programs.append((args.baseline_label, os.path.abspath(args.baseline)))
-    commit = subprocess.run(['git', '-C', ROOT, 'rev-parse', '--short', 'HEAD'],
-                            capture_output=True, text=True).stdout.strip()
+    args, programs = programs_to_measure(__doc__, os.path.join(ROOT, 'build', 'vorbelin'))
     cpu = cpu_per_pass([binary for _, binary in programs])
-    lines = [SECTION, '',
-             'Commit %s, %s. Command: `python3 bench/syscalls.py%s`. %s' % (
-                 commit, time.strftime('%Y-%m-%d'),
-                 ' --baseline PATH --baseline-label "%s"' % args.baseline_label
-                 if args.baseline else '',
-                 ' '.join(__doc__.split('\n\n')[2].split('\n'))), '',
-             '| program | system calls a pass (passes) | which | CPU a pass |',
-             '|---|---|---|---|']
+    lines = section_start(SECTION, 'syscalls.py', args, __doc__) + [
+        '| program | system calls a pass (passes) | which | CPU a pass |', '|---|---|---|---|']
     for label, binary in programs:
         per_pass, passes, counted = calls_per_pass(binary)
         which = ', '.join('%s %.1f' % (name, n / passes) for name, n in counted.most_common())

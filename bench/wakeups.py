@@ -9,15 +9,13 @@ Each program runs in a pseudo-terminal of 80 by 25 of its own, all at once: a qu
 `sleep 60`. Wake-ups are the times the process was switched in after giving up the processor
 (the voluntary context switches of /proc/PID/status, each a return from a sleep or a wait),
 counted from 5 s to 35 s after the start: 30 s of steady waiting."""
-import argparse
 import os
 import signal
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from results import write_section  # noqa: E402
+from results import programs_to_measure, section_start, write_section  # noqa: E402
 from run import ROOT, Run, run_all  # noqa: E402
 
 SECTION = '## Wake-ups while quiet'
@@ -45,14 +43,7 @@ def wakeups(argvs):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
-    parser.add_argument('binary', nargs='?', default=os.path.join(ROOT, 'build', 'vorbelin'))
-    parser.add_argument('--baseline')
-    parser.add_argument('--baseline-label', default='baseline')
-    args = parser.parse_args()
-    programs = [('vorbelin', os.path.abspath(args.binary))]
-    if args.baseline:
-        programs.append((args.baseline_label, os.path.abspath(args.baseline)))
+    args, programs = programs_to_measure(__doc__, os.path.join(ROOT, 'build', 'vorbelin'))
     target = time.strftime('%H:%M', time.localtime(time.time() + 7200))
     rows = []
     for label, binary in programs:
@@ -61,15 +52,8 @@ def main():
                      [binary, 'true', '/TIME=' + target, '/Q']))
     rows.append(('`sleep 60`', ['sleep', '60']))
     counts = wakeups([argv for _, argv in rows])
-    commit = subprocess.run(['git', '-C', ROOT, 'rev-parse', '--short', 'HEAD'],
-                            capture_output=True, text=True).stdout.strip()
-    lines = [SECTION, '',
-             'Commit %s, %s. Command: `python3 bench/wakeups.py%s`. %s' % (
-                 commit, time.strftime('%Y-%m-%d'),
-                 ' --baseline PATH --baseline-label "%s"' % args.baseline_label
-                 if args.baseline else '',
-                 ' '.join(__doc__.split('\n\n')[2].split('\n'))), '',
-             '| program | wake-ups in 30 s |', '|---|---|']
+    lines = section_start(SECTION, 'wakeups.py', args, __doc__) + [
+        '| program | wake-ups in 30 s |', '|---|---|']
     lines += ['| %s | %d |' % (label, count) for (label, _), count in zip(rows, counts)]
     write_section(SECTION, lines)
     print('\n'.join(lines))

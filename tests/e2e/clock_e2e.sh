@@ -9,13 +9,10 @@
 #   bash tests/e2e/clock_e2e.sh [path/to/vorbelin] [CASE...]    (--list names the cases)
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
-BIN=$HERE/../../build/vorbelin
-if [ $# -gt 0 ] && [[ $1 == */* ]]; then
-  BIN=$1
-  shift
-fi
-BIN=$(realpath "$BIN")
 . "$HERE/lib.sh"
+take_program_argument "$HERE/../../build/vorbelin" "$@"
+shift $PROGRAM_ARGS
+BIN=$(realpath "$PROGRAM")
 FAKETIME_LIB=$(find /usr/lib -name libfaketime.so.1 2>/dev/null | head -1)
 [ -n "$FAKETIME_LIB" ] || skip_or_fail "libfaketime is not installed (Debian package faketime)"
 [ -e /usr/share/zoneinfo/Europe/Berlin ] || skip_or_fail "no time zone data (Debian package tzdata)"

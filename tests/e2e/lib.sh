@@ -10,6 +10,19 @@ skip_or_fail() {
   exit 77
 }
 
+# The program under test: the script's first argument when it is a path (an empty one: none was
+# built), else the default given. Sets PROGRAM, and PROGRAM_ARGS to the words it took (0 or 1).
+take_program_argument() {
+  local default=$1
+  shift
+  PROGRAM=$default
+  PROGRAM_ARGS=0
+  if [ $# -gt 0 ] && [[ -z $1 || $1 == */* ]]; then
+    PROGRAM=$1
+    PROGRAM_ARGS=1
+  fi
+}
+
 case_names() { grep -o '^case_[a-z0-9_]*()' "$0" | sed 's/^case_//; s/()$//'; }
 # --list names the cases of the script, before any set-up.
 if [ "${1:-}" = "--list" ]; then

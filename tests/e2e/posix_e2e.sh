@@ -7,13 +7,10 @@
 # Every case by default, with build/vorbelin when no program is named.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
-BIN=$HERE/../../build/vorbelin
-if [ $# -gt 0 ] && [[ $1 == */* ]]; then
-  BIN=$1
-  shift
-fi
-BIN=$(realpath "$BIN")
 . "$HERE/lib.sh"
+take_program_argument "$HERE/../../build/vorbelin" "$@"
+shift $PROGRAM_ARGS
+BIN=$(realpath "$PROGRAM")
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
 W=$E2E_DIR
 

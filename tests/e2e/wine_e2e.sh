@@ -9,12 +9,10 @@
 # (made by wine_prefix.sh); otherwise the run makes one of its own and ends its server.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
-EXE=$HERE/../../build-win/vorbelin.exe
-if [ $# -gt 0 ] && [[ -z $1 || $1 == */* ]]; then
-  EXE=$1
-  shift
-fi
 . "$HERE/lib.sh"
+take_program_argument "$HERE/../../build-win/vorbelin.exe" "$@"
+shift $PROGRAM_ARGS
+EXE=$PROGRAM
 command -v tmux >/dev/null || skip_or_fail "tmux is not installed"
 command -v wine >/dev/null || skip_or_fail "wine is not installed"
 [ -n "$EXE" ] && [ -f "$EXE" ] || skip_or_fail "no vorbelin.exe '$EXE' (mingw-w64 not installed?)"

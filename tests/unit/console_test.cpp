@@ -3,22 +3,7 @@
 
 #include "console/console.h"
 #include "platform/sim/sim.h"
-
-namespace {
-
-void fresh_console(bool redirected = false) {
-  SimConfig config;
-  config.stdout_redirected = redirected;
-  sim_reset(config);
-  sim_call([] {}); // a new process's state
-}
-
-void expect_cursor(int column, int row) {
-  EXPECT_EQ(cursor_column(), column);
-  EXPECT_EQ(cursor_row(), row);
-}
-
-} // namespace
+#include "unit/sim_console.h"
 
 TEST(Console, CursorGotoClampsBelowOne) {
   fresh_console();

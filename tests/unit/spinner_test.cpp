@@ -4,20 +4,7 @@
 #include "console/console.h"
 #include "console/spinner.h"
 #include "platform/sim/sim.h"
-
-namespace {
-
-void fresh_console() {
-  sim_reset(SimConfig());
-  sim_call([] {}); // a new process's state
-}
-
-void expect_cursor(int column, int row) {
-  EXPECT_EQ(cursor_column(), column);
-  EXPECT_EQ(cursor_row(), row);
-}
-
-} // namespace
+#include "unit/sim_console.h"
 
 TEST(Spinner, GlyphOrderAndCursor) {
   fresh_console();
