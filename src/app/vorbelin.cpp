@@ -9,6 +9,7 @@
 #include "console/run_end.h"
 #include "console/spinner.h"
 #include "console/window_identity.h"
+#include "util/clock.h"
 #include "util/text.h"
 
 void reset_process_state() {
@@ -17,6 +18,7 @@ void reset_process_state() {
   spinner_reset_state();
   ordinal_suffix_reset_state();
   run_end_reset_state();
+  clock_reset_state();
 }
 
 int vorbelin_main(int count, char** words) {

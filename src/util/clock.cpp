@@ -8,8 +8,28 @@ namespace {
 
 constexpr int64_t day_ms = 86400000;
 
+// A pass asks for the offset at the same seconds again and again (now, and the launch's): the
+// zone rules are asked once for each. An offset changes only on a whole second.
+struct OffsetMemo {
+  int64_t second;
+  int32_t offset;
+};
+OffsetMemo memo[2] = {{INT64_MIN, 0}, {INT64_MIN, 0}};
+int memo_next = 0;
+
+int32_t offset_at(int64_t utc_ms) {
+  const int64_t second = (utc_ms >= 0 ? utc_ms : utc_ms - 999) / 1000;
+  for (const OffsetMemo& known : memo) {
+    if (known.second == second) return known.offset;
+  }
+  memo[memo_next] = OffsetMemo{second, plat_utc_offset_s(second * 1000)};
+  const int32_t offset = memo[memo_next].offset;
+  memo_next = 1 - memo_next;
+  return offset;
+}
+
 int64_t local_ms_at(int64_t utc_ms) {
-  return utc_ms + plat_utc_offset_s(utc_ms) * 1000LL;
+  return utc_ms + offset_at(utc_ms) * 1000LL;
 }
 
 int32_t day_of(int64_t local_ms) {
@@ -55,7 +75,7 @@ int64_t clock_instant_of(int32_t day, uint32_t ms_of_day) {
   int64_t first = INT64_MAX, low = INT64_MAX, high = INT64_MIN;
   const int64_t probes[] = {local_ms - day_ms, local_ms, local_ms + day_ms};
   for (const int64_t probe : probes) {
-    const int64_t instant = local_ms - plat_utc_offset_s(probe) * 1000LL;
+    const int64_t instant = local_ms - offset_at(probe) * 1000LL;
     if (instant < first && local_ms_at(instant) == local_ms) first = instant;
     if (instant < low) low = instant;
     if (instant > high) high = instant;
@@ -63,10 +83,10 @@ int64_t clock_instant_of(int32_t day, uint32_t ms_of_day) {
   if (first != INT64_MAX) return first;
   low /= 1000;  // seconds, before the change
   high /= 1000; // and after it
-  const int32_t offset_before = plat_utc_offset_s(low * 1000);
+  const int32_t offset_before = offset_at(low * 1000);
   while (high - low > 1) {
     const int64_t middle = low + (high - low) / 2;
-    (plat_utc_offset_s(middle * 1000) == offset_before ? low : high) = middle;
+    (offset_at(middle * 1000) == offset_before ? low : high) = middle;
   }
   return high * 1000;
 }
@@ -122,4 +142,9 @@ const char* day_abbrev(int weekday) {
 
 const char* month_name(int month) {
   return month_names[(month >= 1 && month <= 12) ? month - 1 : 12];
+}
+
+void clock_reset_state() {
+  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
+  memo_next = 0;
 }

@@ -39,3 +39,6 @@ CalendarDate date_from_day_number(int32_t days);
 const char* day_name(int weekday);
 const char* day_abbrev(int weekday);
 const char* month_name(int month);
+
+// A new process knows no zone offset yet.
+void clock_reset_state();

@@ -13,16 +13,9 @@ int64_t plat_utc_ms() {
 }
 
 int32_t plat_utc_offset_s(int64_t utc_ms) {
-  // A pass asks about the same second more than once: the C library's zone lookup is kept.
-  static time_t converted_second = -1;
-  static long offset = 0;
   const time_t second = static_cast<time_t>(utc_ms >= 0 ? utc_ms / 1000 : (utc_ms - 999) / 1000);
-  if (second != converted_second) {
-    tm parts;
-    offset = localtime_r(&second, &parts) != nullptr ? parts.tm_gmtoff : 0;
-    converted_second = second;
-  }
-  return static_cast<int32_t>(offset);
+  tm parts;
+  return localtime_r(&second, &parts) != nullptr ? static_cast<int32_t>(parts.tm_gmtoff) : 0;
 }
 
 namespace {
