@@ -9,6 +9,18 @@ bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
 
 } // namespace
 
+bool fill_is_whole_clear(uint32_t count, int x, int y, int width, int height) {
+  return x == 0 && y == 0 && count >= static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
+}
+
+bool copy_holds_fill(const ScreenBuffer* copy, uint32_t count, int x, int y, int console_height) {
+  if (x < 0 || y < 0 || x >= copy->width) return false;
+  if (fill_is_whole_clear(count, x, y, copy->width, console_height)) return true;
+  const uint64_t start =
+      static_cast<uint64_t>(y) * static_cast<uint64_t>(copy->width) + static_cast<uint64_t>(x);
+  return start + count <= static_cast<uint64_t>(copy->width) * static_cast<uint64_t>(copy->height);
+}
+
 bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, CellRect* rect) {
   CellRect found = {back->width, back->height, -1, -1};
   for (int y = 0; y < back->height; ++y) {

@@ -213,10 +213,11 @@ case_no_console() {
 # Another program's text on the console is gone at the next pass: each pass leaves the console
 # as the screen buffer says.
 case_foreign_text() {
-  run_batch 'start /b cmd /c "ping -n 4 127.0.0.1 > nul & echo FOREIGN1& echo FOREIGN2& echo FOREIGN3"' \
-    "\"$EXEW\" \"cmd /c rem\" /time=20"
+  # ping waits a second an echo: the text comes well after the program's start, even under load.
+  run_batch 'start /b cmd /c "ping -n 15 127.0.0.1 > nul & echo FOREIGN1& echo FOREIGN2& echo FOREIGN3"' \
+    "\"$EXEW\" \"cmd /c rem\" /time=45"
   check "another program's text shows" wait_for_screen FOREIGN 30
-  check "... and the next pass draws over it" wait_until 3 bash -c "! tmux capture-pane -t $SESSION -p | grep -q FOREIGN"
+  check "... and the next pass draws over it" wait_until 5 bash -c "! tmux capture-pane -t $SESSION -p | grep -q FOREIGN"
 }
 
 # On a UTF-8 console (chcp 65001) the program's own glyphs stay glyphs, the frame draws every

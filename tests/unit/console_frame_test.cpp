@@ -34,3 +34,21 @@ TEST(ConsoleFrame, TheChangedRectangleAndTheRowsATextReaches) {
     }
   }
 }
+
+TEST(ConsoleFrame, FillsTheCopyHolds) {
+  // A copy of the top 4 rows, 20 wide, of a console of 100 rows.
+  static ScreenBuffer copy;
+  screen_init(&copy, 20, 4, true);
+  EXPECT_TRUE(fill_is_whole_clear(2000, 0, 0, 20, 100));
+  EXPECT_TRUE(fill_is_whole_clear(5000, 0, 0, 20, 100)) << "more than every cell";
+  EXPECT_FALSE(fill_is_whole_clear(1999, 0, 0, 20, 100));
+  EXPECT_FALSE(fill_is_whole_clear(2000, 1, 0, 20, 100));
+  EXPECT_TRUE(copy_holds_fill(&copy, 2000, 0, 0, 100)) << "the top of a whole clear";
+  EXPECT_TRUE(copy_holds_fill(&copy, 80, 0, 0, 100)) << "every cell of the copy";
+  EXPECT_TRUE(copy_holds_fill(&copy, 5, 15, 3, 100)) << "the end of the last row";
+  EXPECT_FALSE(copy_holds_fill(&copy, 6, 15, 3, 100)) << "one cell past the copy";
+  EXPECT_FALSE(copy_holds_fill(&copy, 1, 0, 4, 100)) << "a row below the copy";
+  EXPECT_FALSE(copy_holds_fill(&copy, 1, 20, 0, 100)) << "past the width";
+  EXPECT_FALSE(copy_holds_fill(&copy, 1, -1, 0, 100));
+  EXPECT_FALSE(copy_holds_fill(&copy, 0xFFFFFFFFu, 5, 0, 100)) << "a count that would wrap";
+}

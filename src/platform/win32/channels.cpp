@@ -1,0 +1,78 @@
+// The two output channels on Windows: standard output (the console's screen, or a redirected
+// file in text mode) and the console device itself, or standard error without a console.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
+#include "platform/win32/process.h"
+#include "platform/win32/screen.h"
+
+namespace {
+
+HANDLE console_device = INVALID_HANDLE_VALUE;
+
+// Redirected standard output is in text mode, which writes each line feed as CR LF: a carriage
+// return of the text's own right before a line feed is left to it, so that a line ends with one
+// CR LF and not CR CR LF.
+int write_text_mode(const char* text, size_t length) {
+  size_t start = 0;
+  for (size_t i = 0; i + 1 < length; ++i) {
+    if (text[i] != '\r' || text[i + 1] != '\n') continue;
+    if (fwrite(text + start, 1, i - start, stdout) != i - start) return -1;
+    start = i + 1;
+  }
+  return fwrite(text + start, 1, length - start, stdout) == length - start
+             ? static_cast<int>(length)
+             : -1;
+}
+
+} // namespace
+
+// Standard output that is the console takes its text as the console channel does: in one
+// write, in the console's code page (the C runtime would write it a character or two a call, and
+// under wine in the ANSI code page). Redirected, it keeps the C runtime's bytes and line ends.
+int plat_stdout_write(const char* text, size_t length) {
+  static int is_console = -1;
+  if (is_console < 0) {
+    DWORD mode = 0;
+    is_console = GetConsoleMode(stdout_handle(), &mode) ? 1 : 0;
+  }
+  if (is_console == 0) return write_text_mode(text, length);
+  if (frame_takes_text(text, length)) return static_cast<int>(length);
+  DWORD written = 0;
+  if (!write_console(stdout_handle(), text, length, &written)) return -1;
+  return static_cast<int>(written);
+}
+
+// Without a console (a service, a scheduled task with no window, a redirected pipe) the
+// console's text goes to standard error, as the POSIX build's does, so that a failure is told.
+bool plat_console_open() {
+  console_device = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+  return console_device != INVALID_HANDLE_VALUE || GetStdHandle(STD_ERROR_HANDLE) != nullptr;
+}
+
+size_t plat_console_write(const char* text, size_t length) {
+  if (console_device == INVALID_HANDLE_VALUE) {
+    const size_t written = fwrite(text, 1, length, stderr);
+    fflush(stderr);
+    return written;
+  }
+  // The console device is the same console as standard output when the frame is on.
+  if (frame_takes_text(text, length)) return length;
+  // One call for the whole run: each call is a round trip to the console host.
+  DWORD written = 0;
+  if (!write_console(console_device, text, length, &written)) return 0;
+  return written;
+}
+
+void plat_console_text(const char* text, char* out, size_t room) {
+  static wchar_t wide[1024];
+  const UINT console_page = GetConsoleOutputCP();
+  const int used = command_wide(text, wide, sizeof wide / sizeof wide[0])
+                       ? WideCharToMultiByte(console_page != 0 ? console_page : CP_OEMCP, 0, wide,
+                                             -1, out, static_cast<int>(room), nullptr, nullptr)
+                       : 0;
+  if (used == 0) snprintf(out, room, "%s", text);
+}

@@ -1,0 +1,333 @@
+// The console's screen: from the program's first whole clear of the console on, a pass is drawn
+// into a copy of the console's top rows in memory and handed to the console at each flush point
+// as one rectangle of cells, so the console never shows a half-drawn screen and a pass costs a
+// handful of console calls; before it, and for anything the copy cannot hold, each console
+// primitive is one or two Win32 calls on the real console.
+#include "platform/win32/screen.h"
+
+#include <cstring>
+
+#include "platform/console_frame.h"
+#include "platform/cp437.h"
+#include "platform/platform.h"
+#include "platform/screen_buffer.h"
+
+namespace {
+
+ScreenBuffer back;  // what the program has drawn
+ScreenBuffer front; // what the console shows
+bool framed = false;
+bool info_stale = true; // the console is asked again after each flush: a resize shows there
+CONSOLE_SCREEN_BUFFER_INFO console_info;
+// A whole clear in two calls, characters then attributes, makes the console known.
+bool cleared_chars = false;
+char cleared_char = ' ';
+// Text written to the console's rows below the copy since the last whole clear.
+bool below_written = false;
+// Each pass's whole clear sends the whole copy the window shows: another program may have
+// written anywhere in it, and the console is to show what the buffer says. Cleared when the
+// console took it.
+bool send_whole_copy = false;
+bool window_follows_cursor = false;
+CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
+// What each byte shows as. Processed output shows a control byte as its glyph (ESC as an
+// arrow); a cell written whole would keep the control character itself, which wine's console
+// then sends to its terminal as it is.
+WCHAR frame_glyphs[256];
+
+// Whether the console's code page is UTF-8, asked once: the command then comes in UTF-8 and
+// each of its characters takes a cell of its own, as on POSIX.
+bool console_utf8() {
+  static int utf8 = -1;
+  if (utf8 < 0) utf8 = GetConsoleOutputCP() == CP_UTF8 ? 1 : 0;
+  return utf8 == 1;
+}
+
+// The glyphs follow a code page of one byte a character. On any other (UTF-8, a double-byte
+// code page), where the program's own bytes (the square, the bar) are no characters, they show
+// as the code page 437 glyphs they are.
+void take_code_page() {
+  const UINT page = GetConsoleOutputCP();
+  CPINFO info;
+  const bool one_byte = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize == 1;
+  for (int byte = 0; byte < 256; ++byte) {
+    const char text = static_cast<char>(byte);
+    WCHAR glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
+    if (byte >= 0x20 && byte != 0x7F && one_byte &&
+        MultiByteToWideChar(page, 0, &text, 1, &glyph, 1) != 1) {
+      glyph = L'?';
+    }
+    frame_glyphs[byte] = glyph;
+  }
+}
+
+WCHAR cell_glyph(const ScreenCell& cell) {
+  if (cell.known != CELL_FOREIGN) return frame_glyphs[cell.ch];
+  const uint32_t code_point = back.foreign[cell.ch];
+  return code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+}
+
+bool ask_console() {
+  if (!GetConsoleScreenBufferInfo(stdout_handle(), &console_info)) return false;
+  info_stale = false;
+  return true;
+}
+
+// A fill from the top-left corner over every cell of the console's buffer.
+bool whole_clear(uint32_t count, int16_t x, int16_t y) {
+  return fill_is_whole_clear(count, x, y, console_info.dwSize.X, console_info.dwSize.Y);
+}
+
+// The frame's copy starts as the console just cleared: every cell the same.
+void start_frame(uint16_t attr) {
+  const int rows = console_info.dwSize.Y < SCREEN_MAX_ROWS ? static_cast<int>(console_info.dwSize.Y)
+                                                           : static_cast<int>(SCREEN_MAX_ROWS);
+  screen_init(&back, console_info.dwSize.X, rows, true);
+  screen_fill_chars(&back, static_cast<unsigned char>(cleared_char),
+                    SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS, 0, 0);
+  screen_fill_attrs(&back, attr, SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS, 0, 0);
+  back.cursor_x =
+      console_info.dwCursorPosition.X < back.width ? console_info.dwCursorPosition.X : 0;
+  back.cursor_y =
+      console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
+  back.attr = console_info.wAttributes;
+  back.utf8_text = console_utf8();
+  front = back;
+  framed = true;
+  below_written = false;
+  window_follows_cursor = true;
+}
+
+// Back to one Win32 call a platform call: the console is given the frame first, and the next
+// whole clear frames again.
+void stop_framing() {
+  flush_frame();
+  framed = false;
+}
+
+// While framed, a fill goes into the copy (fill_copy) when the copy holds it, and a fill it
+// cannot hold ends the framing. True when the console is to be filled too: without the frame, or
+// for a whole clear when something was written to the console's rows below the copy since the
+// last one (on a console of 9,001 rows those rows are most of the work).
+template <typename Fill>
+bool console_takes_fill(uint32_t count, int16_t x, int16_t y, Fill fill_copy) {
+  if (!framed) return true;
+  if (!copy_holds_fill(&back, count, x, y, console_info.dwSize.Y)) {
+    stop_framing();
+    below_written = true;
+    return true;
+  }
+  fill_copy();
+  if (whole_clear(count, x, y)) send_whole_copy = true;
+  return whole_clear(count, x, y) && below_written;
+}
+
+} // namespace
+
+// The program never changes its standard handles, so the one it started with is asked for once
+// instead of at every console call.
+HANDLE stdout_handle() {
+  static HANDLE standard_output = nullptr;
+  if (standard_output == nullptr) standard_output = GetStdHandle(STD_OUTPUT_HANDLE);
+  return standard_output;
+}
+
+// Text for the console: as it is on a one-byte code page; on a UTF-8 one, wide, with UTF-8
+// characters as themselves and every other byte as its glyph.
+bool write_console(HANDLE handle, const char* text, size_t length, DWORD* written) {
+  if (!console_utf8()) {
+    return WriteConsoleA(handle, text, static_cast<DWORD>(length), written, nullptr) != FALSE;
+  }
+  static WCHAR wide[4096];
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t used = 0;
+  for (size_t i = 0; i < length && used < sizeof wide / sizeof wide[0]; ++i) {
+    uint32_t code_point = bytes[i];
+    const size_t size = bytes[i] >= 0x80 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    if (bytes[i] >= 0x80 && size == 0) code_point = cp437_glyph(bytes[i]);
+    wide[used++] = code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+    if (size > 0) i += size - 1;
+  }
+  DWORD taken = 0;
+  const bool done = WriteConsoleW(handle, wide, static_cast<DWORD>(used), &taken, nullptr) != FALSE;
+  *written = done && taken == used ? static_cast<DWORD>(length) : 0;
+  return done;
+}
+
+// Whatever the command processor wrote went to the console behind the frame's back: the copy
+// takes the console's cells and cursor again, and the next clear reaches every row.
+void take_console_back() {
+  if (!framed) return;
+  const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
+  if (!ask_console() || console_info.dwSize.X != width || console_info.dwSize.Y != height) {
+    framed = false;
+    return;
+  }
+  SMALL_RECT region = {0, 0, static_cast<SHORT>(back.width - 1),
+                       static_cast<SHORT>(back.height - 1)};
+  if (!ReadConsoleOutputA(stdout_handle(), frame_cells,
+                          COORD{static_cast<SHORT>(back.width), static_cast<SHORT>(back.height)},
+                          COORD{0, 0}, &region)) {
+    framed = false;
+    return;
+  }
+  for (int y = 0; y < back.height; ++y) {
+    for (int x = 0; x < back.width; ++x) {
+      const CHAR_INFO& cell = frame_cells[y * back.width + x];
+      back.cells[y][x] =
+          ScreenCell{static_cast<unsigned char>(cell.Char.AsciiChar), CELL_BYTE, cell.Attributes};
+    }
+  }
+  const COORD cursor = console_info.dwCursorPosition;
+  back.cursor_x = cursor.X < back.width ? cursor.X : back.width - 1;
+  back.cursor_y = cursor.Y < back.height ? cursor.Y : back.height - 1;
+  back.attr = console_info.wAttributes;
+  front = back;
+  below_written = true;
+}
+
+// Hands what changed to the console: the rectangle of cells, the cursor, the attribute.
+void flush_frame() {
+  if (!framed) return;
+  // The whole copy as far as the window shows it: on a console of 9,001 rows the rest is
+  // nobody's to see.
+  const int shown_rows = console_info.srWindow.Bottom + 1;
+  CellRect rect = {0, 0, back.width - 1, (shown_rows < back.height ? shown_rows : back.height) - 1};
+  if (send_whole_copy || frame_changed_rect(&back, &front, &rect)) {
+    const int width = rect.right - rect.left + 1;
+    const int height = rect.bottom - rect.top + 1;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const ScreenCell& cell = back.cells[rect.top + y][rect.left + x];
+        CHAR_INFO& out = frame_cells[y * width + x];
+        out.Char.UnicodeChar = cell_glyph(cell);
+        out.Attributes = cell.attr;
+      }
+    }
+    SMALL_RECT region = {static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
+                         static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
+    // Only cells the console took are shown: a write that failed is sent again next time.
+    if (WriteConsoleOutputW(stdout_handle(), frame_cells,
+                            COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)},
+                            COORD{0, 0}, &region)) {
+      for (int y = rect.top; y <= rect.bottom; ++y) {
+        memcpy(&front.cells[y][rect.left], &back.cells[y][rect.left], sizeof(ScreenCell) * width);
+      }
+      send_whole_copy = false;
+    }
+  }
+  // A window the user scrolled away from the status screen comes back to its top, as each
+  // pass's home position brought it back before the frame.
+  const SMALL_RECT& window = console_info.srWindow;
+  const bool scrolled_away = window.Top > 0;
+  if (scrolled_away) SetConsoleCursorPosition(stdout_handle(), COORD{0, 0});
+  if (scrolled_away || back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
+    SetConsoleCursorPosition(stdout_handle(), COORD{static_cast<SHORT>(back.cursor_x),
+                                                    static_cast<SHORT>(back.cursor_y)});
+    front.cursor_x = back.cursor_x;
+    front.cursor_y = back.cursor_y;
+  }
+  // The console's own attribute is what others' output (the command processor's) is drawn in.
+  if (back.attr != front.attr) {
+    SetConsoleTextAttribute(stdout_handle(), back.attr);
+    front.attr = back.attr;
+  }
+  info_stale = true;
+}
+
+// Text for the console: into the copy unless it would run past the copy's rows into rows the
+// copy does not hold (a copy of every row scrolls as the console does).
+bool frame_takes_text(const char* text, size_t length) {
+  if (!framed) return false;
+  if (back.height == console_info.dwSize.Y || frame_row_after(&back, text, length) < back.height) {
+    screen_write(&back, text, length);
+    return true;
+  }
+  stop_framing();
+  below_written = true;
+  return false;
+}
+
+bool plat_stdout_present() {
+  return stdout_handle() != INVALID_HANDLE_VALUE;
+}
+
+bool plat_screen_info(ScreenInfo* info) {
+  if (info_stale || !framed) {
+    const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
+    if (!ask_console()) return false;
+    if (framed && (console_info.dwSize.X != width || console_info.dwSize.Y != height))
+      stop_framing();
+  }
+  const CONSOLE_SCREEN_BUFFER_INFO& buffer = console_info;
+  if (framed) {
+    info->cursor_x = static_cast<int16_t>(back.cursor_x);
+    info->cursor_y = static_cast<int16_t>(back.cursor_y);
+    info->attr = back.attr;
+  } else {
+    info->cursor_x = buffer.dwCursorPosition.X;
+    info->cursor_y = buffer.dwCursorPosition.Y;
+    info->attr = buffer.wAttributes;
+  }
+  info->size_x = buffer.dwSize.X;
+  info->size_y = buffer.dwSize.Y;
+  info->left = buffer.srWindow.Left;
+  info->top = buffer.srWindow.Top;
+  info->right = buffer.srWindow.Right;
+  info->bottom = buffer.srWindow.Bottom;
+  return true;
+}
+
+void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
+  const unsigned char byte = static_cast<unsigned char>(ch);
+  if (!console_takes_fill(count, x, y, [&] { screen_fill_chars(&back, byte, count, x, y); })) {
+    return;
+  }
+  DWORD written = 0;
+  FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
+  if (framed) screen_fill_chars(&front, byte, count, x, y);
+  cleared_chars = !framed && whole_clear(count, x, y);
+  cleared_char = ch;
+}
+
+void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
+  if (!console_takes_fill(count, x, y, [&] { screen_fill_attrs(&back, attr, count, x, y); })) {
+    return;
+  }
+  DWORD written = 0;
+  FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
+  if (framed) {
+    screen_fill_attrs(&front, attr, count, x, y);
+    below_written = false; // the whole clear, characters and attributes, has reached every row
+  }
+  if (!framed && cleared_chars && whole_clear(count, x, y) &&
+      console_info.dwSize.X <= SCREEN_MAX_COLUMNS) {
+    take_code_page();
+    start_frame(attr);
+  }
+  cleared_chars = false;
+}
+
+void plat_set_cursor(int16_t x, int16_t y) {
+  if (framed && x >= 0 && y >= 0 && x < back.width && y < back.height) {
+    screen_set_cursor(&back, x, y);
+    // The clear's cursor goes to the console at once: it brings the window to the top rows.
+    if (window_follows_cursor) {
+      SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
+      front.cursor_x = x;
+      front.cursor_y = y;
+      window_follows_cursor = false;
+    }
+    return;
+  }
+  if (framed) stop_framing();
+  SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
+}
+
+void plat_set_attr(uint16_t attr) {
+  if (framed) {
+    back.attr = attr;
+    return;
+  }
+  SetConsoleTextAttribute(stdout_handle(), attr);
+}
