@@ -13,6 +13,26 @@ bool fill_is_whole_clear(uint32_t count, int x, int y, int width, int height) {
   return x == 0 && y == 0 && count >= static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
 }
 
+FillPlan plan_fill(FrameState* state, bool characters, bool held, bool whole, bool fits) {
+  FillPlan plan = {false, true, false, false};
+  if (state->framed && !held) {
+    plan.stop_framing = true;
+    state->framed = false;
+    state->below_written = true;
+  } else if (state->framed) {
+    plan.into_copy = true;
+    state->send_whole = state->send_whole || whole;
+    plan.into_console = whole && state->below_written;
+    if (!plan.into_console) return plan;
+    // The whole clear, characters and attributes, reaches every row.
+    if (!characters) state->below_written = false;
+    return plan;
+  }
+  plan.start_framing = !characters && state->cleared_chars && whole && fits;
+  state->cleared_chars = characters && whole;
+  return plan;
+}
+
 bool copy_holds_fill(const ScreenBuffer* copy, uint32_t count, int x, int y, int console_height) {
   if (x < 0 || y < 0 || x >= copy->width) return false;
   if (fill_is_whole_clear(count, x, y, copy->width, console_height)) return true;

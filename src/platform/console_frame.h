@@ -14,6 +14,31 @@ bool fill_is_whole_clear(uint32_t count, int x, int y, int width, int height);
 // of it, or the top of a whole clear of the console.
 bool copy_holds_fill(const ScreenBuffer* copy, uint32_t count, int x, int y, int console_height);
 
+// What the frame knows between two fills of the console.
+struct FrameState {
+  bool framed;        // passes are drawn into the copy and handed over at the flush points
+  bool cleared_chars; // unframed, the last fill cleared every character: a whole clear of the
+                      // attributes next makes the console known, and the frame starts
+  bool below_written; // text reached the console's rows below the copy since the last clear
+  bool send_whole;    // the next flush sends the whole copy (another program may have written)
+};
+
+// Where a fill goes: into the copy, into the console itself (after the copy was handed over and
+// framing stopped, when the copy cannot hold the fill), and whether the frame starts after it.
+struct FillPlan {
+  bool into_copy;
+  bool into_console;
+  bool stop_framing;
+  bool start_framing;
+};
+
+// Plans a fill of characters (or else of attributes) and moves the state on. held: the copy
+// holds it (copy_holds_fill); whole: it clears the whole console; fits: the console is no wider
+// than a copy can be. A whole clear reaches the console's rows below the copy only when
+// something was written there since the last one: on a console of 9,001 rows those rows are
+// most of the work.
+FillPlan plan_fill(FrameState* state, bool characters, bool held, bool whole, bool fits);
+
 struct CellRect {
   int left, top, right, bottom; // inclusive
 };

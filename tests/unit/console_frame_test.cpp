@@ -52,3 +52,30 @@ TEST(ConsoleFrame, FillsTheCopyHolds) {
   EXPECT_FALSE(copy_holds_fill(&copy, 1, -1, 0, 100));
   EXPECT_FALSE(copy_holds_fill(&copy, 0xFFFFFFFFu, 5, 0, 100)) << "a count that would wrap";
 }
+
+TEST(ConsoleFrame, FillsStartAndStopTheFrame) {
+  FrameState state = {false, false, false, false};
+  // Unframed: a whole clear of characters, then of attributes, starts the frame; a part does not.
+  FillPlan plan = plan_fill(&state, true, false, false, true);
+  EXPECT_TRUE(plan.into_console && !plan.into_copy && !state.cleared_chars);
+  plan_fill(&state, true, false, true, true);
+  EXPECT_TRUE(state.cleared_chars);
+  EXPECT_FALSE(plan_fill(&state, false, false, true, false).start_framing) << "too wide a console";
+  plan_fill(&state, true, false, true, true);
+  EXPECT_TRUE(plan_fill(&state, false, false, true, true).start_framing);
+  EXPECT_FALSE(state.cleared_chars);
+  // Framed (as the start leaves it): a pass's whole clear goes to the copy alone, and sends the
+  // whole copy at the next flush.
+  state = FrameState{true, false, false, false};
+  plan = plan_fill(&state, true, true, true, true);
+  EXPECT_TRUE(plan.into_copy && !plan.into_console && state.send_whole);
+  // A fill the copy cannot hold stops the frame and goes to the console; the next whole clear,
+  // framed again, reaches the rows below the copy once, characters and attributes.
+  plan = plan_fill(&state, true, false, false, true);
+  EXPECT_TRUE(plan.stop_framing && plan.into_console && !state.framed && state.below_written);
+  state.framed = true;
+  EXPECT_TRUE(plan_fill(&state, true, true, true, true).into_console);
+  EXPECT_TRUE(plan_fill(&state, false, true, true, true).into_console);
+  EXPECT_FALSE(state.below_written);
+  EXPECT_FALSE(plan_fill(&state, true, true, true, true).into_console);
+}

@@ -67,12 +67,15 @@ size_t plat_console_write(const char* text, size_t length) {
   return written;
 }
 
+// The command as typed: in the console's code page of one byte a character, and in UTF-8 where
+// a character of the console's code page may take more (the screen then gives each a cell).
 void plat_console_text(const char* text, char* out, size_t room) {
   static wchar_t wide[1024];
   const UINT console_page = GetConsoleOutputCP();
-  const int used = command_wide(text, wide, sizeof wide / sizeof wide[0])
-                       ? WideCharToMultiByte(console_page != 0 ? console_page : CP_OEMCP, 0, wide,
-                                             -1, out, static_cast<int>(room), nullptr, nullptr)
-                       : 0;
+  const UINT page = console_multibyte() ? CP_UTF8 : (console_page != 0 ? console_page : CP_OEMCP);
+  const int used =
+      command_wide(text, wide, sizeof wide / sizeof wide[0])
+          ? WideCharToMultiByte(page, 0, wide, -1, out, static_cast<int>(room), nullptr, nullptr)
+          : 0;
   if (used == 0) snprintf(out, room, "%s", text);
 }

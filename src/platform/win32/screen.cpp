@@ -16,32 +16,17 @@ namespace {
 
 ScreenBuffer back;  // what the program has drawn
 ScreenBuffer front; // what the console shows
-bool framed = false;
+FrameState frame = {false, false, false, false};
 bool info_stale = true; // the console is asked again after each flush: a resize shows there
 CONSOLE_SCREEN_BUFFER_INFO console_info;
-// A whole clear in two calls, characters then attributes, makes the console known.
-bool cleared_chars = false;
+// The character of the last whole clear: the copy starts as it left the console.
 char cleared_char = ' ';
-// Text written to the console's rows below the copy since the last whole clear.
-bool below_written = false;
-// Each pass's whole clear sends the whole copy the window shows: another program may have
-// written anywhere in it, and the console is to show what the buffer says. Cleared when the
-// console took it.
-bool send_whole_copy = false;
 bool window_follows_cursor = false;
 CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 // What each byte shows as. Processed output shows a control byte as its glyph (ESC as an
 // arrow); a cell written whole would keep the control character itself, which wine's console
 // then sends to its terminal as it is.
 WCHAR frame_glyphs[256];
-
-// Whether the console's code page is UTF-8, asked once: the command then comes in UTF-8 and
-// each of its characters takes a cell of its own, as on POSIX.
-bool console_utf8() {
-  static int utf8 = -1;
-  if (utf8 < 0) utf8 = GetConsoleOutputCP() == CP_UTF8 ? 1 : 0;
-  return utf8 == 1;
-}
 
 // The glyphs follow a code page of one byte a character. On any other (UTF-8, a double-byte
 // code page), where the program's own bytes (the square, the bar) are no characters, they show
@@ -91,10 +76,10 @@ void start_frame(uint16_t attr) {
   back.cursor_y =
       console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
   back.attr = console_info.wAttributes;
-  back.utf8_text = console_utf8();
+  back.utf8_text = console_multibyte();
   front = back;
-  framed = true;
-  below_written = false;
+  frame.framed = true;
+  frame.below_written = false;
   window_follows_cursor = true;
 }
 
@@ -102,27 +87,28 @@ void start_frame(uint16_t attr) {
 // whole clear frames again.
 void stop_framing() {
   flush_frame();
-  framed = false;
+  frame.framed = false;
 }
 
-// While framed, a fill goes into the copy (fill_copy) when the copy holds it, and a fill it
-// cannot hold ends the framing. True when the console is to be filled too: without the frame, or
-// for a whole clear when something was written to the console's rows below the copy since the
-// last one (on a console of 9,001 rows those rows are most of the work).
-template <typename Fill>
-bool console_takes_fill(uint32_t count, int16_t x, int16_t y, Fill fill_copy) {
-  if (!framed) return true;
-  if (!copy_holds_fill(&back, count, x, y, console_info.dwSize.Y)) {
-    stop_framing();
-    below_written = true;
-    return true;
-  }
-  fill_copy();
-  if (whole_clear(count, x, y)) send_whole_copy = true;
-  return whole_clear(count, x, y) && below_written;
+// The fill's plan; when framing stops, the copy is handed to the console first.
+FillPlan plan_console_fill(bool characters, uint32_t count, int16_t x, int16_t y) {
+  const bool held = copy_holds_fill(&back, count, x, y, console_info.dwSize.Y);
+  if (frame.framed && !held) flush_frame();
+  return plan_fill(&frame, characters, held, whole_clear(count, x, y),
+                   console_info.dwSize.X <= SCREEN_MAX_COLUMNS);
 }
 
 } // namespace
+
+bool console_multibyte() {
+  static int multibyte = -1;
+  if (multibyte < 0) {
+    CPINFO info;
+    const UINT page = GetConsoleOutputCP();
+    multibyte = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize > 1 ? 1 : 0;
+  }
+  return multibyte == 1;
+}
 
 // The program never changes its standard handles, so the one it started with is asked for once
 // instead of at every console call.
@@ -132,10 +118,10 @@ HANDLE stdout_handle() {
   return standard_output;
 }
 
-// Text for the console: as it is on a one-byte code page; on a UTF-8 one, wide, with UTF-8
-// characters as themselves and every other byte as its glyph.
+// Text for the console: as it is on a code page of one byte a character; on any other, wide, with
+// UTF-8 characters as themselves and every other byte as its glyph.
 bool write_console(HANDLE handle, const char* text, size_t length, DWORD* written) {
-  if (!console_utf8()) {
+  if (!console_multibyte()) {
     return WriteConsoleA(handle, text, static_cast<DWORD>(length), written, nullptr) != FALSE;
   }
   static WCHAR wide[4096];
@@ -157,10 +143,10 @@ bool write_console(HANDLE handle, const char* text, size_t length, DWORD* writte
 // Whatever the command processor wrote went to the console behind the frame's back: the copy
 // takes the console's cells and cursor again, and the next clear reaches every row.
 void take_console_back() {
-  if (!framed) return;
+  if (!frame.framed) return;
   const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
   if (!ask_console() || console_info.dwSize.X != width || console_info.dwSize.Y != height) {
-    framed = false;
+    frame.framed = false;
     return;
   }
   SMALL_RECT region = {0, 0, static_cast<SHORT>(back.width - 1),
@@ -168,7 +154,7 @@ void take_console_back() {
   if (!ReadConsoleOutputA(stdout_handle(), frame_cells,
                           COORD{static_cast<SHORT>(back.width), static_cast<SHORT>(back.height)},
                           COORD{0, 0}, &region)) {
-    framed = false;
+    frame.framed = false;
     return;
   }
   for (int y = 0; y < back.height; ++y) {
@@ -183,17 +169,17 @@ void take_console_back() {
   back.cursor_y = cursor.Y < back.height ? cursor.Y : back.height - 1;
   back.attr = console_info.wAttributes;
   front = back;
-  below_written = true;
+  frame.below_written = true;
 }
 
 // Hands what changed to the console: the rectangle of cells, the cursor, the attribute.
 void flush_frame() {
-  if (!framed) return;
+  if (!frame.framed) return;
   // The whole copy as far as the window shows it: on a console of 9,001 rows the rest is
   // nobody's to see.
   const int shown_rows = console_info.srWindow.Bottom + 1;
   CellRect rect = {0, 0, back.width - 1, (shown_rows < back.height ? shown_rows : back.height) - 1};
-  if (send_whole_copy || frame_changed_rect(&back, &front, &rect)) {
+  if (frame.send_whole || frame_changed_rect(&back, &front, &rect)) {
     const int width = rect.right - rect.left + 1;
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
@@ -213,7 +199,7 @@ void flush_frame() {
       for (int y = rect.top; y <= rect.bottom; ++y) {
         memcpy(&front.cells[y][rect.left], &back.cells[y][rect.left], sizeof(ScreenCell) * width);
       }
-      send_whole_copy = false;
+      frame.send_whole = false;
     }
   }
   // A window the user scrolled away from the status screen comes back to its top, as each
@@ -238,13 +224,13 @@ void flush_frame() {
 // Text for the console: into the copy unless it would run past the copy's rows into rows the
 // copy does not hold (a copy of every row scrolls as the console does).
 bool frame_takes_text(const char* text, size_t length) {
-  if (!framed) return false;
+  if (!frame.framed) return false;
   if (back.height == console_info.dwSize.Y || frame_row_after(&back, text, length) < back.height) {
     screen_write(&back, text, length);
     return true;
   }
   stop_framing();
-  below_written = true;
+  frame.below_written = true;
   return false;
 }
 
@@ -253,14 +239,14 @@ bool plat_stdout_present() {
 }
 
 bool plat_screen_info(ScreenInfo* info) {
-  if (info_stale || !framed) {
+  if (info_stale || !frame.framed) {
     const int16_t width = console_info.dwSize.X, height = console_info.dwSize.Y;
     if (!ask_console()) return false;
-    if (framed && (console_info.dwSize.X != width || console_info.dwSize.Y != height))
+    if (frame.framed && (console_info.dwSize.X != width || console_info.dwSize.Y != height))
       stop_framing();
   }
   const CONSOLE_SCREEN_BUFFER_INFO& buffer = console_info;
-  if (framed) {
+  if (frame.framed) {
     info->cursor_x = static_cast<int16_t>(back.cursor_x);
     info->cursor_y = static_cast<int16_t>(back.cursor_y);
     info->attr = back.attr;
@@ -280,36 +266,30 @@ bool plat_screen_info(ScreenInfo* info) {
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   const unsigned char byte = static_cast<unsigned char>(ch);
-  if (!console_takes_fill(count, x, y, [&] { screen_fill_chars(&back, byte, count, x, y); })) {
-    return;
-  }
+  const FillPlan plan = plan_console_fill(true, count, x, y);
+  if (plan.into_copy) screen_fill_chars(&back, byte, count, x, y);
+  if (!plan.into_console) return;
   DWORD written = 0;
   FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
-  if (framed) screen_fill_chars(&front, byte, count, x, y);
-  cleared_chars = !framed && whole_clear(count, x, y);
+  if (frame.framed) screen_fill_chars(&front, byte, count, x, y);
   cleared_char = ch;
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
-  if (!console_takes_fill(count, x, y, [&] { screen_fill_attrs(&back, attr, count, x, y); })) {
-    return;
-  }
+  const FillPlan plan = plan_console_fill(false, count, x, y);
+  if (plan.into_copy) screen_fill_attrs(&back, attr, count, x, y);
+  if (!plan.into_console) return;
   DWORD written = 0;
   FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
-  if (framed) {
-    screen_fill_attrs(&front, attr, count, x, y);
-    below_written = false; // the whole clear, characters and attributes, has reached every row
-  }
-  if (!framed && cleared_chars && whole_clear(count, x, y) &&
-      console_info.dwSize.X <= SCREEN_MAX_COLUMNS) {
+  if (frame.framed) screen_fill_attrs(&front, attr, count, x, y);
+  if (plan.start_framing) {
     take_code_page();
     start_frame(attr);
   }
-  cleared_chars = false;
 }
 
 void plat_set_cursor(int16_t x, int16_t y) {
-  if (framed && x >= 0 && y >= 0 && x < back.width && y < back.height) {
+  if (frame.framed && x >= 0 && y >= 0 && x < back.width && y < back.height) {
     screen_set_cursor(&back, x, y);
     // The clear's cursor goes to the console at once: it brings the window to the top rows.
     if (window_follows_cursor) {
@@ -320,12 +300,12 @@ void plat_set_cursor(int16_t x, int16_t y) {
     }
     return;
   }
-  if (framed) stop_framing();
+  if (frame.framed) stop_framing();
   SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
 }
 
 void plat_set_attr(uint16_t attr) {
-  if (framed) {
+  if (frame.framed) {
     back.attr = attr;
     return;
   }

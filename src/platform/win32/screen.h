@@ -6,6 +6,9 @@
 
 #include <cstddef>
 
+// The console's code page has characters of more than one byte (UTF-8, a double-byte page),
+// asked once: the command then comes in UTF-8, each character a cell of its own, as on POSIX.
+bool console_multibyte();
 // Standard output's handle, asked for once.
 HANDLE stdout_handle();
 // Hands what changed to the console: the cells, the cursor, the attribute.
