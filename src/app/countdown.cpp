@@ -79,33 +79,26 @@ void pass_stop_test(bool debug) {
   if (is_stop_key(key)) stop_run(message);
 }
 
-// Sleeps until a time of the monotonic clock; not at all when it has passed. A quiet wait wakes
-// for a key only.
-void sleep_until(int64_t end_ms, bool quiet) {
+// Sleeps until a time of the monotonic clock; not at all when it has passed.
+void sleep_until(int64_t end_ms, bool until_key) {
   const int64_t left = end_ms - plat_monotonic_ms();
   const uint32_t ms =
       left <= 0 ? 0 : (left > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(left));
-  if (quiet) {
-    wait_for_key(ms);
-  } else {
-    plat_sleep(ms);
-  }
+  pass_sleep(ms, until_key);
 }
 
 // Counts one cycle down. With nothing to draw (/Q without /DEBUG) a pass sleeps until the
-// launch, woken only by a key for the stop test; after a key that was no stop key, the next
-// sleep is a pass's, so that keys typed ahead for the shell are read one a pass, as on screen.
+// launch, woken only by a key for the stop test.
 void count_down(Countdown* run) {
   RunSettings& s = *run->settings;
   const int64_t delay_ms = s.delay_seconds * 1000LL;
-  const bool quiet = waits_quietly(s);
   int32_t elapsed = 0;
   while (elapsed < s.delay_seconds) {
     const int32_t time_left = s.delay_seconds - elapsed;
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
     if (s.announce) show_status_screen(*run, plat_utc_ms(), time_left);
     if (time_left <= 20) set_refresh(&s, 1);
-    const bool wake_on_key = quiet && key_waiting() == 0;
+    const bool wake_on_key = waits_for_key(s);
     pass_stop_test(s.debug);
     const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(s.refresh_seconds)) * 1000;
     const bool whole_pass = pass_end_ms < delay_ms && !wake_on_key;

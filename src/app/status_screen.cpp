@@ -3,12 +3,22 @@
 
 #include "app/launch.h"
 #include "console/console.h"
+#include "console/key_input.h"
 #include "console/spinner.h"
+#include "platform/platform.h"
 #include "util/grouped_number.h"
 #include "util/text.h"
 
-bool waits_quietly(const RunSettings& settings) {
-  return !settings.announce && !settings.debug;
+bool waits_for_key(const RunSettings& settings) {
+  return !settings.announce && !settings.debug && key_waiting() == 0;
+}
+
+void pass_sleep(uint32_t milliseconds, bool until_key) {
+  if (until_key) {
+    wait_for_key(milliseconds);
+  } else {
+    plat_sleep(milliseconds);
+  }
 }
 
 int title_bar_colour(const ClockTime& time) {

@@ -5,9 +5,13 @@
 #include "app/run_settings.h"
 #include "util/clock.h"
 
-// Nothing to draw and no trace (/Q without /DEBUG): a mode waits for its launch or a key, not
-// in passes of the refresh interval.
-bool waits_quietly(const RunSettings& settings);
+// Nothing to draw and no trace (/Q without /DEBUG), and no key waiting for the stop test: a
+// mode waits for its launch or a key, not in passes of the refresh interval. Asked before the
+// pass's stop test: after a key that was no stop key the next sleep is a pass's, so that keys
+// typed ahead for the shell are read one a pass, as with the screen.
+bool waits_for_key(const RunSettings& settings);
+// A pass's sleep, or a wait that a key ends.
+void pass_sleep(uint32_t milliseconds, bool until_key);
 
 // The colour of the title bar for a second of the clock: a background of 1 to 7.
 int title_bar_colour(const ClockTime& time);

@@ -13,7 +13,6 @@
 #include "app/stop.h"
 #include "console/console.h"
 #include "console/help_screen.h"
-#include "console/key_input.h"
 #include "platform/platform.h"
 #include "util/clock.h"
 
@@ -103,15 +102,6 @@ void show_status_screen(const TimeOfDay& run, int64_t now_ms) {
   if (left_ms > 0) show_time_left(out_print, static_cast<int32_t>((left_ms + 999) / 1000));
 }
 
-// A pass's sleep, or with nothing to draw a wait that a key ends.
-void pause(int64_t ms, bool quiet) {
-  if (quiet) {
-    wait_for_key(static_cast<uint32_t>(ms));
-  } else {
-    plat_sleep(static_cast<uint32_t>(ms));
-  }
-}
-
 // A pass's sleep, cut short at the next target when that comes first, and none once it has come;
 // quiet, a wait of a minute at most that a key ends.
 // The clock is read again here: drawing the screen takes time of its own (tenths of a second on
@@ -120,13 +110,13 @@ void sleep_pass(const TimeOfDay& run, bool quiet) {
   const int64_t planned = quiet ? quiet_look_ms : run.settings->sleep_ms;
   const int64_t to_target = run.target_ms - plat_utc_ms();
   if (to_target >= planned) {
-    pause(planned, quiet);
+    pass_sleep(static_cast<uint32_t>(planned), quiet);
     return;
   }
   // The sleep's clock is not the wall clock: a wake a little early is slept out, so that the
   // reading after it has reached the target.
   for (int64_t left = to_target, tries = 0; left > 0 && tries < 4; ++tries) {
-    pause(left, quiet);
+    pass_sleep(static_cast<uint32_t>(left), quiet);
     left = run.target_ms - plat_utc_ms();
     if (left > 1000) return;
   }
@@ -136,8 +126,7 @@ void sleep_pass(const TimeOfDay& run, bool quiet) {
 CalendarDate wait_for_target(TimeOfDay* run) {
   for (;;) {
     if (run->settings->announce) show_status_screen(*run, plat_utc_ms());
-    // After a key that was no stop key, a pass's sleep: keys typed ahead are read one a pass.
-    const bool quiet = waits_quietly(*run->settings) && key_waiting() == 0;
+    const bool quiet = waits_for_key(*run->settings);
     stop_check("\nVorbelin Was Terminated.\n");
     sleep_pass(*run, quiet);
     if (launch_falls_due(run, read_clock())) return take_target(run);
@@ -156,17 +145,16 @@ bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
 } // namespace
 
 bool run_time_of_day(const RunSettings* settings) {
-  TimeOfDay run = {
-      settings,     ((settings->launch_hour * 60u + settings->launch_minute) * 60u) * 1000u,
-      {0, 0, 0, 0}, {0, 0, 0, 0},
-      read_clock(), no_day,
-      no_day,       0};
+  TimeOfDay run = {};
+  run.settings = settings;
+  run.target_ms_of_day = (settings->launch_hour * 60u + settings->launch_minute) * 60000u;
+  run.last = read_clock();
   run.start_time = clock_local_at(run.last.wall_ms, &run.start_date);
   // A start inside the target minute finds the target reached: the first pass launches it.
   start_anew(&run, run.last.wall_ms);
   for (;;) {
     const bool launched = attempt_launch(*settings, wait_for_target(&run));
     if (!settings->repeat) return launched;
-    sleep_pass(run, waits_quietly(*settings) && key_waiting() == 0);
+    sleep_pass(run, waits_for_key(*settings));
   }
 }
