@@ -419,7 +419,7 @@ case_hostile_command_text() {
   check "nor redirected standard output" raw_free "$W/out.txt"
   program_script "$command /time=1"
   rm -f "$W/status"
-  type_line "TERM=dumb script -qfc \"sh $W/program.sh\" $W/dumb.txt; setsid sh $W/program.sh </dev/null >/dev/null 2>$W/err.txt; echo \$? > $W/status"
+  type_line "TERM=dumb script -qfc \"sh $W/program.sh\" $W/dumb.txt; setsid -w sh $W/program.sh </dev/null >/dev/null 2>$W/err.txt; echo \$? > $W/status"
   check "both runs ended" status_is 0
   check "nothing raw on a terminal without cursor moves" raw_free "$W/dumb.txt"
   check "nothing raw on standard error" raw_free "$W/err.txt"

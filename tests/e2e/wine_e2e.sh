@@ -205,7 +205,7 @@ case_quiet_esc() {
 
 # Without a console the console's text goes to standard error: a failed launch is told there.
 case_no_console() {
-  timeout 60 setsid wine "$EXE" no_such_prog /time=1 /Q </dev/null >"$W/nc.out" 2>"$W/nc.err"
+  timeout 60 setsid -w wine "$EXE" no_such_prog /time=1 /Q </dev/null >"$W/nc.out" 2>"$W/nc.err"
   check "without a console: status 2 after a failed launch" [ $? = 2 ]
   check "... and standard error says why" grep -q 'Launch of "no_such_prog" failed' "$W/nc.err"
 }
