@@ -44,8 +44,8 @@ bool copy_holds_fill(const ScreenBuffer* copy, uint32_t count, int x, int y, int
 bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, CellRect* rect) {
   CellRect found = {back->width, back->height, -1, -1};
   for (int y = 0; y < back->height; ++y) {
-    const ScreenCell* const row = back->cells[y];
-    const ScreenCell* const shown = front->cells[y];
+    const ScreenCell* const row = screen_row(back, y);
+    const ScreenCell* const shown = screen_row(front, y);
     int x = 0;
     while (x < back->width && same_char_and_attr(row[x], shown[x])) ++x;
     if (x == back->width) continue;

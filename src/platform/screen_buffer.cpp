@@ -25,7 +25,7 @@ bool acts(unsigned char byte) {
 }
 
 void put_cell(ScreenBuffer* screen, unsigned char ch, uint8_t kind) {
-  ScreenCell& cell = screen->cells[screen->cursor_y][screen->cursor_x];
+  ScreenCell& cell = screen_row(screen, screen->cursor_y)[screen->cursor_x];
   cell.ch = ch;
   cell.known = kind;
   cell.attr = screen->attr;
@@ -85,19 +85,24 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
   screen->fully_known = known;
   screen->utf8_text = false;
   screen->foreign_count = 0;
-  for (int y = 0; y < screen->height; ++y) {
-    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = ScreenCell{' ', known, 0x07};
-  }
+  const int cells = screen->width * screen->height;
+  for (int i = 0; i < cells; ++i) screen->cells[i] = ScreenCell{' ', known, 0x07};
 }
 
 void screen_resize(ScreenBuffer* screen, int width, int height) {
   const int new_width = clamp(width, 1, SCREEN_MAX_COLUMNS);
   const int new_height = clamp(height, 1, SCREEN_MAX_ROWS);
   const ScreenCell fresh{' ', screen->fully_known, 0x07};
-  for (int y = 0; y < new_height; ++y) {
-    for (int x = 0; x < new_width; ++x) {
-      if (y >= screen->height || x >= screen->width) screen->cells[y][x] = fresh;
-    }
+  // The rows move to their places at the new width: a wider buffer's from the bottom up, a
+  // narrower one's from the top down, so that no row is overwritten before it has moved.
+  const int kept_rows = screen->height < new_height ? screen->height : new_height;
+  const int kept_columns = screen->width < new_width ? screen->width : new_width;
+  for (int i = 0; i < new_height; ++i) {
+    const int y = new_width > screen->width ? new_height - 1 - i : i;
+    ScreenCell* const row = screen->cells + y * new_width;
+    const int kept = y < kept_rows ? kept_columns : 0;
+    if (kept > 0) memmove(row, screen_row(screen, y), sizeof(ScreenCell) * kept);
+    for (int x = kept; x < new_width; ++x) row[x] = fresh;
   }
   screen->width = new_width;
   screen->height = new_height;
@@ -137,7 +142,7 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
         continue;
       }
     }
-    ScreenCell* const row = screen->cells[screen->cursor_y];
+    ScreenCell* const row = screen_row(screen, screen->cursor_y);
     const unsigned char* const run = byte;
     int x = screen->cursor_x;
     for (; byte < end && x < screen->width && !acts(*byte); ++byte, ++x) {
@@ -152,19 +157,15 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
 
 namespace {
 
-// Applies fill to row spans rather than cell by cell: a status screen clears the whole buffer
-// on every pass, so this loop runs thousands of times a redraw.
+// The rows lie end to end, so a fill in reading order is one span of cells: a status screen
+// clears the whole buffer on every pass.
 template <typename Fill>
 uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Fill fill) {
   if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return 0;
-  uint32_t filled = 0;
-  for (; filled < count && y < screen->height; ++y, x = 0) {
-    const uint32_t room = static_cast<uint32_t>(screen->width - x);
-    const uint32_t span = count - filled < room ? count - filled : room;
-    fill(&screen->cells[y][x], span);
-    filled += span;
-  }
-  return filled;
+  const uint32_t room = static_cast<uint32_t>(screen->width * (screen->height - y) - x);
+  const uint32_t span = count < room ? count : room;
+  fill(&screen_row(screen, y)[x], span);
+  return span;
 }
 
 } // namespace
@@ -198,10 +199,8 @@ bool screen_set_cursor(ScreenBuffer* screen, int x, int y) {
 void screen_scroll_up(ScreenBuffer* screen, int count, uint16_t attr) {
   if (count <= 0) return;
   if (count > screen->height) count = screen->height;
-  for (int y = 0; y + count < screen->height; ++y) {
-    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = screen->cells[y + count][x];
-  }
-  for (int y = screen->height - count; y < screen->height; ++y) {
-    for (int x = 0; x < screen->width; ++x) screen->cells[y][x] = ScreenCell{' ', true, attr};
-  }
+  const int kept = screen->width * (screen->height - count);
+  memmove(screen->cells, screen_row(screen, count), sizeof(ScreenCell) * kept);
+  const int cells = screen->width * screen->height;
+  for (int i = kept; i < cells; ++i) screen->cells[i] = ScreenCell{' ', true, attr};
 }

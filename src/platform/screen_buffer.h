@@ -33,8 +33,17 @@ struct ScreenBuffer {
   bool utf8_text;    // well-formed UTF-8 characters in the text take a cell each
   int foreign_count;
   uint32_t foreign[256]; // code points of the foreign cells, never reused for another
-  ScreenCell cells[SCREEN_MAX_ROWS][SCREEN_MAX_COLUMNS];
+  // The rows lie end to end, each as wide as the buffer, so that a screen of 80 by 25 takes a
+  // few pages of memory rather than a page a row: a pass that wakes cold touches few of them.
+  ScreenCell cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 };
+
+inline ScreenCell* screen_row(ScreenBuffer* screen, int y) {
+  return screen->cells + y * screen->width;
+}
+inline const ScreenCell* screen_row(const ScreenBuffer* screen, int y) {
+  return screen->cells + y * screen->width;
+}
 
 // The length of a well-formed UTF-8 character of two to four bytes at the start of text, with
 // its code point; 0 when text does not start with one.

@@ -24,7 +24,39 @@ TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {
     EXPECT_EQ(run.cursor_y, bytes.cursor_y) << text;
     EXPECT_EQ(run.scrolled, bytes.scrolled) << text;
     for (int y = 0; y < 4; ++y) {
-      EXPECT_EQ(memcmp(run.cells[y], bytes.cells[y], sizeof(ScreenCell) * 20), 0) << text << y;
+      EXPECT_EQ(memcmp(screen_row(&run, y), screen_row(&bytes, y), sizeof(ScreenCell) * 20), 0)
+          << text << y;
     }
   }
+}
+
+namespace {
+
+std::string row_text(const ScreenBuffer& screen, int y) {
+  std::string text;
+  for (int x = 0; x < screen.width; ++x) text += static_cast<char>(screen_row(&screen, y)[x].ch);
+  return text;
+}
+
+} // namespace
+
+// The rows lie end to end at the buffer's width, so a resize moves each one to its new place.
+TEST(ScreenBuffer, ResizeKeepsTheTopLeftContentInPlace) {
+  static ScreenBuffer screen;
+  screen_init(&screen, 4, 3, true);
+  screen_write(&screen, "abcdefghijk", 11);
+  screen_resize(&screen, 6, 4); // wider and taller
+  EXPECT_EQ(row_text(screen, 0), "abcd  ");
+  EXPECT_EQ(row_text(screen, 1), "efgh  ");
+  EXPECT_EQ(row_text(screen, 2), "ijk   ");
+  EXPECT_EQ(row_text(screen, 3), "      ");
+  screen_resize(&screen, 3, 5); // narrower and taller
+  EXPECT_EQ(row_text(screen, 0), "abc");
+  EXPECT_EQ(row_text(screen, 1), "efg");
+  EXPECT_EQ(row_text(screen, 2), "ijk");
+  EXPECT_EQ(row_text(screen, 3), "   ");
+  EXPECT_EQ(row_text(screen, 4), "   ");
+  screen_resize(&screen, 5, 2); // wider and shorter
+  EXPECT_EQ(row_text(screen, 0), "abc  ");
+  EXPECT_EQ(row_text(screen, 1), "efg  ");
 }

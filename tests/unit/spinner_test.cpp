@@ -12,7 +12,7 @@ TEST(Spinner, GlyphOrderAndCursor) {
   std::string glyphs;
   for (int i = 0; i < 5; ++i) {
     spinner_step(1);
-    glyphs += static_cast<char>(sim_screen().cells[2][9].ch);
+    glyphs += static_cast<char>(screen_row(&sim_screen(), 2)[9].ch);
     expect_cursor(10, 3);
   }
   EXPECT_EQ(glyphs, "\263/-\\\263");

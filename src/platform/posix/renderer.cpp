@@ -100,7 +100,7 @@ size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int
   if (from.y != y || from.x < 0 || x <= from.x) return 0;
   size_t length = 0;
   for (int i = from.x; i < x; ++i) {
-    const ScreenCell& cell = back->cells[y][i];
+    const ScreenCell& cell = screen_row(back, y)[i];
     if (!cell.known || displayed_attr(cell.attr) != from.attr || length + 4 > room) return 0;
     length += glyph_bytes(back, cell, out + length);
   }
@@ -139,14 +139,14 @@ bool shows_the_same(const ScreenCell& a, const ScreenCell& b) {
 
 // Rows equal byte for byte hold the same cells; only the others are looked at cell by cell.
 bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
-  return memcmp(back->cells[y], front->cells[y], sizeof(ScreenCell) * back->width) == 0;
+  return memcmp(screen_row(back, y), screen_row(front, y), sizeof(ScreenCell) * back->width) == 0;
 }
 
 // Where the row's blanks in the normal colours begin, up to its end.
 int blank_tail(const ScreenBuffer* back, int y) {
   int x = back->width;
   while (x > 0) {
-    const ScreenCell& cell = back->cells[y][x - 1];
+    const ScreenCell& cell = screen_row(back, y)[x - 1];
     if (cell.known != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr) != 0x07) break;
     --x;
   }
@@ -154,21 +154,24 @@ int blank_tail(const ScreenBuffer* back, int y) {
 }
 
 int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from) {
+  const ScreenCell* const row = screen_row(back, y);
+  const ScreenCell* const shown = screen_row(front, y);
   int count = 0;
-  for (int x = from; x < back->width; ++x)
-    count += shows_the_same(back->cells[y][x], front->cells[y][x]) ? 0 : 1;
+  for (int x = from; x < back->width; ++x) count += shows_the_same(row[x], shown[x]) ? 0 : 1;
   return count;
 }
 
 void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame,
                 int y, int end) {
+  const ScreenCell* const row = screen_row(back, y);
+  ScreenCell* const shown = screen_row(front, y);
   for (int x = 0; x < end; ++x) {
-    const ScreenCell& cell = back->cells[y][x];
-    if (!cell.known || shows_the_same(cell, front->cells[y][x])) continue;
+    const ScreenCell& cell = row[x];
+    if (!cell.known || shows_the_same(cell, shown[x])) continue;
     move_to(back, frame, terminal, x, y);
     use_attr(frame, terminal, displayed_attr(cell.attr));
     emit_glyph(frame, back, cell);
-    front->cells[y][x] = cell;
+    shown[x] = cell;
     // In the last column the terminal holds the cursor there until the next character.
     terminal->x = x + 1 < back->width ? x + 1 : -1;
   }
@@ -180,7 +183,8 @@ void erase_tail(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
   move_to(back, frame, terminal, tail, y);
   use_attr(frame, terminal, 0x07);
   append_text(frame, "\x1b[K");
-  for (int x = tail; x < back->width; ++x) front->cells[y][x] = back->cells[y][x];
+  memcpy(screen_row(front, y) + tail, screen_row(back, y) + tail,
+         sizeof(ScreenCell) * (back->width - tail));
 }
 
 // Draws the known cells that differ from what the terminal shows.
@@ -196,9 +200,8 @@ void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termin
 }
 
 void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
-  for (int y = 0; y < front->height; ++y) {
-    for (int x = 0; x < front->width; ++x) front->cells[y][x] = ScreenCell{' ', known, attr};
-  }
+  const int cells = front->width * front->height;
+  for (int i = 0; i < cells; ++i) front->cells[i] = ScreenCell{' ', known, attr};
 }
 
 // The terminal scrolls by newlines at its bottom row, as the buffer did.

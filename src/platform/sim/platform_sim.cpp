@@ -146,7 +146,7 @@ const ScreenBuffer& sim_screen() {
 std::string sim_row_text(int row) {
   std::string text;
   for (int x = 0; x < state->screen.width; ++x)
-    text += static_cast<char>(state->screen.cells[row][x].ch);
+    text += static_cast<char>(screen_row(&state->screen, row)[x].ch);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
@@ -160,7 +160,7 @@ std::string sim_screen_text() {
 }
 
 uint16_t sim_cell_attr(int x, int y) {
-  return state->screen.cells[y][x].attr;
+  return screen_row(&state->screen, y)[x].attr;
 }
 uint32_t sim_input_mode() {
   return state->input_mode;

@@ -160,7 +160,7 @@ void take_console_back() {
   for (int y = 0; y < back.height; ++y) {
     for (int x = 0; x < back.width; ++x) {
       const CHAR_INFO& cell = frame_cells[y * back.width + x];
-      back.cells[y][x] =
+      screen_row(&back, y)[x] =
           ScreenCell{static_cast<unsigned char>(cell.Char.AsciiChar), CELL_BYTE, cell.Attributes};
     }
   }
@@ -184,7 +184,7 @@ void flush_frame() {
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
       for (int x = 0; x < width; ++x) {
-        const ScreenCell& cell = back.cells[rect.top + y][rect.left + x];
+        const ScreenCell& cell = screen_row(&back, rect.top + y)[rect.left + x];
         CHAR_INFO& out = frame_cells[y * width + x];
         out.Char.UnicodeChar = cell_glyph(cell);
         out.Attributes = cell.attr;
@@ -197,7 +197,8 @@ void flush_frame() {
                             COORD{static_cast<SHORT>(width), static_cast<SHORT>(height)},
                             COORD{0, 0}, &region)) {
       for (int y = rect.top; y <= rect.bottom; ++y) {
-        memcpy(&front.cells[y][rect.left], &back.cells[y][rect.left], sizeof(ScreenCell) * width);
+        memcpy(&screen_row(&front, y)[rect.left], &screen_row(&back, y)[rect.left],
+               sizeof(ScreenCell) * width);
       }
       frame.send_whole = false;
     }
