@@ -1,20 +1,27 @@
 #!/usr/bin/env python3
 """System calls and CPU a status-screen pass of the POSIX build, side by side with a baseline
-build, in one run. Not a test: nothing passes or fails. Writes the section "System calls a
-pass" of bench/RESULTS.md.
+build and with the least a redrawing program must do, in one run. Not a test: nothing passes or
+fails. Writes the section "System calls a pass" of bench/RESULTS.md.
 
 Usage: python3 bench/syscalls.py [--baseline PATH [--baseline-label TEXT]] [path/to/vorbelin]
 
 System calls: each program runs `true /TIME=20 /TICK=1` (a pass a second) under strace -f in
 an 80 by 25 pseudo-terminal of its own; the calls of the program's own process are counted from
 the end of its fourth sleep to the end of its fourth sleep before the launch, and divided by the
-passes between (steady state: no start-up, no launch, no key). CPU: three copies of each run
-`true /TIME=40 /TICK=1` without strace, all at once, each in a pseudo-terminal of its own; the
-on-CPU time the scheduler counts for the process (/proc/PID/schedstat) is read at 5.5 s and
-35.5 s, between passes, and divided by the 30 passes between; the median of the copies."""
+passes between (steady state: no start-up, no launch, no key); the floor below, the same way
+over 20 of its passes. CPU: six copies of each program
+run `true /TIME=40 /TICK=1` without strace, all at once, each in a pseudo-terminal of its own,
+beside six copies of the floor: `bench/wake_loop.c` sleeping a second, looking for a key on its
+terminal and writing a redraw's 135 bytes to it, 40 times. Each copy of a program is a file of
+its own (a pass wakes with cold caches, so where the system happened to place one file's code
+in memory would otherwise weigh on every copy alike), and the copies start in turn, a tenth of
+a second apart, each round in another order. The on-CPU time the scheduler counts for the
+process (/proc/PID/schedstat) is read at 5.5 s and 35.5 s, between passes, and divided by the
+30 passes between; the median of the copies, and its ratio to the floor's."""
 import collections
 import os
 import re
+import shutil
 import signal
 import statistics
 import sys
@@ -23,7 +30,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from results import programs_to_measure, section_start, write_section  # noqa: E402
-from run import ROOT, Run, on_cpu_ns, run_all  # noqa: E402
+from run import REDRAW_BYTES, ROOT, Run, build_wake_loop, on_cpu_ns, run_all  # noqa: E402
 
 SECTION = '## System calls a pass'
 SLEEPS = re.compile(r'^(poll\(.*\], 1, \d{3,}\)|clock_nanosleep\()')
@@ -31,9 +38,9 @@ CALL = re.compile(r'^(\d+) +([a-z_0-9]+)\((.*)')
 UTF8 = {'LANG': 'C.UTF-8'}
 
 
-def calls_per_pass(binary):
+def calls_per_pass(argv):
     log = tempfile.mktemp(prefix='vorbelin-strace.')
-    run = Run(['strace', '-f', '-qq', '-o', log, binary, 'true', '/TIME=20', '/TICK=1'], env=UTF8)
+    run = Run(['strace', '-f', '-qq', '-o', log] + argv, env=UTF8)
     run_all([run])
     lines = open(log).read().splitlines()
     os.unlink(log)
@@ -50,32 +57,48 @@ def calls_per_pass(binary):
     return sum(counted.values()) / passes, passes, counted
 
 
-def cpu_per_pass(binaries, copies=3):
-    """Microseconds on the CPU a pass, from the readings Run takes at every half second (between
-    the passes, which fall on whole seconds): from 5.5 s to 35.5 s, 30 passes."""
-    runs = [(binary, Run([binary, 'true', '/TIME=40', '/TICK=1'], env=UTF8))
-            for binary in binaries for _ in range(copies)]
+def cpu_per_pass(programs, copies=6):
+    """Microseconds on the CPU a pass of each (label, argv) program, from the readings Run takes
+    at every half second (between the passes, which fall on whole seconds): from 5.5 s to
+    35.5 s, 30 passes. A program's copies run from files of their own."""
+    work = tempfile.mkdtemp(prefix='vorbelin-cpu.')
+    runs = []
+    for copy in range(copies):
+        for turn in range(len(programs)):
+            label, argv = programs[(copy + turn) % len(programs)]
+            own = os.path.join(work, '%d.%d' % (programs.index((label, argv)), copy))
+            shutil.copy(argv[0], own)
+            runs.append((label, Run([own] + argv[1:], env=UTF8)))
+            time.sleep(0.1)
     run_all([run for _, run in runs], until=time.monotonic() + 36)
     used = collections.defaultdict(list)
-    for binary, run in runs:
+    for label, run in runs:
         start = [ns for t, ns in run.on_cpu if t >= 5][0]
         end = [ns for t, ns in run.on_cpu if t >= 35][0]
-        used[binary].append((end - start) / 30 / 1000)
+        used[label].append((end - start) / 30 / 1000)
         os.kill(run.pid, signal.SIGTERM)
         run.finish()
-    return {binary: statistics.median(values) for binary, values in used.items()}
+    shutil.rmtree(work)
+    return {label: statistics.median(values) for label, values in used.items()}
 
 
 def main():
     args, programs = programs_to_measure(__doc__, os.path.join(ROOT, 'build', 'vorbelin'))
-    cpu = cpu_per_pass([binary for _, binary in programs])
+    floor_label = 'the floor: a second\'s sleep, a look for a key, %d bytes written' % REDRAW_BYTES
+    floor = [build_wake_loop(tempfile.mkdtemp(prefix='vorbelin-floor.')), '1', '40',
+             str(REDRAW_BYTES)]
+    cpu = cpu_per_pass([(label, [binary, 'true', '/TIME=40', '/TICK=1'])
+                        for label, binary in programs] + [(floor_label, floor)])
+    measured = [(label, [binary, 'true', '/TIME=20', '/TICK=1']) for label, binary in programs]
     lines = section_start(SECTION, 'syscalls.py', args, __doc__) + [
-        '| program | system calls a pass (passes) | which | CPU a pass |', '|---|---|---|---|']
-    for label, binary in programs:
-        per_pass, passes, counted = calls_per_pass(binary)
+        '| program | system calls a pass (passes) | which | CPU a pass | against the floor |',
+        '|---|---|---|---|---|']
+    for label, argv in measured + [(floor_label, floor[:1] + ['1', '20', str(REDRAW_BYTES)])]:
+        per_pass, passes, counted = calls_per_pass(argv)
         which = ', '.join('%s %.1f' % (name, n / passes) for name, n in counted.most_common())
-        lines.append('| %s | %.1f (%d) | %s | %.0f us |' % (label, per_pass, passes, which,
-                                                             cpu[binary]))
+        lines.append('| %s | %.1f (%d) | %s | %.0f us | %.2f times |' % (
+            label, per_pass, passes, which, cpu[label], cpu[label] / cpu[floor_label]))
+    shutil.rmtree(os.path.dirname(floor[0]))
     write_section(SECTION, lines)
     print('\n'.join(lines))
 
