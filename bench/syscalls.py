@@ -65,8 +65,9 @@ def cpu_per_pass(programs, copies=6):
     runs = []
     for copy in range(copies):
         for turn in range(len(programs)):
-            label, argv = programs[(copy + turn) % len(programs)]
-            own = os.path.join(work, '%d.%d' % (programs.index((label, argv)), copy))
+            index = (copy + turn) % len(programs)
+            label, argv = programs[index]
+            own = os.path.join(work, '%d.%d' % (index, copy))
             shutil.copy(argv[0], own)
             runs.append((label, Run([own] + argv[1:], env=UTF8)))
             time.sleep(0.1)

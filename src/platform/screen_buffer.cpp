@@ -85,6 +85,10 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
   screen->fully_known = known;
   screen->utf8_text = false;
   screen->foreign_count = 0;
+  screen_blank(screen, known);
+}
+
+void screen_blank(ScreenBuffer* screen, bool known) {
   const int cells = screen->width * screen->height;
   for (int i = 0; i < cells; ++i) screen->cells[i] = ScreenCell{' ', known, 0x07};
 }

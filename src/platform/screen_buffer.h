@@ -51,6 +51,8 @@ size_t utf8_sequence(const unsigned char* text, size_t length, uint32_t* code_po
 
 // Sizes are clamped to 1..SCREEN_MAX_*. Every cell becomes unknown, or a known blank.
 void screen_init(ScreenBuffer* screen, int width, int height, bool known);
+// Every cell a blank in the normal colours, known or unknown.
+void screen_blank(ScreenBuffer* screen, bool known);
 // Keeps the top-left content that still fits; new cells are known blanks when the buffer was
 // fully known, else unknown.
 void screen_resize(ScreenBuffer* screen, int width, int height);

@@ -199,11 +199,6 @@ void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termin
   }
 }
 
-void fill_front(ScreenBuffer* front, bool known, uint16_t attr) {
-  const int cells = front->width * front->height;
-  for (int i = 0; i < cells; ++i) front->cells[i] = ScreenCell{' ', known, attr};
-}
-
 // The terminal scrolls by newlines at its bottom row, as the buffer did.
 void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal,
                  FrameBytes* frame) {
@@ -227,7 +222,7 @@ void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* fra
   if (terminal->cleared) {
     terminal->x = -1;
     terminal->y = -1;
-    fill_front(front, false, 0x07);
+    screen_blank(front, false);
     return;
   }
   use_attr(frame, terminal, 0x07);
@@ -235,7 +230,7 @@ void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* fra
   terminal->x = 0;
   terminal->y = 0;
   terminal->cleared = true;
-  fill_front(front, true, 0x07);
+  screen_blank(front, true);
 }
 
 } // namespace
@@ -301,7 +296,7 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
   bool repaint = false;
   if (!*front_valid) {
     repaint = back->fully_known;
-    if (!repaint) fill_front(front, false, 0x07);
+    if (!repaint) screen_blank(front, false);
     *front_valid = true;
   }
   // Drawn with the cursor hidden, which a small frame takes out again at the end.
