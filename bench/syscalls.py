@@ -16,8 +16,10 @@ terminal and writing a redraw's 135 bytes to it, 40 times. Each copy of a progra
 its own (a pass wakes with cold caches, so where the system happened to place one file's code
 in memory would otherwise weigh on every copy alike), and the copies start in turn, a tenth of
 a second apart, each round in another order. The on-CPU time the scheduler counts for the
-process (/proc/PID/schedstat) is read at 5.5 s and 35.5 s, between passes, and divided by the
-30 passes between; the median of the copies, and its ratio to the floor's."""
+process (/proc/PID/schedstat) is read at every half second from 5.5 s to 35.5 s, between
+passes, so that each two readings hold one pass; the median over the passes of all copies
+(as bench/run.py does: a pass that something else on the machine held up weighs as one pass,
+not as a thirtieth of its copy's mean), and its ratio to the floor's."""
 import collections
 import os
 import re
@@ -58,9 +60,10 @@ def calls_per_pass(argv):
 
 
 def cpu_per_pass(programs, copies=6):
-    """Microseconds on the CPU a pass of each (label, argv) program, from the readings Run takes
-    at every half second (between the passes, which fall on whole seconds): from 5.5 s to
-    35.5 s, 30 passes. A program's copies run from files of their own."""
+    """Microseconds on the CPU a pass of each (label, argv) program, the median over the passes
+    of its copies, from the readings Run takes at every half second (between the passes, which
+    fall on whole seconds) from 5.5 s to 35.5 s. A program's copies run from files of their
+    own."""
     work = tempfile.mkdtemp(prefix='vorbelin-cpu.')
     runs = []
     for copy in range(copies):
@@ -74,9 +77,8 @@ def cpu_per_pass(programs, copies=6):
     run_all([run for _, run in runs], until=time.monotonic() + 36)
     used = collections.defaultdict(list)
     for label, run in runs:
-        start = [ns for t, ns in run.on_cpu if t >= 5][0]
-        end = [ns for t, ns in run.on_cpu if t >= 35][0]
-        used[label].append((end - start) / 30 / 1000)
+        readings = [ns for t, ns in run.on_cpu if 5 <= t <= 36]
+        used[label] += [(after - before) / 1000 for before, after in zip(readings, readings[1:])]
         os.kill(run.pid, signal.SIGTERM)
         run.finish()
     shutil.rmtree(work)

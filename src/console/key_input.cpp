@@ -128,8 +128,10 @@ enum class InputState { not_opened, open, unavailable };
 InputState input_state = InputState::not_opened;
 int pending_code = -1;
 
-// More events than this waiting at once are looked at only as far as the first ones.
+// More events than this waiting at once are looked at only as far as the first ones. Kept here
+// rather than on the stack, so that a look for a key with none waiting stays within a short frame.
 constexpr uint32_t peek_room = 1024;
+InputEvent peeked[peek_room];
 
 int shift_column(uint32_t state) {
   if (state & (LEFT_ALT_DOWN | RIGHT_ALT_DOWN)) return 3;
@@ -194,12 +196,11 @@ int key_waiting() {
     return 0;
   }
   if (count == 0) return 0;
-  InputEvent events[peek_room];
   const uint32_t room = count < peek_room ? count : peek_room;
   uint32_t got = 0;
-  if (!plat_input_peek(events, room, &got) || got == 0 || got > room) return 0;
+  if (!plat_input_peek(peeked, room, &got) || got == 0 || got > room) return 0;
   for (uint32_t i = 0; i < got; ++i) {
-    if (is_readable_key(events[i])) return 1;
+    if (is_readable_key(peeked[i])) return 1;
   }
   return 0;
 }

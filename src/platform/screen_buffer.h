@@ -32,10 +32,11 @@ struct ScreenBuffer {
   bool fully_known;  // every cell has been written or filled by the program
   bool utf8_text;    // well-formed UTF-8 characters in the text take a cell each
   int foreign_count;
-  uint32_t foreign[256]; // code points of the foreign cells, never reused for another
-  // The rows lie end to end, each as wide as the buffer, so that a screen of 80 by 25 takes a
-  // few pages of memory rather than a page a row: a pass that wakes cold touches few of them.
+  // The rows lie end to end, each as wide as the buffer, right after the fields above, so that
+  // a screen of 80 by 25 takes two pages of memory rather than a page a row: a pass that wakes
+  // cold touches few of them.
   ScreenCell cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
+  uint32_t foreign[256]; // code points of the foreign cells, never reused for another
 };
 
 inline ScreenCell* screen_row(ScreenBuffer* screen, int y) {

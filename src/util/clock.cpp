@@ -8,24 +8,34 @@ namespace {
 
 constexpr int64_t day_ms = 86400000;
 
-// A pass asks for the offset at the same seconds again and again (now, and the launch's): the
-// zone rules are asked once for each. An offset changes only on a whole second.
+// A pass asks for the offset at the same instants again and again (now, and the launch's), and
+// asking the zone rules is a good part of what a pass costs. An offset changes only on a whole
+// second, and at most once in a minute: one that is the same at a minute's first and last second
+// holds all through it, so the rules are asked about each minute once, not every second.
 struct OffsetMemo {
-  int64_t second;
+  int64_t minute;
   int32_t offset;
 };
 OffsetMemo memo[2] = {{INT64_MIN, 0}, {INT64_MIN, 0}};
 int memo_next = 0;
 
+int64_t floor_div(int64_t value, int64_t divisor) {
+  return (value >= 0 ? value : value - divisor + 1) / divisor;
+}
+
 int32_t offset_at(int64_t utc_ms) {
-  const int64_t second = (utc_ms >= 0 ? utc_ms : utc_ms - 999) / 1000;
+  const int64_t second = floor_div(utc_ms, 1000);
+  const int64_t minute = floor_div(second, 60);
   for (const OffsetMemo& known : memo) {
-    if (known.second == second) return known.offset;
+    if (known.minute == minute) return known.offset;
   }
-  memo[memo_next] = OffsetMemo{second, plat_utc_offset_s(second * 1000)};
-  const int32_t offset = memo[memo_next].offset;
+  const int32_t first = plat_utc_offset_s(minute * 60 * 1000);
+  if (plat_utc_offset_s((minute * 60 + 59) * 1000) != first) {
+    return plat_utc_offset_s(second * 1000); // the minute of a change
+  }
+  memo[memo_next] = OffsetMemo{minute, first};
   memo_next = 1 - memo_next;
-  return offset;
+  return first;
 }
 
 int64_t local_ms_at(int64_t utc_ms) {
@@ -33,7 +43,7 @@ int64_t local_ms_at(int64_t utc_ms) {
 }
 
 int32_t day_of(int64_t local_ms) {
-  return static_cast<int32_t>((local_ms >= 0 ? local_ms : local_ms - day_ms + 1) / day_ms);
+  return static_cast<int32_t>(floor_div(local_ms, day_ms));
 }
 
 const char* const day_names[] = {"Sunday",   "Monday", "Tuesday",  "Wednesday",

@@ -40,6 +40,23 @@ TEST(Clock, TheDateIsTheLocalOne) {
   EXPECT_EQ(date_today().day, 7);
 }
 
+TEST(Clock, AnOffsetChangingWithinAMinuteIsReadAtTheSecondAsked) {
+  // A zone whose offset changes at 12:00:30 UTC, from UTC+1 to UTC+2: the offset is looked up
+  // once a minute, but never across a change.
+  SimConfig config;
+  config.utc_ms = sim_utc(2026, 3, 29, 11, 59, 0);
+  config.local_offset_minutes = 60;
+  config.zone_change_utc_ms = sim_utc(2026, 3, 29, 12, 0, 30);
+  config.offset_after_change_minutes = 120;
+  sim_reset(config);
+  CalendarDate date;
+  expect_time(clock_local_at(sim_utc(2026, 3, 29, 11, 59, 59), &date), 12, 59, 59, 0);
+  expect_time(clock_local_at(sim_utc(2026, 3, 29, 12, 0, 29), &date), 13, 0, 29, 0);
+  expect_time(clock_local_at(sim_utc(2026, 3, 29, 12, 0, 30), &date), 14, 0, 30, 0);
+  expect_time(clock_local_at(sim_utc(2026, 3, 29, 12, 0, 10), &date), 13, 0, 10, 0);
+  expect_time(clock_local_at(sim_utc(2026, 3, 29, 12, 1, 0), &date), 14, 1, 0, 0);
+}
+
 TEST(Clock, DayNumbersRoundTripWithTheirWeekdays) {
   EXPECT_EQ(day_number(CalendarDate{1970, 1, 1, 4}), 0);
   EXPECT_EQ(day_number(CalendarDate{2000, 3, 1, 3}), 11017);

@@ -2,7 +2,6 @@
 // console's screen; redirected, it goes to its file as glyphs. The console's own text goes to
 // the screen, as lines on a terminal that cannot place the cursor, and to standard error as
 // lines without a controlling terminal.
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,7 +21,7 @@ PlainStream plain_terminal = {-1, 0};
 // On a plain terminal the console's text follows what standard output has written, and only
 // the foreground job writes.
 size_t write_plain_terminal(const char* text, size_t length) {
-  fflush(stdout);
+  flush_redirected();
   terminal_follow_foreground();
   if (!terminal_owned()) return length;
   plain_terminal.fd = terminal_fd();

@@ -1,10 +1,10 @@
 // The flush points, and the two platform calls that are one: a launch and the program's end.
 #include "platform/posix/flush.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/posix/glyph_output.h"
 #include "platform/posix/process.h"
 #include "platform/posix/screen.h"
 #include "platform/posix/terminal.h"
@@ -15,7 +15,7 @@ void flush_screen() {
 
 void flush_all() {
   flush_screen();
-  fflush(stdout);
+  flush_redirected();
 }
 
 int plat_run_command_line(const char* line) {

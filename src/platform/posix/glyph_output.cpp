@@ -13,6 +13,7 @@
 namespace {
 
 constexpr int plain_columns = 80;
+bool redirected_buffered = false; // redirected text may wait in the C library's buffer
 
 // OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
 // UTF-8 locale) as they are, in chunks given to write_chunk.
@@ -66,9 +67,16 @@ void glyphs_from_locale() {
 
 int write_redirected(const char* text, size_t length) {
   glyphs_from_locale();
+  redirected_buffered = true;
   write_glyphs(text, length,
                [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
   return ferror(stdout) ? -1 : static_cast<int>(length);
+}
+
+void flush_redirected() {
+  if (!redirected_buffered) return;
+  redirected_buffered = false;
+  fflush(stdout);
 }
 
 size_t write_plain(PlainStream* stream, const char* text, size_t length) {

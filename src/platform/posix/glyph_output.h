@@ -8,6 +8,8 @@
 void glyphs_from_locale();
 // Standard output that is not the console: its bytes as glyphs, through the C library's buffer.
 int write_redirected(const char* text, size_t length);
+// Sends what write_redirected left in the buffer; a pass that wrote nothing there costs nothing.
+void flush_redirected();
 
 // A plain stream of the console's text, for standard error without a terminal (cron, a service:
 // its mail or log) and for a terminal that cannot place the cursor: glyphs, with the line breaks

@@ -21,11 +21,11 @@ struct TerminalState {
 // not take at once is dropped, since a stalled terminal must never hold up the program); that
 // is noted in dropped.
 struct FrameBytes {
-  char data[65536];
   size_t length;
   bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;
+  char data[65536]; // last: a frame of a few hundred bytes is on the same page as its length
 };
 
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);
