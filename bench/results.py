@@ -19,16 +19,18 @@ def write_section(header, lines):
 
 
 def programs_to_measure(doc, default_binary):
-    """The command line of a script that measures this build beside a baseline build: its
-    arguments, and the programs as (label, absolute path), this build first."""
+    """The command line of a script that measures this build beside baseline builds (each
+    --baseline with its --baseline-label, in turn): its arguments, and the programs as (label,
+    absolute path), this build first."""
     parser = argparse.ArgumentParser(description=doc.split('\n')[0])
     parser.add_argument('binary', nargs='?', default=default_binary)
-    parser.add_argument('--baseline')
-    parser.add_argument('--baseline-label', default='baseline')
+    parser.add_argument('--baseline', action='append', default=[])
+    parser.add_argument('--baseline-label', action='append', default=[])
     args = parser.parse_args()
+    labels = args.baseline_label + ['baseline %d' % (i + 1) for i in range(len(args.baseline))]
     programs = [('vorbelin', os.path.abspath(args.binary))]
-    if args.baseline:
-        programs.append((args.baseline_label, os.path.abspath(args.baseline)))
+    programs += [(label, os.path.abspath(path)) for label, path in zip(labels, args.baseline)]
+    args.baseline_label = labels[:len(args.baseline)]
     return args, programs
 
 
@@ -41,6 +43,6 @@ def section_start(section, script, args, doc):
     return [section, '',
             'Commit %s, %s. Command: `python3 bench/%s%s`. %s' % (
                 commit, time.strftime('%Y-%m-%d'), script,
-                ' --baseline PATH --baseline-label "%s"' % args.baseline_label
-                if args.baseline else '',
+                ''.join(' --baseline PATH --baseline-label "%s"' % label
+                        for label in args.baseline_label),
                 ' '.join(doc.split('\n\n')[2].split('\n'))), '']

@@ -3,7 +3,7 @@
 build and with the least a redrawing program must do, in one run. Not a test: nothing passes or
 fails. Writes the section "System calls a pass" of bench/RESULTS.md.
 
-Usage: python3 bench/syscalls.py [--baseline PATH [--baseline-label TEXT]] [path/to/vorbelin]
+Usage: python3 bench/syscalls.py [--baseline PATH [--baseline-label TEXT]]... [path/to/vorbelin]
 
 System calls: each program runs `true /TIME=20 /TICK=1` (a pass a second) under strace -f in
 an 80 by 25 pseudo-terminal of its own; the calls of the program's own process are counted from
