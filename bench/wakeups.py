@@ -2,7 +2,7 @@
 """Wake-ups of the quiet modes beside `sleep`, in one run. Not a test: nothing passes or fails.
 Writes the section "Wake-ups while quiet" of bench/RESULTS.md.
 
-Usage: python3 bench/wakeups.py [--baseline PATH [--baseline-label TEXT]] [path/to/vorbelin]
+Usage: python3 bench/wakeups.py [--baseline PATH [--baseline-label TEXT]]... [path/to/vorbelin]
 
 Each program runs in a pseudo-terminal of 80 by 25 of its own, all at once: a quiet countdown
 (`true /TIME=60 /Q`), a quiet time-of-day wait (`true /TIME=hh:mm /Q`, two hours ahead) and
