@@ -12,7 +12,8 @@ passes between (steady state: no start-up, no launch, no key); the floor below, 
 over 20 of its passes. CPU: six copies of each program
 run `true /TIME=40 /TICK=1` without strace, all at once, each in a pseudo-terminal of its own,
 beside six copies of the floor: `bench/wake_loop.c` sleeping a second, looking for a key on its
-terminal and writing a redraw's 135 bytes to it, 40 times. Each copy of a program is a file of
+terminal and writing a redraw's 135 bytes to it, 40 times, and six more copies of the floor,
+measured apart, whose ratio to the first six is the spread of the method in that run. Each copy of a program is a file of
 its own (a pass wakes with cold caches, so where the system happened to place one file's code
 in memory would otherwise weigh on every copy alike), and the copies start in turn, a tenth of
 a second apart, each round in another order. The on-CPU time the scheduler counts for the
@@ -90,8 +91,10 @@ def main():
     floor_label = 'the floor: a second\'s sleep, a look for a key, %d bytes written' % REDRAW_BYTES
     floor = [build_wake_loop(tempfile.mkdtemp(prefix='vorbelin-floor.')), '1', '40',
              str(REDRAW_BYTES)]
+    # The floor twice, in copies of its own: how far two runs of one program differ here.
+    again_label = 'the floor again, in six more copies: the spread of this measurement'
     cpu = cpu_per_pass([(label, [binary, 'true', '/TIME=40', '/TICK=1'])
-                        for label, binary in programs] + [(floor_label, floor)])
+                        for label, binary in programs] + [(floor_label, floor), (again_label, floor)])
     measured = [(label, [binary, 'true', '/TIME=20', '/TICK=1']) for label, binary in programs]
     lines = section_start(SECTION, 'syscalls.py', args, __doc__) + [
         '| program | system calls a pass (passes) | which | CPU a pass | against the floor |',
@@ -101,6 +104,8 @@ def main():
         which = ', '.join('%s %.1f' % (name, n / passes) for name, n in counted.most_common())
         lines.append('| %s | %.1f (%d) | %s | %.0f us | %.2f times |' % (
             label, per_pass, passes, which, cpu[label], cpu[label] / cpu[floor_label]))
+    lines.append('| %s | - | - | %.0f us | %.2f times |' % (
+        again_label, cpu[again_label], cpu[again_label] / cpu[floor_label]))
     shutil.rmtree(os.path.dirname(floor[0]))
     write_section(SECTION, lines)
     print('\n'.join(lines))
