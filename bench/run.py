@@ -486,15 +486,13 @@ def main():
     baseline = os.path.abspath(args.baseline) if args.baseline else None
     lines = report(measure(binary, baseline), args.baseline_label)
     path = os.path.join(ROOT, 'bench', 'RESULTS.md')
-    # The sections of bench/schedule.py and bench/syscalls.py stay as those scripts last wrote
-    # them.
+    # The sections the other scripts write stay as they last wrote them.
+    own = {line for line in lines if line.startswith('## ')}
     kept = ''
     if os.path.exists(path):
-        previous = open(path).read()
-        others = [previous.index(name) for name in ('\n## Schedule', '\n## System calls a pass')
-                  if name in previous]
-        if others:
-            kept = previous[min(others):]
+        sections = open(path).read().split('\n## ')[1:]
+        kept = ''.join('\n## ' + section for section in sections
+                       if '## ' + section.split('\n')[0] not in own)
     with open(path, 'w') as f:
         f.write('\n'.join(lines) + '\n' + kept)
     print('\n'.join(lines))
