@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/console_frame.h"
 #include "platform/cp437.h"
 #include "platform/platform.h"
 #include "platform/posix/glyph_output.h"
@@ -186,9 +187,8 @@ bool plat_screen_info(ScreenInfo* info) {
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   if (!screen_takes_stdout()) return;
-  const uint32_t filled = screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
-  const uint32_t all = static_cast<uint32_t>(back.width) * static_cast<uint32_t>(back.height);
-  if (!screen_mode && x == 0 && y == 0 && filled == all) {
+  screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
+  if (!screen_mode && fill_is_whole_clear(count, x, y, back.width, back.height)) {
     // The program has taken the whole screen: from now on frames are drawn, not streamed.
     screen_mode = true;
     front_valid = false;

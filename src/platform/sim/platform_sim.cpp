@@ -1,5 +1,4 @@
 // The simulated backend: the whole program runs deterministically in memory.
-#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <stdexcept>
@@ -321,10 +320,12 @@ void plat_sleep(uint32_t milliseconds) {
 bool plat_sleep_or_input(uint32_t milliseconds) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
-  for (const TimedEvent& timed : state->input) {
-    if (timed.at_ms > elapsed_ms() + milliseconds) break;
-    pass_time(static_cast<uint32_t>(std::max<int64_t>(timed.at_ms - elapsed_ms(), 0)));
-    return true;
+  if (!state->input.empty()) {
+    const int64_t due_in_ms = state->input.front().at_ms - elapsed_ms();
+    if (due_in_ms <= static_cast<int64_t>(milliseconds)) {
+      pass_time(static_cast<uint32_t>(due_in_ms > 0 ? due_in_ms : 0));
+      return true;
+    }
   }
   pass_time(milliseconds + state->config.oversleep_ms);
   return false;
