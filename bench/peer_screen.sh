@@ -3,6 +3,7 @@
 # benchmark: the same rows, colours and changing fields. Usage: peer_screen.sh START DUE COMMAND
 # (START and DUE in seconds since the epoch).
 start=$1 due=$2 command=$3
+version=$(sed -n 's/^project(vorbelin VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
 now=$(date +%s)
 left=$((due - now)) delay=$((due - start))
 second=$(date +%S)
@@ -20,7 +21,7 @@ clock() { date -d "@$1" +%H:%M:%S; }
 spin=$(( (now - start) / 5 % 4 ))
 set -- '│' / - '\'
 shift $spin
-printf '\033[1;37;%sm%-80s\033[0m\n' "$bar" ' Vorbelin 1.0.0 - waits, then launches a program or internal command'
+printf '\033[1;37;%sm%-80s\033[0m\n' "$bar" " Vorbelin $version - waits, then launches a program or internal command"
 printf '\n■ Waiting to launch: "%s"\n\n' "$command"
 printf '■ Launching the command ONCE in %ih %im %is (%s seconds)\n' $((delay / 3600)) $((delay % 3600 / 60)) $((delay % 60)) "$delay"
 printf '\033[91m  Hold down ESC for 5 seconds to stop\033[0m\n\n'

@@ -34,6 +34,9 @@ from results import write_section  # noqa: E402
 from run import ROOT, Run, run_all  # noqa: E402
 
 SECTION = '## Schedule'
+# The version in the title bar, from the line of CMakeLists.txt that sets it.
+VERSION = re.search(r'^project\(vorbelin VERSION ([0-9.]+)',
+                    open(os.path.join(ROOT, 'CMakeLists.txt')).read(), re.M).group(1)
 DELAYS = (5, 45)
 # The Win32 calls that go to the console or ask after it.
 CONSOLE_CALL = re.compile(r'Console|GetStdHandle|WaitForSingleObject')
@@ -62,7 +65,7 @@ def countdown(argv, delay, env=None):
     run = Run(argv + ['/TIME=%d' % delay, '/TICK=1'], env=env)
     run_all([run])
     # A pass draws its title bar first: the first one's text arrives as the counting begins.
-    first, offset = chunk_time_of(run, b'Vorbelin1.0.0')
+    first, offset = chunk_time_of(run, b'Vorbelin' + VERSION.encode())
     launch, _ = chunk_time_of(run, b'Launching"', max(offset, 0))
     if first is None or launch is None:
         return None, None
@@ -146,7 +149,7 @@ def relay_calls(exe, env):
     return console, every, counted[len(counted) // 2]
 
 
-BANNER = ' Vorbelin 1.0.0 - waits, then launches a program or internal command'
+BANNER = ' Vorbelin ' + VERSION + ' - waits, then launches a program or internal command'
 TIME_LEFT = re.compile(r'^\u25a0 Time left: +00:00:\d\d \(\d+ seconds remaing\)\.\.\. [\u2502/\\-]$', re.M)
 
 

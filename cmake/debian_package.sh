@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # A Debian package of the POSIX program: /usr/bin/vorbelin, its manual page, the copyright file
 # and the changelog where Debian keeps them, and the dependencies its binary needs.
-# Usage: debian_package.sh SOURCE_DIR POSIX_BINARY VERSION OUTPUT_DIR
-# Writes OUTPUT_DIR/vorbelin_VERSION_ARCH.deb and prints its path.
+# Usage: debian_package.sh SOURCE_DIR POSIX_BINARY MANUAL_PAGE VERSION OUTPUT_DIR
+# Writes OUTPUT_DIR/vorbelin_VERSION_ARCH.deb and prints its path; the same inputs and
+# SOURCE_DATE_EPOCH give the same bytes.
 set -eu
-source=$1 binary=$2 version=$3 output=$4
+source=$1 binary=$2 manual=$3 version=$4 output=$5
+export LC_ALL=C
+umask 022
 for tool in dpkg-deb dpkg-shlibdeps; do
   command -v "$tool" >/dev/null || { echo "debian_package.sh: $tool is needed (dpkg-dev)" >&2; exit 1; }
 done
@@ -17,7 +20,7 @@ mkdir -p "$root/DEBIAN" "$root/usr/bin" "$root/usr/share/man/man1" "$doc"
 
 install -m 0755 "$binary" "$root/usr/bin/vorbelin"
 strip --remove-section=.comment --remove-section=.note --strip-unneeded "$root/usr/bin/vorbelin"
-gzip -9n < "$source/docs/vorbelin.1" > "$root/usr/share/man/man1/vorbelin.1.gz"
+gzip -9n < "$manual" > "$root/usr/share/man/man1/vorbelin.1.gz"
 
 cat > "$doc/copyright" <<EOF
 Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
@@ -33,9 +36,17 @@ EOF
 
 # A native package keeps its changelog, in Debian's format, as changelog.gz.
 maintainer="The Vorbelin authors <vorbelin@users.noreply.invalid>"
-date=$(date -R -d "@${SOURCE_DATE_EPOCH:-$(git -C "$source" log -1 --format=%ct 2>/dev/null || date +%s)}")
+# Its date is the last commit's, or that of the files of a source tarball (the commit's too).
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$source" log -1 --format=%ct 2>/dev/null || stat -c %Y "$source/CMakeLists.txt")
+fi
+export SOURCE_DATE_EPOCH
+date=$(date -R -u -d "@$SOURCE_DATE_EPOCH")
+# A version CHANGELOG.md still calls unreleased goes to Debian's UNRELEASED.
+distribution=unstable
+grep -m1 '^## ' "$source/CHANGELOG.md" | grep -q '(unreleased)$' && distribution=UNRELEASED
 {
-  echo "vorbelin ($version) unstable; urgency=medium"
+  echo "vorbelin ($version) $distribution; urgency=medium"
   echo
   # The latest section's entries, each folded to Debian's width.
   sed -n '/^## /,$p' "$source/CHANGELOG.md" | sed -n '2,/^## /p' | sed '/^## /d;/^$/d' |
@@ -58,7 +69,7 @@ Package: vorbelin
 Version: $version
 Architecture: $arch
 Maintainer: $maintainer
-Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
+Installed-Size: $(du -sk --apparent-size --exclude=DEBIAN "$root" | cut -f1)
 Depends: $depends
 Section: utils
 Priority: optional
@@ -72,5 +83,6 @@ EOF
 
 mkdir -p "$output"
 package=$output/vorbelin_${version}_${arch}.deb
+find "$root" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 dpkg-deb --root-owner-group -Zxz --build "$root" "$package" >/dev/null
 echo "$package"

@@ -2,12 +2,12 @@
 # The Debian package: lintian finds no error in it, and the program and its manual page work
 # from where it installs them. Under CI (root) it is installed with dpkg and removed again.
 set -u
-SOURCE=$1 BINARY=$2 VERSION=$3
+SOURCE=$1 BINARY=$2 MANUAL=$3 VERSION=$4
 . "$(dirname "$0")/lib.sh"
 command -v dpkg-shlibdeps >/dev/null || skip_or_fail "dpkg-dev is not installed"
 command -v lintian >/dev/null || skip_or_fail "lintian is not installed"
 
-package=$(bash "$SOURCE/cmake/debian_package.sh" "$SOURCE" "$BINARY" "$VERSION" "$E2E_DIR")
+package=$(bash "$SOURCE/cmake/debian_package.sh" "$SOURCE" "$BINARY" "$MANUAL" "$VERSION" "$E2E_DIR")
 check "package built" [ -f "$package" ]
 no_lintian_errors() { ! lintian "$package" 2>&1 | grep '^E:'; }
 check "lintian finds no error" no_lintian_errors

@@ -23,6 +23,9 @@ take_program_argument() {
   fi
 }
 
+# The version the build gives the program, from the one line that sets it.
+project_version() { sed -n 's/^project(vorbelin VERSION \([0-9.]*\).*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../CMakeLists.txt"; }
+
 case_names() { grep -o '^case_[a-z0-9_]*()' "$0" | sed 's/^case_//; s/()$//'; }
 # --list names the cases of the script, before any set-up.
 if [ "${1:-}" = "--list" ]; then

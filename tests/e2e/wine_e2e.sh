@@ -60,7 +60,7 @@ case_countdown_launch() {
 # pane shows a blank or half-drawn screen.
 whole_screen() {
   local capture=$1
-  [ "$(head -1 <<< "$capture")" = " Vorbelin 1.0.0 - waits, then launches a program or internal command" ] &&
+  [ "$(head -1 <<< "$capture")" = " Vorbelin $(project_version) - waits, then launches a program or internal command" ] &&
     grep -q '^■ Running since: ' <<< "$capture" &&
     grep -Eq '^■ Time left: +00:00:[0-9]{2} \([0-9]+ seconds remaing\)\.\.\. [│/\\-]$' <<< "$capture"
 }

@@ -275,24 +275,25 @@ TEST(Countdown, WholeStatusScreenWithItsColours) {
   });
   const SimRun run = sim_run({"backup.exe", "/TIME=1h30m", "/EXCEPT=SAT,sun", "/R"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(screen, " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
-                    "\n"
-                    "\376 Waiting to launch: \"backup.exe\"\n"
-                    "\n"
-                    "\376 Repeating the command every 1h 30m 0s (5,400 seconds)\n"
-                    "  Hold down ESC for 5 seconds to stop\n"
-                    "\n"
-                    "\376 Updating every 5 second(s)\n"
-                    "\376 Launched 0 times so far\n"
-                    "\n"
-                    "\376 Not running on ...\n"
-                    "  Sunday, Saturday,\n"
-                    "\376 Running since:       Monday 07th December 2026\n"
-                    "\376 At:                  09:15:03 hrs\n"
-                    "\376 Current date is:     Monday 07th December 2026\n"
-                    "\376 Current time is now: 09:15:03 hrs\n"
-                    "\376 Launching at:        10:45:03 hrs\n"
-                    "\376 Time left:           01:30:00 (5,400 seconds remaing)... \263");
+  EXPECT_EQ(screen,
+            " Vorbelin " VORBELIN_VERSION " - waits, then launches a program or internal command\n"
+            "\n"
+            "\376 Waiting to launch: \"backup.exe\"\n"
+            "\n"
+            "\376 Repeating the command every 1h 30m 0s (5,400 seconds)\n"
+            "  Hold down ESC for 5 seconds to stop\n"
+            "\n"
+            "\376 Updating every 5 second(s)\n"
+            "\376 Launched 0 times so far\n"
+            "\n"
+            "\376 Not running on ...\n"
+            "  Sunday, Saturday,\n"
+            "\376 Running since:       Monday 07th December 2026\n"
+            "\376 At:                  09:15:03 hrs\n"
+            "\376 Current date is:     Monday 07th December 2026\n"
+            "\376 Current time is now: 09:15:03 hrs\n"
+            "\376 Launching at:        10:45:03 hrs\n"
+            "\376 Time left:           01:30:00 (5,400 seconds remaing)... \263");
   // Second 3: background (3 mod 7 + 1) * 16, bright white text.
   const std::vector<uint16_t> expected = {0x4F, 7,    7, 7, 7, 0x0C, 7, 7, 7, 7,
                                           0x0C, 0x0C, 7, 7, 7, 7,    7, 9, 7, 0x4F};

@@ -16,7 +16,6 @@ struct Key {
 };
 
 const Key plain = {'a', 30, 0};
-const Key esc = {27, 1, 0};
 const Key f1 = {0, 59, 0};
 Key grey(uint16_t scan) {
   return Key{0, scan, ENHANCED_KEY_FLAG};

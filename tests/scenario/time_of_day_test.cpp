@@ -126,22 +126,23 @@ TEST(TimeOfDay, WholeScreenOnTheConsole) {
   });
   const SimRun run = sim_run({"x", "/TIME=07:15", "/R", "/EXCEPT=Mon"});
   EXPECT_EQ(run.console.substr(run.console.size() - 22), "\x1bVorbelin Terminated.\n");
-  EXPECT_EQ(screen, " Vorbelin 1.0.0 - waits, then launches a program or internal command\n"
-                    "\n"
-                    "\376 Waiting to launch command \"x\"\n"
-                    "\n"
-                    "\376 Repeating this command each day at the same time.\n"
-                    "\376 Updating every 5 seconds\n"
-                    "  Hold down ESC for 5 seconds to stop\n"
-                    "\n"
-                    "\376 Running since:       Tuesday 08th December 2026\n"
-                    "\376 At:                  06:00:01 hrs\n"
-                    "\376 Current date is:     Tuesday 08th December 2026\n"
-                    "\376 Current time is now: 06:00:01 hrs\n"
-                    "\376 Starting command at: 07:15:00 hrs\n"
-                    "\376 Not running on ...\n"
-                    "  Monday,\n"
-                    "\376 Time left:           01:14:59 (4,499 seconds remaing)... \263");
+  EXPECT_EQ(screen,
+            " Vorbelin " VORBELIN_VERSION " - waits, then launches a program or internal command\n"
+            "\n"
+            "\376 Waiting to launch command \"x\"\n"
+            "\n"
+            "\376 Repeating this command each day at the same time.\n"
+            "\376 Updating every 5 seconds\n"
+            "  Hold down ESC for 5 seconds to stop\n"
+            "\n"
+            "\376 Running since:       Tuesday 08th December 2026\n"
+            "\376 At:                  06:00:01 hrs\n"
+            "\376 Current date is:     Tuesday 08th December 2026\n"
+            "\376 Current time is now: 06:00:01 hrs\n"
+            "\376 Starting command at: 07:15:00 hrs\n"
+            "\376 Not running on ...\n"
+            "  Monday,\n"
+            "\376 Time left:           01:14:59 (4,499 seconds remaing)... \263");
   EXPECT_EQ(red, 0x0C);
   EXPECT_EQ(days, 7) << "the excepted days stay light grey in this mode";
   EXPECT_EQ(blue, 9);
