@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-30}
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORBELIN_FUZZ=ON -DVORBELIN_TESTS=OFF >/dev/null
+cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DVORBELIN_FUZZ=ON -DVORBELIN_TESTS=OFF -DVORBELIN_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target fuzz_command_line fuzz_text
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
