@@ -84,7 +84,7 @@ void sleep_until(int64_t end_ms, bool until_key) {
   const int64_t left = end_ms - plat_monotonic_ms();
   const uint32_t ms =
       left <= 0 ? 0 : (left > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(left));
-  pass_sleep(ms, until_key);
+  pass_sleep(ms, until_key, 0);
 }
 
 // Counts one cycle down. With nothing to draw (/Q without /DEBUG) a pass sleeps until the
@@ -96,6 +96,7 @@ void count_down(Countdown* run) {
   while (elapsed < s.delay_seconds) {
     const int32_t time_left = s.delay_seconds - elapsed;
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
+    clock_follow_zone();
     if (s.announce) show_status_screen(*run, plat_utc_ms(), time_left);
     if (time_left <= 20) set_refresh(&s, 1);
     const bool wake_on_key = waits_for_key(s);
@@ -138,7 +139,8 @@ bool run_countdown(RunSettings* settings) {
     count_down(&run);
     const int64_t launch_ms = plat_monotonic_ms();
     con_print("\n");
-    // The excepted day is the one the launch falls on.
+    // The excepted day is the one the launch falls on, in the zone of the moment.
+    clock_follow_zone();
     const bool launched = attempt_launch(&run, date_today());
     set_refresh(settings, 5);
     stop_check("Vorbelin Terminated.\n");

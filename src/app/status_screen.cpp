@@ -13,11 +13,11 @@ bool waits_for_key(const RunSettings& settings) {
   return !settings.announce && !settings.debug && key_waiting() == 0;
 }
 
-void pass_sleep(uint32_t milliseconds, bool until_key) {
+void pass_sleep(uint32_t milliseconds, bool until_key, unsigned also_wake_on) {
   if (until_key) {
-    wait_for_key(milliseconds);
+    wait_for_key(milliseconds, also_wake_on);
   } else {
-    plat_sleep(milliseconds);
+    plat_wait(milliseconds, also_wake_on);
   }
 }
 

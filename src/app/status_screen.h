@@ -10,8 +10,9 @@
 // pass's stop test: after a key that was no stop key the next sleep is a pass's, so that keys
 // typed ahead for the shell are read one a pass, as with the screen.
 bool waits_for_key(const RunSettings& settings);
-// A pass's sleep, or a wait that a key ends.
-void pass_sleep(uint32_t milliseconds, bool until_key);
+// A pass's sleep, or a wait that a key ends; either may also end at what also_wake_on names
+// (WAKE_ON_CLOCK_SET).
+void pass_sleep(uint32_t milliseconds, bool until_key, unsigned also_wake_on);
 
 // The colour of the title bar for a second of the clock: a background of 1 to 7.
 int title_bar_colour(const ClockTime& time);

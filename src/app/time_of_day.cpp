@@ -19,7 +19,8 @@
 namespace {
 
 constexpr int64_t longest_step_ms = 3 * 3600 * 1000;
-// A quiet wait looks at the clock this often at least, to see a step.
+// A quiet wait looks at the clock this often at least: to see a move of the zone, and a step
+// of the clock where the system does not tell of one.
 constexpr int64_t quiet_look_ms = 60000;
 constexpr int64_t minute_ms = 60000;
 constexpr int32_t no_day = INT32_MIN;
@@ -44,14 +45,25 @@ Reading read_clock() {
   return Reading{plat_utc_ms(), plat_monotonic_ms()};
 }
 
-// The first target after an instant on a date after the last one launched.
+// The first target after an instant on a date after the last one launched. A date the zone
+// skips whole has no target.
 void plan_next_target(TimeOfDay* run, int64_t after_ms) {
   int32_t day = clock_local_day(after_ms);
   if (day <= run->last_launch_day) day = run->last_launch_day + 1;
   int64_t target = clock_instant_of(day, run->target_ms_of_day);
-  if (target <= after_ms) target = clock_instant_of(++day, run->target_ms_of_day);
+  while (target <= after_ms || !clock_day_exists(day)) {
+    target = clock_instant_of(++day, run->target_ms_of_day);
+  }
   run->target_day = day;
   run->target_ms = target;
+}
+
+// When the system's zone has moved, the next target is planned again in the new one: still on a
+// date after the last one launched, so that no local date launches twice across the move.
+void follow_zone(TimeOfDay* run, int64_t now_ms) {
+  if (!clock_follow_zone()) return;
+  if (clock_instant_of(run->target_day, run->target_ms_of_day) == run->target_ms) return;
+  plan_next_target(run, now_ms);
 }
 
 // A start: a target earlier in the same minute launches at once.
@@ -110,13 +122,13 @@ void sleep_pass(const TimeOfDay& run, bool quiet) {
   const int64_t planned = quiet ? quiet_look_ms : run.settings->sleep_ms;
   const int64_t to_target = run.target_ms - plat_utc_ms();
   if (to_target >= planned) {
-    pass_sleep(static_cast<uint32_t>(planned), quiet);
+    pass_sleep(static_cast<uint32_t>(planned), quiet, WAKE_ON_CLOCK_SET);
     return;
   }
   // The sleep's clock is not the wall clock: a wake a little early is slept out, so that the
   // reading after it has reached the target.
   for (int64_t left = to_target, tries = 0; left > 0 && tries < 4; ++tries) {
-    pass_sleep(static_cast<uint32_t>(left), quiet);
+    pass_sleep(static_cast<uint32_t>(left), quiet, WAKE_ON_CLOCK_SET);
     left = run.target_ms - plat_utc_ms();
     if (left > 1000) return;
   }
@@ -125,7 +137,9 @@ void sleep_pass(const TimeOfDay& run, bool quiet) {
 // Passes until a target falls due; gives its local date.
 CalendarDate wait_for_target(TimeOfDay* run) {
   for (;;) {
-    if (run->settings->announce) show_status_screen(*run, plat_utc_ms());
+    const int64_t now_ms = plat_utc_ms();
+    follow_zone(run, now_ms);
+    if (run->settings->announce) show_status_screen(*run, now_ms);
     const bool quiet = waits_for_key(*run->settings);
     stop_check("\nVorbelin Was Terminated.\n");
     sleep_pass(*run, quiet);

@@ -255,18 +255,17 @@ int key_prompt(const char* text) {
   return read_key();
 }
 
-bool wait_for_key(uint32_t milliseconds) {
+bool wait_for_key(uint32_t milliseconds, unsigned also_wake_on) {
   const int64_t end_ms = plat_monotonic_ms() + milliseconds;
   for (;;) {
     if (key_waiting() == 1) return true;
     discard_other_input();
     const int64_t left_ms = end_ms - plat_monotonic_ms();
     if (left_ms <= 0) return false;
-    if (!input_available()) {
-      plat_sleep(static_cast<uint32_t>(left_ms));
-      return false;
+    const unsigned wake_on = input_available() ? also_wake_on | WAKE_ON_INPUT : also_wake_on;
+    if (plat_wait(static_cast<uint32_t>(left_ms), wake_on) != WaitEnd::input) {
+      return key_waiting() == 1;
     }
-    if (!plat_sleep_or_input(static_cast<uint32_t>(left_ms))) return key_waiting() == 1;
   }
 }
 

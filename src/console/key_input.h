@@ -11,9 +11,10 @@ int key_waiting();
 int read_key();
 int read_key_echo();
 int key_prompt(const char* text);
-// Sleeps up to milliseconds and wakes as soon as a key comes; input that is no key (a key's
-// release, a mouse or focus event) is taken out of the input on the way. True when a key waits.
-bool wait_for_key(uint32_t milliseconds);
+// Sleeps up to milliseconds and wakes as soon as a key comes, or at what also_wake_on names
+// (WAKE_ON_CLOCK_SET); input that is no key (a key's release, a mouse or focus event) is taken
+// out of the input on the way. True when a key waits.
+bool wait_for_key(uint32_t milliseconds, unsigned also_wake_on);
 
 // The extended-key lookup: true and the two codes when the key press has a code.
 bool extended_key_code(const InputEvent& event, int* first, int* second);

@@ -84,15 +84,25 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add);
 // The wall clock: milliseconds since 1970-01-01 UTC. Setting the clock moves it; daylight saving
 // does not.
 int64_t plat_utc_ms();
-// Local time minus UTC at an instant, in seconds, by the system's time-zone rules.
+// Local time minus UTC at an instant, in seconds, by the rules of the system's zone as it was
+// last read.
 int32_t plat_utc_offset_s(int64_t utc_ms);
-void plat_sleep(uint32_t milliseconds);
-// The same sleep, ended early when console input arrives (a key, or any other input event);
-// true when it was.
-bool plat_sleep_or_input(uint32_t milliseconds);
+// Reads the system's time zone again (the user may have moved it since).
+void plat_zone_reload();
 // Milliseconds from an arbitrary start on a clock that setting the time of day does not move and
 // that counts the time the machine spent suspended.
 int64_t plat_monotonic_ms();
+// Sleeps the milliseconds on that clock: a sleep that falls due while the machine is suspended
+// ends when it wakes.
+void plat_sleep(uint32_t milliseconds);
+// What may end a wait before its time, and what did.
+enum : unsigned {
+  WAKE_ON_INPUT = 1,     // console input arrived (a key, or any other input event)
+  WAKE_ON_CLOCK_SET = 2, // the wall clock was set, where the system tells (a resume may count)
+};
+enum class WaitEnd { time, input, clock_set };
+// The same sleep, ended early by what wake_on names.
+WaitEnd plat_wait(uint32_t milliseconds, unsigned wake_on);
 
 // --- Text.
 // A text of the command line as the console shows it: on Windows converted from the code page

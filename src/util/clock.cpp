@@ -19,6 +19,11 @@ struct OffsetMemo {
 OffsetMemo memo[2] = {{INT64_MIN, 0}, {INT64_MIN, 0}};
 int memo_next = 0;
 
+// The system's zone is read again once a minute (on the monotonic clock): the user may move it.
+constexpr int64_t zone_look_ms = 60000;
+bool zone_read = false;
+int64_t zone_read_ms = 0;
+
 int64_t floor_div(int64_t value, int64_t divisor) {
   return (value >= 0 ? value : value - divisor + 1) / divisor;
 }
@@ -101,6 +106,22 @@ int64_t clock_instant_of(int32_t day, uint32_t ms_of_day) {
   return high * 1000;
 }
 
+// A date exists when some instant shows it: its first instant is on it (a date whose first
+// hours a change skips begins later that day; one that a zone skips whole begins on the next).
+bool clock_day_exists(int32_t day) {
+  return clock_local_day(clock_instant_of(day, 0)) == day;
+}
+
+bool clock_follow_zone() {
+  const int64_t now_ms = plat_monotonic_ms();
+  if (zone_read && now_ms - zone_read_ms < zone_look_ms) return false;
+  zone_read = true;
+  zone_read_ms = now_ms;
+  plat_zone_reload();
+  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
+  return true;
+}
+
 ClockTime clock_from_seconds(uint32_t seconds) {
   return ClockTime{seconds / 3600, (seconds % 3600) / 60, seconds % 60, 0};
 }
@@ -157,4 +178,5 @@ const char* month_name(int month) {
 void clock_reset_state() {
   memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
   memo_next = 0;
+  zone_read = false;
 }

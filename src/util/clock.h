@@ -28,6 +28,11 @@ int32_t clock_local_day(int64_t utc_ms);
 // The first instant at which the local clock shows a time of day on a date (a day number): a
 // time that a daylight-saving change skips gives the first instant after the skip.
 int64_t clock_instant_of(int32_t day, uint32_t ms_of_day);
+// False for a local date that the zone skips whole (a move across the date line).
+bool clock_day_exists(int32_t day);
+// Reads the system's zone again when a minute has passed since it was last read, so that a move
+// of the zone shows within a minute; true when it was read.
+bool clock_follow_zone();
 ClockTime clock_from_seconds(uint32_t seconds);
 uint32_t clock_ms_of_day(const ClockTime& time);
 CalendarDate date_today();
@@ -40,5 +45,5 @@ const char* day_name(int weekday);
 const char* day_abbrev(int weekday);
 const char* month_name(int month);
 
-// A new process knows no zone offset yet.
+// A new process knows no zone offset yet, and has not read the zone.
 void clock_reset_state();

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/posix/flush.h"
 #include "platform/posix/input.h"
+#include "platform/posix/timers.h"
 
 int64_t plat_utc_ms() {
   timespec now;
@@ -18,50 +19,58 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
   return localtime_r(&second, &parts) != nullptr ? static_cast<int32_t>(parts.tm_gmtoff) : 0;
 }
 
+// localtime_r reads the zone once; tzset reads TZ and the zone file again (the C library looks
+// at the file's identity and time first, so an unchanged zone costs a stat).
+void plat_zone_reload() {
+  tzset();
+}
+
+int64_t plat_monotonic_ms() {
+  return suspend_clock_ms();
+}
+
 namespace {
 
-// Sleeps until milliseconds from now, watching the terminal for keys; true when keys came first
-// and the sleep may end there.
-bool sleep_watching(uint32_t milliseconds, bool until_input) {
+// Waits on the timers alone: nothing to watch on the terminal, or keys this wait does not end
+// for. A resize or a continue wakes it early: the screen is brought up to date (or taken again,
+// back in the foreground), then the wait goes on to the same end.
+WaitEnd wait_on_timers(int64_t end_ms, bool watch_clock_set) {
+  for (;;) {
+    pollfd fds[2];
+    const int timers = timers_arm(end_ms, watch_clock_set, fds);
+    if (poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0 && errno == EINTR) {
+      flush_screen();
+      continue;
+    }
+    const TimerEnd end = timers_fired(end_ms, fds, timers);
+    if (end == TimerEnd::time) return WaitEnd::time;
+    if (end == TimerEnd::clock_set) return WaitEnd::clock_set;
+  }
+}
+
+WaitEnd wait_until(int64_t end_ms, unsigned wake_on) {
   flush_all();
-  timespec deadline;
-  clock_gettime(CLOCK_MONOTONIC, &deadline);
-  deadline.tv_sec += milliseconds / 1000;
-  deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000;
-  if (deadline.tv_nsec >= 1000000000) {
-    deadline.tv_sec += 1;
-    deadline.tv_nsec -= 1000000000;
+  const bool watch_clock_set = (wake_on & WAKE_ON_CLOCK_SET) != 0;
+  switch (watch_input_until(end_ms, watch_clock_set)) {
+  case WatchEnd::deadline:
+    return WaitEnd::time;
+  case WatchEnd::clock_set:
+    return WaitEnd::clock_set;
+  case WatchEnd::input:
+    if (wake_on & WAKE_ON_INPUT) return WaitEnd::input;
+    break;
+  case WatchEnd::unwatched:
+    break;
   }
-  const WatchEnd end = watch_input_until(deadline);
-  if (end == WatchEnd::deadline) return false;
-  if (end == WatchEnd::input && until_input) return true;
-  // A resize or a continue wakes the sleep early: the screen is brought up to date (or taken
-  // again, back in the foreground), then the sleep goes on to the same end.
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
-    flush_screen();
-  }
-  return false;
+  return wait_on_timers(end_ms, watch_clock_set);
 }
 
 } // namespace
 
 void plat_sleep(uint32_t milliseconds) {
-  sleep_watching(milliseconds, false);
+  wait_until(suspend_clock_ms() + milliseconds, 0);
 }
 
-bool plat_sleep_or_input(uint32_t milliseconds) {
-  return sleep_watching(milliseconds, true);
-}
-
-int64_t plat_monotonic_ms() {
-  timespec now;
-#ifdef CLOCK_BOOTTIME
-  // Linux's monotonic clock stops while the machine is suspended; its boot-time clock does not.
-  // Sleeps stay on the monotonic clock: they only need to be short of the end, and a pass
-  // woken after a suspension finds on this clock how much time went by.
-  clock_gettime(CLOCK_BOOTTIME, &now);
-#else
-  clock_gettime(CLOCK_MONOTONIC, &now);
-#endif
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+WaitEnd plat_wait(uint32_t milliseconds, unsigned wake_on) {
+  return wait_until(suspend_clock_ms() + milliseconds, wake_on);
 }

@@ -8,7 +8,6 @@
 // the sleep between passes watches for the first one, and each key read notes what is there.
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include "platform/posix/input.h"
 #include "platform/posix/key_decoder.h"
 #include "platform/posix/terminal.h"
+#include "platform/posix/timers.h"
 
 namespace {
 
@@ -144,34 +144,32 @@ void take_key(int wait_ms) {
 
 } // namespace
 
-WatchEnd watch_input_until(const timespec& deadline) {
+WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
   quiet_after_sleep = false;
   for (;;) {
     if (!terminal_owned() || input_ended || terminal_modes_left_alone()) {
       pause_count = 0; // whoever has the terminal now reads what arrives
       return WatchEnd::unwatched;
     }
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const int64_t left_ms =
-        (deadline.tv_sec - now.tv_sec) * 1000 + (deadline.tv_nsec - now.tv_nsec + 999999) / 1000000;
-    if (left_ms <= 0) return WatchEnd::deadline;
     // Keys already waiting unread answer at once: the rest of the sleep does not watch.
-    pollfd poll_fd = {terminal_fd(), POLLIN, 0};
-    const int ready =
-        poll(&poll_fd, 1, static_cast<int>(left_ms > INT32_MAX ? INT32_MAX : left_ms));
+    pollfd fds[3] = {{terminal_fd(), POLLIN, 0}};
+    const int timers = timers_arm(end_ms, watch_clock_set, fds + 1);
+    const int ready = poll(fds, 1 + timers, timers_poll_ms(end_ms));
     if (ready < 0 && errno == EINTR) {
       flush_screen(); // a resize or a continue: the screen now, the sleep goes on
       continue;
     }
-    if (ready > 0) {
-      note_hang_up(poll_fd.revents);
+    if (ready > 0 && fds[0].revents != 0) {
+      note_hang_up(fds[0].revents);
       note_arrivals();
+      return input_ended ? WatchEnd::unwatched : WatchEnd::input;
     }
-    if (ready != 0) return input_ended ? WatchEnd::unwatched : WatchEnd::input;
-    if (left_ms > INT32_MAX) continue; // poll's time-out is never short of it: the rest
-    quiet_after_sleep = true;
-    return WatchEnd::deadline;
+    const TimerEnd end = timers_fired(end_ms, fds + 1, timers);
+    if (end == TimerEnd::clock_set) return WatchEnd::clock_set;
+    if (end == TimerEnd::time) {
+      quiet_after_sleep = true;
+      return WatchEnd::deadline;
+    }
   }
 }
 

@@ -18,6 +18,13 @@ struct TimedEvent {
   InputEvent event;
 };
 
+// What happens to the machine's clocks at a time of the run (on the monotonic clock).
+struct ClockEvent {
+  enum Kind { set, suspend, zone } kind;
+  int64_t at_ms;
+  int64_t value; // the instant set, the time suspended, the zone's offset in minutes
+};
+
 struct SimExit {
   int status;
   bool by_limit;
@@ -30,6 +37,9 @@ struct SimState {
   int64_t start_ms = 0;
   int64_t monotonic_ms = 0;
   std::deque<TimedEvent> input;
+  std::deque<ClockEvent> clock_events;
+  bool zone_moved = false; // the system's zone, not yet read by the program
+  int moved_offset_minutes = 0;
   uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
   std::function<void(uint32_t)> on_sleep;
   void* large_icon = nullptr;
@@ -128,9 +138,25 @@ int64_t sim_now_ms() {
 void sim_set_now_ms(int64_t utc_ms) {
   state->config.utc_ms = utc_ms;
 }
-void sim_suspend(int64_t milliseconds) {
-  state->config.utc_ms += milliseconds;
-  state->monotonic_ms += milliseconds;
+
+namespace {
+
+void schedule(const ClockEvent& event) {
+  auto place = state->clock_events.end();
+  while (place != state->clock_events.begin() && (place - 1)->at_ms > event.at_ms) --place;
+  state->clock_events.insert(place, event);
+}
+
+} // namespace
+
+void sim_set_clock_at(int64_t at_ms, int64_t utc_ms) {
+  schedule(ClockEvent{ClockEvent::set, at_ms, utc_ms});
+}
+void sim_suspend_at(int64_t at_ms, int64_t for_ms) {
+  schedule(ClockEvent{ClockEvent::suspend, at_ms, for_ms});
+}
+void sim_move_zone_at(int64_t at_ms, int offset_minutes) {
+  schedule(ClockEvent{ClockEvent::zone, at_ms, offset_minutes});
 }
 
 int64_t sim_utc(int year, int month, int day, int hour, int minute, int second) {
@@ -310,25 +336,75 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
                    : c.local_offset_minutes);
 }
 
-void plat_sleep(uint32_t milliseconds) {
-  state->run.sleeps.push_back(milliseconds);
-  if (state->on_sleep) state->on_sleep(milliseconds);
-  pass_time(milliseconds + state->config.oversleep_ms);
+void plat_zone_reload() {
+  if (!state->zone_moved) return;
+  state->zone_moved = false;
+  state->config.local_offset_minutes = state->moved_offset_minutes;
+  state->config.zone_change_utc_ms = INT64_MAX;
 }
 
-// Ends at the first input event due within the sleep, or at once when one waits unread.
-bool plat_sleep_or_input(uint32_t milliseconds) {
+namespace {
+
+// The input event due within the sleep's first milliseconds: how long until it comes, or -1.
+int64_t input_due_within(uint32_t milliseconds) {
+  if (state->input.empty()) return -1;
+  const int64_t due_ms = state->input.front().at_ms - elapsed_ms();
+  if (due_ms > static_cast<int64_t>(milliseconds)) return -1;
+  return due_ms > 0 ? due_ms : 0;
+}
+
+// Brings the clocks to a scheduled event and lets it happen; true when it ends a wait that
+// wakes on it.
+bool take_clock_event(unsigned wake_on) {
+  const ClockEvent event = state->clock_events.front();
+  state->clock_events.pop_front();
+  if (event.at_ms > state->monotonic_ms) {
+    pass_time(static_cast<uint32_t>(event.at_ms - state->monotonic_ms));
+  }
+  switch (event.kind) {
+  case ClockEvent::set:
+    state->config.utc_ms = event.value;
+    return (wake_on & WAKE_ON_CLOCK_SET) != 0;
+  case ClockEvent::suspend:
+    pass_time(static_cast<uint32_t>(event.value));
+    return false;
+  case ClockEvent::zone:
+    state->zone_moved = true;
+    state->moved_offset_minutes = static_cast<int>(event.value);
+    return false;
+  }
+  return false;
+}
+
+// A sleep ends at its time on the clock that counts suspended time: one that fell due while
+// the machine was suspended ends on waking. Input due within it, or a set of the clock, ends it
+// early when asked; input waiting unread, at once.
+WaitEnd sleep_through(uint32_t milliseconds, unsigned wake_on) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
-  if (!state->input.empty()) {
-    const int64_t due_in_ms = state->input.front().at_ms - elapsed_ms();
-    if (due_in_ms <= static_cast<int64_t>(milliseconds)) {
-      pass_time(static_cast<uint32_t>(due_in_ms > 0 ? due_in_ms : 0));
-      return true;
+  if (wake_on & WAKE_ON_INPUT) {
+    const int64_t due_ms = input_due_within(milliseconds);
+    if (due_ms >= 0) {
+      pass_time(static_cast<uint32_t>(due_ms));
+      return WaitEnd::input;
     }
   }
-  pass_time(milliseconds + state->config.oversleep_ms);
-  return false;
+  const int64_t end_ms = state->monotonic_ms + milliseconds + state->config.oversleep_ms;
+  while (!state->clock_events.empty() && state->clock_events.front().at_ms <= end_ms) {
+    if (take_clock_event(wake_on)) return WaitEnd::clock_set;
+  }
+  if (end_ms > state->monotonic_ms) pass_time(static_cast<uint32_t>(end_ms - state->monotonic_ms));
+  return WaitEnd::time;
+}
+
+} // namespace
+
+void plat_sleep(uint32_t milliseconds) {
+  sleep_through(milliseconds, 0);
+}
+
+WaitEnd plat_wait(uint32_t milliseconds, unsigned wake_on) {
+  return sleep_through(milliseconds, wake_on);
 }
 
 // Only sleeping moves it: drawing takes no fake time, and setting the clock does not move it.

@@ -60,8 +60,15 @@ void sim_push_event(int64_t at_ms, const InputEvent& event);
 void sim_on_sleep(std::function<void(uint32_t)> hook);
 int64_t sim_now_ms();
 void sim_set_now_ms(int64_t utc_ms);
-// Time passes on both clocks with the program asleep, as in a suspended machine or a stopped job.
-void sim_suspend(int64_t milliseconds);
+// What befalls the machine when the run has been going at_ms (on the monotonic clock, which only
+// the program's sleeps and a suspend move), inside whatever sleep that is:
+// the wall clock set to an instant;
+void sim_set_clock_at(int64_t at_ms, int64_t utc_ms);
+// the machine suspended (or the program stopped) for a while, both clocks going on;
+void sim_suspend_at(int64_t at_ms, int64_t for_ms);
+// the system's zone moved to a plain offset (local minus UTC), which the program sees when it
+// reads the zone again.
+void sim_move_zone_at(int64_t at_ms, int offset_minutes);
 
 // Builds a UTC time in milliseconds.
 int64_t sim_utc(int year, int month, int day, int hour, int minute, int second);

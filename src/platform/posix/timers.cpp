@@ -1,0 +1,121 @@
+// The timers a wait ends on (see timers.h).
+#include "platform/posix/timers.h"
+
+#include <cerrno>
+#include <ctime>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/timerfd.h>
+#endif
+
+namespace {
+
+constexpr int64_t slice_ms = 15000;
+
+#ifdef __linux__
+int end_fd = -1; // on the boot-time clock
+int set_fd = -1; // on the wall clock, cancelled when it is set
+bool timers_made = false;
+bool end_armed = false;
+bool set_armed = false;
+
+void make_timers() {
+  if (timers_made) return;
+  timers_made = true;
+  end_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  set_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+}
+
+// A time to wait, not an instant: a relative timer on the boot-time clock goes on running while
+// the machine is suspended, and one already due fires at once (a zero would disarm it).
+bool arm_end(int64_t end_ms) {
+  const int64_t left_ms = end_ms - suspend_clock_ms();
+  itimerspec spec = {};
+  if (left_ms > 0) {
+    spec.it_value.tv_sec = static_cast<time_t>(left_ms / 1000);
+    spec.it_value.tv_nsec = static_cast<long>(left_ms % 1000) * 1000000;
+  } else {
+    spec.it_value.tv_nsec = 1;
+  }
+  return timerfd_settime(end_fd, 0, &spec, nullptr) == 0;
+}
+
+// Cancelled by any set of the wall clock (and by a resume); its own time, a year on, never
+// comes in a wait.
+bool arm_set_watch() {
+  itimerspec spec = {};
+  clock_gettime(CLOCK_REALTIME, &spec.it_value);
+  spec.it_value.tv_sec += 366 * 86400;
+  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) ==
+         0;
+}
+
+void drain(int fd) {
+  uint64_t expirations;
+  while (read(fd, &expirations, sizeof expirations) > 0) {
+  }
+}
+#endif
+
+} // namespace
+
+int64_t suspend_clock_ms() {
+  timespec now;
+#ifdef CLOCK_BOOTTIME
+  // Linux's monotonic clock stops while the machine is suspended; its boot-time clock does not.
+  clock_gettime(CLOCK_BOOTTIME, &now);
+#else
+  clock_gettime(CLOCK_MONOTONIC, &now);
+#endif
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+int timers_arm(int64_t end_ms, bool watch_clock_set, pollfd* fds) {
+  int count = 0;
+#ifdef __linux__
+  make_timers();
+  end_armed = end_fd >= 0 && arm_end(end_ms);
+  if (end_armed) fds[count++] = pollfd{end_fd, POLLIN, 0};
+  if (watch_clock_set && set_fd >= 0) {
+    if (!set_armed) set_armed = arm_set_watch();
+    if (set_armed) fds[count++] = pollfd{set_fd, POLLIN, 0};
+  }
+#else
+  (void)end_ms;
+  (void)watch_clock_set;
+  (void)fds;
+#endif
+  return count;
+}
+
+int timers_poll_ms(int64_t end_ms) {
+#ifdef __linux__
+  if (end_armed) return -1;
+#endif
+  const int64_t left_ms = end_ms - suspend_clock_ms();
+  return static_cast<int>(left_ms <= 0 ? 0 : left_ms < slice_ms ? left_ms : slice_ms);
+}
+
+TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
+  TimerEnd end = TimerEnd::none;
+#ifdef __linux__
+  for (int i = 0; i < count; ++i) {
+    if (fds[i].revents == 0) continue;
+    if (fds[i].fd == set_fd) {
+      uint64_t expirations;
+      set_armed = false; // armed again at the next wait that watches
+      if (read(set_fd, &expirations, sizeof expirations) < 0 && errno == ECANCELED) {
+        end = TimerEnd::clock_set;
+      }
+    } else {
+      drain(end_fd);
+      return TimerEnd::time;
+    }
+  }
+  if (end_armed) return end;
+#else
+  (void)fds;
+  (void)count;
+#endif
+  return suspend_clock_ms() >= end_ms ? TimerEnd::time : end;
+}
