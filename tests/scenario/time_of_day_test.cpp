@@ -221,6 +221,55 @@ TEST(TimeOfDay, ClockSetForwardOverTheTarget) {
   const SimRun long_sleep =
       run_with_clock_set(at(8, 8, 28, 0), at(8, 8, 28, 1), at(8, 11, 27, 0), hour_ms, "/TICK=300");
   EXPECT_EQ(long_sleep.launches.size(), 1u);
+  // Quiet, the set wakes the wait: the launch comes as the clock is set, not at the next look.
+  SimConfig config = config_at(start);
+  config.run_limit_ms = hour_ms;
+  sim_reset(config);
+  sim_set_clock_at(570010, at(8, 8, 31, 0));
+  const SimRun quiet = sim_run({"x", "/TIME=08:30", "/R", "/q"});
+  EXPECT_EQ(quiet.launch_times_ms, std::vector<int64_t>{at(8, 8, 31, 0) - start});
+}
+
+TEST(TimeOfDay, AMovedZoneIsFollowedAndNoDateLaunchesTwice) {
+  // Berlin at 09:00, waiting for 17:02; the zone moves to Tokyo, where it is 17:00: the next
+  // look at the zone shows Tokyo's time and the launch comes at Tokyo's 17:02.
+  const int64_t start = at(8, 8, 0, 0);
+  SimConfig config = config_at(start);
+  config.local_offset_minutes = 60;
+  config.run_limit_ms = 3 * 60000;
+  sim_reset(config);
+  sim_move_zone_at(20000, 540);
+  std::string screen;
+  sim_on_sleep([&](uint32_t) {
+    if (sim_now_ms() - start >= 100000 && screen.empty()) screen = sim_screen_text();
+  });
+  const SimRun tokyo = sim_run({"x", "/TIME=17:02"});
+  EXPECT_EQ(tokyo.launch_times_ms, std::vector<int64_t>{120000});
+  EXPECT_NE(screen.find("Current time is now: 17:01:40 hrs"), std::string::npos);
+  // Back to Berlin after Tokyo's launch: Berlin's 17:02 that day is the same date, and waits
+  // for the next one.
+  config.run_limit_ms = 34 * hour_ms;
+  sim_reset(config);
+  sim_move_zone_at(20000, 540);
+  sim_move_zone_at(200000, 60);
+  const SimRun back = sim_run({"x", "/TIME=17:02", "/R", "/q"});
+  EXPECT_EQ(launch_clock(back, start),
+            (std::vector<int64_t>{8 * 3600 + 120, 86400 + 16 * 3600 + 120}));
+}
+
+TEST(TimeOfDay, ADateTheZoneSkipsLaunchesNothing) {
+  // Apia crossed the date line: Thursday 29 December 2011 at UTC-10 was followed by Saturday the
+  // 31st at UTC+14. Friday has no noon, launches nothing and is no excepted day.
+  const int64_t start = sim_utc(2011, 12, 29, 20, 0, 0); // 10:00 local
+  SimConfig config = config_at(start);
+  config.local_offset_minutes = -600;
+  config.zone_change_utc_ms = sim_utc(2011, 12, 30, 10, 0, 0);
+  config.offset_after_change_minutes = 840;
+  config.run_limit_ms = 51 * hour_ms;
+  sim_reset(config);
+  const SimRun run = sim_run({"x", "/TIME=12:00", "/R", "/q", "/EXCEPT=Fri"});
+  EXPECT_EQ(run.launch_times_ms, (std::vector<int64_t>{2 * hour_ms, 26 * hour_ms, 50 * hour_ms}));
+  EXPECT_EQ(run.console.find("excepted day"), std::string::npos);
 }
 
 TEST(TimeOfDay, NoRefreshIntervalMakesALaunchLateOrLost) {
