@@ -88,6 +88,8 @@ def cpu_per_pass(programs, copies=6):
 
 def main():
     args, programs = programs_to_measure(__doc__, os.path.join(ROOT, 'build', 'vorbelin'))
+    if not shutil.which('strace'):
+        sys.exit('syscalls.py: strace is not installed (Debian: apt-get install strace)')
     floor_label = 'the floor: a second\'s sleep, a look for a key, %d bytes written' % REDRAW_BYTES
     floor = [build_wake_loop(tempfile.mkdtemp(prefix='vorbelin-floor.')), '1', '40',
              str(REDRAW_BYTES)]
