@@ -55,35 +55,4 @@ case_long_refresh_on_a_spring_night() {
     launches_were Australia/Sydney "2026-10-04 01:45:00" 8 "03:30 AEDT " /TIME=03:30 /TICK=7200
 }
 
-# Apia crossed the date line: 29 December 2011 at UTC-10 was followed by the 31st at UTC+14. The
-# 30th has no noon and launches nothing: noon on the 29th, then noon on the 31st (x3600: a day
-# lasts 24 s).
-case_a_date_the_zone_skips() {
-  check "the skipped 30th launches nothing" launches_on_days_were "29 12:00 31 12:00 "
-}
-launches_on_days_were() {
-  local got
-  rm -f "$E2E_DIR/launches"
-  TZ=Pacific/Apia LD_PRELOAD=$FAKETIME_LIB FAKETIME="@2011-12-29 11:58:00 x3600" \
-    FAKETIME_DONT_RESET=1 timeout 26 setsid -w "$BIN" "date '+%d %H:%M' >> $E2E_DIR/launches" \
-    /TIME=12:00 /R /Q </dev/null 2>/dev/null
-  got=$(tr '\n' ' ' < "$E2E_DIR/launches" 2>/dev/null)
-  [ "$got" = "$1" ] || { echo "    launches: '$got', expected '$1'"; return 1; }
-}
-
-# The zone file swapped while a run waits (Berlin's for Tokyo's, as a traveller's system does):
-# within a minute the run plans Tokyo's 17:05 (x60: a minute lasts a second).
-case_a_moved_zone() {
-  cp /usr/share/zoneinfo/Europe/Berlin "$E2E_DIR/zone"
-  cp /usr/share/zoneinfo/Asia/Tokyo "$E2E_DIR/tokyo"
-  rm -f "$E2E_DIR/launches"
-  TZ=":$E2E_DIR/zone" LD_PRELOAD=$FAKETIME_LIB FAKETIME="@2026-12-08 09:00:00 x60" \
-    FAKETIME_DONT_RESET=1 timeout 12 setsid -w "$BIN" "date '+%H:%M %Z' >> $E2E_DIR/launches" \
-    /TIME=17:05 /Q </dev/null 2>/dev/null &
-  record_pid $!
-  sleep 1
-  mv "$E2E_DIR/tokyo" "$E2E_DIR/zone"
-  check "launched at Tokyo's 17:05" wait_until 11 grep -qx "17:05 JST" "$E2E_DIR/launches"
-}
-
 run_cases "$@"
