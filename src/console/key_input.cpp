@@ -195,12 +195,20 @@ int key_waiting() {
     input_state = InputState::unavailable; // gone (a terminal hung up): no key will come
     return 0;
   }
-  if (count == 0) return 0;
-  const uint32_t room = count < peek_room ? count : peek_room;
-  uint32_t got = 0;
-  if (!plat_input_peek(peeked, room, &got) || got == 0 || got > room) return 0;
-  for (uint32_t i = 0; i < got; ++i) {
-    if (is_readable_key(peeked[i])) return 1;
+  // What no read would deliver (releases, modifiers alone, mouse, focus and menu events) is
+  // taken out from the head of the input, a look's worth at a time: however many such events
+  // waited, the next key is then the first one waiting, and the input does not grow.
+  while (count > 0) {
+    const uint32_t room = count < peek_room ? count : peek_room;
+    uint32_t got = 0;
+    if (!plat_input_peek(peeked, room, &got) || got == 0 || got > room) return 0;
+    uint32_t first_key = 0;
+    while (first_key < got && !is_readable_key(peeked[first_key])) ++first_key;
+    uint32_t taken = 0;
+    if (first_key > 0 && !plat_input_discard(first_key, &taken)) return first_key < got ? 1 : 0;
+    if (first_key < got) return 1;
+    if (taken == 0) return 0;
+    count = count > taken ? count - taken : 0;
   }
   return 0;
 }

@@ -64,6 +64,8 @@ bool plat_input_count(uint32_t* count);
 bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got);
 // Removes and returns the next event; blocks until there is one.
 bool plat_input_read(InputEvent* event, uint32_t* got);
+// Removes up to count of the waiting events, never waiting for more; got is how many it took.
+bool plat_input_discard(uint32_t count, uint32_t* got);
 bool plat_input_get_mode(uint32_t* mode);
 bool plat_input_set_mode(uint32_t mode);
 

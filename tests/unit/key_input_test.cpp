@@ -123,6 +123,27 @@ TEST(KeyInput, WaitingIgnoresReleasesAndModifiersAlone) {
   EXPECT_EQ(key_waiting(), 0);
 }
 
+// More events that are no key than one look holds (clicks, focus changes) stand before the keys:
+// they are taken out, the keys and whatever follows them stay.
+TEST(KeyInput, KeysBehindMoreOtherEventsThanOneLookHolds) {
+  fresh_input();
+  const InputEvent click = {INPUT_OTHER_EVENT, false, 0, 0, 0};
+  for (int i = 0; i < 3000; ++i) sim_push_event(0, click);
+  sim_key_char(0, 'a', 30);
+  for (int i = 0; i < 2000; ++i) sim_push_event(0, click);
+  sim_key_char(0, 27, 1);
+  EXPECT_EQ(key_waiting(), 1);
+  uint32_t left = 0;
+  ASSERT_TRUE(plat_input_count(&left));
+  EXPECT_EQ(left, 2u + 2000u + 2u) << "only the events before the first key are gone";
+  EXPECT_EQ(read_key(), 'a');
+  EXPECT_EQ(key_waiting(), 1);
+  EXPECT_EQ(read_key(), 27);
+  EXPECT_EQ(key_waiting(), 0);
+  ASSERT_TRUE(plat_input_count(&left));
+  EXPECT_EQ(left, 0u);
+}
+
 TEST(KeyInput, PromptDropsTypedAheadKeys) {
   fresh_input();
   sim_key_char(0, 'a');

@@ -218,6 +218,13 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
   return true;
 }
 
+bool plat_input_discard(uint32_t count, uint32_t* got) {
+  *got = count < event_count ? count : event_count;
+  memmove(events, events + *got, (event_count - *got) * sizeof events[0]);
+  event_count -= *got;
+  return true;
+}
+
 bool plat_input_get_mode(uint32_t* mode) {
   *mode = terminal_input_mode();
   return terminal_fd() >= 0;

@@ -271,6 +271,13 @@ bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
   return true;
 }
 
+bool plat_input_discard(uint32_t count, uint32_t* got) {
+  const uint32_t visible = visible_events();
+  *got = count < visible ? count : visible;
+  state->input.erase(state->input.begin(), state->input.begin() + *got);
+  return true;
+}
+
 bool plat_input_read(InputEvent* event, uint32_t* got) {
   if (state->input.empty()) throw SimExit{-1, true}; // nobody will ever press a key
   // A blocking read waits until the next event arrives.

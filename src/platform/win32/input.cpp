@@ -1,17 +1,18 @@
-// Console input: key events from the console input device, and QuickEdit off while the program
-// runs (a selection in the window would hold every console write, and the schedule with it,
-// until a key is pressed), the user's mode given back on every way out.
+// Console input: key events from the console input device, in a mode of key events only while
+// the program runs (input_mode.h), the mode found given back as it was on every way out.
 #include "platform/win32/input.h"
 
 #include "platform/platform.h"
+#include "platform/win32/input_mode.h"
 #include "platform/win32/screen.h"
 
 namespace {
 
 HANDLE console_input = INVALID_HANDLE_VALUE;
-// The console's input mode as the program found it, while QuickEdit is taken off.
+// The console's input mode as the program found it, while the program's own is set.
 DWORD user_input_mode = 0;
-bool quick_edit_taken = false;
+bool mode_taken = false;
+INPUT_RECORD records[1024];
 
 InputEvent from_record(const INPUT_RECORD& record) {
   InputEvent event = {INPUT_OTHER_EVENT, false, 0, 0, 0};
@@ -34,25 +35,23 @@ HANDLE console_input_handle() {
 }
 
 void give_back_input_mode() {
-  if (quick_edit_taken) SetConsoleMode(console_input, user_input_mode);
-  quick_edit_taken = false;
+  if (mode_taken) SetConsoleMode(console_input, user_input_mode);
+  mode_taken = false;
 }
 
-// QuickEdit goes off whatever the mode says: a console reports it (and insert mode) only while
-// its extended flags are on, and a program before us may have set a mode without them. Such a
-// mode is given back with both on, as consoles start.
+// A console without a window (a scheduled task, a service) is one nobody sees or types into:
+// it is no console input, so that nothing waits there for a key that cannot come.
 bool plat_input_open() {
+  if (GetConsoleWindow() == nullptr) return false;
   console_input =
       CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   if (console_input == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
   if (GetConsoleMode(console_input, &mode) &&
-      SetConsoleMode(console_input, (mode & ~ENABLE_QUICK_EDIT_MODE) | ENABLE_EXTENDED_FLAGS)) {
-    const DWORD unreported = ENABLE_QUICK_EDIT_MODE | ENABLE_INSERT_MODE;
-    user_input_mode =
-        mode | ENABLE_EXTENDED_FLAGS | ((mode & ENABLE_EXTENDED_FLAGS) ? 0 : unreported);
-    quick_edit_taken = true;
+      SetConsoleMode(console_input, running_input_mode(mode))) {
+    user_input_mode = mode;
+    mode_taken = true;
   }
   return true;
 }
@@ -68,11 +67,24 @@ bool plat_input_count(uint32_t* count) {
 }
 
 bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
-  static INPUT_RECORD records[1024];
   DWORD read = 0;
   *got = 0;
   if (!PeekConsoleInputA(console_input, records, room < 1024 ? room : 1024, &read)) return false;
   for (DWORD i = 0; i < read; ++i) events[(*got)++] = from_record(records[i]);
+  return true;
+}
+
+// A read of more events than wait returns those that wait, but one of none waits for the next:
+// the count is asked again in case another program in the console took them since.
+bool plat_input_discard(uint32_t count, uint32_t* got) {
+  DWORD waiting = 0;
+  *got = 0;
+  if (!GetNumberOfConsoleInputEvents(console_input, &waiting)) return false;
+  DWORD wanted = count < waiting ? count : waiting;
+  if (wanted > 1024) wanted = 1024;
+  DWORD read = 0;
+  if (wanted > 0 && !ReadConsoleInputA(console_input, records, wanted, &read)) return false;
+  *got = read;
   return true;
 }
 
