@@ -55,4 +55,51 @@ case_long_refresh_on_a_spring_night() {
     launches_were Australia/Sydney "2026-10-04 01:45:00" 8 "03:30 AEDT " /TIME=03:30 /TICK=7200
 }
 
+# Apia crossed the date line: 29 December 2011 at UTC-10 was followed by the 31st at UTC+14. The
+# 30th has no noon and launches nothing: noon on the 29th, then noon on the 31st (x3600: a day
+# lasts 24 s).
+case_a_date_the_zone_skips() {
+  check "the skipped 30th launches nothing" launches_on_days_were "29 12:00 31 12:00 "
+}
+launches_on_days_were() {
+  local got
+  rm -f "$E2E_DIR/launches"
+  TZ=Pacific/Apia LD_PRELOAD=$FAKETIME_LIB FAKETIME="@2011-12-29 11:58:00 x3600" \
+    FAKETIME_DONT_RESET=1 timeout 26 setsid -w "$BIN" "date '+%d %H:%M' >> $E2E_DIR/launches" \
+    /TIME=12:00 /R /Q </dev/null 2>/dev/null
+  got=$(tr '\n' ' ' < "$E2E_DIR/launches" 2>/dev/null)
+  [ "$got" = "$1" ] || { echo "    launches: '$got', expected '$1'"; return 1; }
+}
+
+# The zone swapped while a run waits for Tokyo's 17:05 (x60: a minute lasts a second), as a
+# traveller's system does: Berlin's file for Tokyo's at /etc/localtime (in a mount namespace of
+# the run's own), and the same with TZ naming a file. Within a minute the run plans Tokyo's 17:05,
+# eight hours before Berlin's: the only launch the ten seconds of the run can hold (a launched
+# command's own faked clock starts from the start's local time in the new zone, so the launch
+# only says that it came).
+case_a_moved_zone() {
+  unshare -m true 2>/dev/null || skip_or_fail "no mount namespace to swap /etc/localtime in"
+  check "/etc/localtime replaced: launched at Tokyo's 17:05" launched_in_new_zone /etc/localtime
+  check "the file TZ names replaced: launched at Tokyo's 17:05" launched_in_new_zone "$E2E_DIR/zone"
+}
+launched_in_new_zone() {
+  local zone_file=$1 tz=""
+  cp /usr/share/zoneinfo/Europe/Berlin "$E2E_DIR/berlin"
+  cp /usr/share/zoneinfo/Asia/Tokyo "$E2E_DIR/tokyo"
+  cp "$E2E_DIR/berlin" "$E2E_DIR/zone"
+  [ "$zone_file" = /etc/localtime ] || tz=":$zone_file"
+  rm -f "$E2E_DIR/launches"
+  unshare -m bash -c "
+    mount --bind $E2E_DIR/berlin /etc/localtime || exit 1
+    ${tz:+TZ=$tz} LD_PRELOAD=$FAKETIME_LIB FAKETIME='@2026-12-08 09:00:00 x60' \
+      FAKETIME_DONT_RESET=1 timeout 10 setsid -w '$BIN' \
+      \"echo launched >> $E2E_DIR/launches\" /TIME=17:05 /Q &
+    sleep 1
+    if [ $zone_file = /etc/localtime ]; then mount --bind $E2E_DIR/tokyo /etc/localtime
+    else mv $E2E_DIR/tokyo $E2E_DIR/zone; fi
+    wait" </dev/null 2>/dev/null
+  grep -qx launched "$E2E_DIR/launches" 2>/dev/null ||
+    { echo "    launches: '$(cat "$E2E_DIR/launches" 2>/dev/null)'"; return 1; }
+}
+
 run_cases "$@"

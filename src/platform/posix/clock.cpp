@@ -1,5 +1,7 @@
 // The clock from the C library, and sleeps that keep the screen up to date.
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/platform.h"
@@ -19,9 +21,18 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
   return localtime_r(&second, &parts) != nullptr ? static_cast<int32_t>(parts.tm_gmtoff) : 0;
 }
 
-// localtime_r reads the zone once; tzset reads TZ and the zone file again (the C library looks
-// at the file's identity and time first, so an unchanged zone costs a stat).
+// localtime_r reads the zone once. tzset reads the system's zone file again when TZ is unset
+// (after a look at the file's identity and time, so an unchanged zone costs a stat), but a TZ
+// whose value has not changed not at all: set aside for a moment, its zone is read anew too.
 void plat_zone_reload() {
+  static char zone[256];
+  const char* value = getenv("TZ");
+  if (value != nullptr && strlen(value) < sizeof zone) {
+    memcpy(zone, value, strlen(value) + 1);
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    setenv("TZ", zone, 1);
+  }
   tzset();
 }
 

@@ -88,12 +88,15 @@ int timers_arm(int64_t end_ms, bool watch_clock_set, pollfd* fds) {
   return count;
 }
 
+// The time left, which the timer ends first when the machine was suspended meanwhile, so that a
+// timer that never fires (a time-out a faked clock scaled to nothing) cannot hold the wait.
 int timers_poll_ms(int64_t end_ms) {
-#ifdef __linux__
-  if (end_armed) return -1;
-#endif
   const int64_t left_ms = end_ms - suspend_clock_ms();
-  return static_cast<int>(left_ms <= 0 ? 0 : left_ms < slice_ms ? left_ms : slice_ms);
+  int64_t most_ms = slice_ms;
+#ifdef __linux__
+  if (end_armed) most_ms = INT32_MAX;
+#endif
+  return static_cast<int>(left_ms <= 0 ? 0 : left_ms < most_ms ? left_ms : most_ms);
 }
 
 TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
@@ -112,7 +115,6 @@ TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
       return TimerEnd::time;
     }
   }
-  if (end_armed) return end;
 #else
   (void)fds;
   (void)count;

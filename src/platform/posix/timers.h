@@ -15,7 +15,7 @@ enum class TimerEnd { none, time, clock_set };
 // Readies the timers for a wait that ends at end_ms (on suspend_clock_ms's clock), watching for a
 // set of the wall clock when asked. Fills up to two descriptors to poll and gives their count.
 int timers_arm(int64_t end_ms, bool watch_clock_set, pollfd* fds);
-// The time-out for a poll over those descriptors: none (-1) when they end the wait themselves.
+// The time-out for a poll over those descriptors.
 int timers_poll_ms(int64_t end_ms);
 // What the timers say after the poll.
 TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count);
