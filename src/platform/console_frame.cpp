@@ -41,9 +41,11 @@ bool copy_holds_fill(const ScreenBuffer* copy, uint32_t count, int x, int y, int
   return start + count <= static_cast<uint64_t>(copy->width) * static_cast<uint64_t>(copy->height);
 }
 
-bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, CellRect* rect) {
+bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, int rows,
+                        CellRect* rect) {
   CellRect found = {back->width, back->height, -1, -1};
-  for (int y = 0; y < back->height; ++y) {
+  const int last_row = rows < back->height ? rows : back->height;
+  for (int y = 0; y < last_row; ++y) {
     const ScreenCell* const row = screen_row(back, y);
     const ScreenCell* const shown = screen_row(front, y);
     int x = 0;

@@ -43,9 +43,10 @@ struct CellRect {
   int left, top, right, bottom; // inclusive
 };
 
-// The smallest rectangle holding every cell of back whose character or attribute differs from
-// front's; false when no cell differs.
-bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, CellRect* rect);
+// The smallest rectangle holding every cell of back's first rows whose character or attribute
+// differs from front's; false when no cell there differs.
+bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, int rows,
+                        CellRect* rect);
 
 // The row the cursor would stand on once the text was written from where it stands now, as if
 // the buffer had rows without end: past the last row, the text would scroll the buffer.

@@ -9,12 +9,12 @@ TEST(ConsoleFrame, TheChangedRectangleAndTheRowsATextReaches) {
   screen_init(&back, 20, 4, true);
   front = back;
   CellRect rect = {0, 0, 0, 0};
-  EXPECT_FALSE(frame_changed_rect(&back, &front, &rect));
+  EXPECT_FALSE(frame_changed_rect(&back, &front, back.height, &rect));
   // A character on row 1 and an attribute alone on row 3: one rectangle around both.
   screen_set_cursor(&back, 12, 1);
   screen_write(&back, "ab", 2);
   screen_fill_attrs(&back, 0x4F, 3, 4, 3);
-  ASSERT_TRUE(frame_changed_rect(&back, &front, &rect));
+  ASSERT_TRUE(frame_changed_rect(&back, &front, back.height, &rect));
   EXPECT_EQ(rect.left, 4);
   EXPECT_EQ(rect.top, 1);
   EXPECT_EQ(rect.right, 13);

@@ -15,16 +15,31 @@ HANDLE console_device = INVALID_HANDLE_VALUE;
 // Redirected standard output is in text mode, which writes each line feed as CR LF: a carriage
 // return of the text's own right before a line feed is left to it, so that a line ends with one
 // CR LF and not CR CR LF.
-int write_text_mode(const char* text, size_t length) {
+int write_text_mode(const char* text, size_t length, FILE* file) {
   size_t start = 0;
   for (size_t i = 0; i + 1 < length; ++i) {
     if (text[i] != '\r' || text[i + 1] != '\n') continue;
-    if (fwrite(text + start, 1, i - start, stdout) != i - start) return -1;
+    if (fwrite(text + start, 1, i - start, file) != i - start) return -1;
     start = i + 1;
   }
-  return fwrite(text + start, 1, length - start, stdout) == length - start
-             ? static_cast<int>(length)
-             : -1;
+  return fwrite(text + start, 1, length - start, file) == length - start ? static_cast<int>(length)
+                                                                         : -1;
+}
+
+// Text for a file (redirected standard output, standard error without a console) in one
+// encoding: the console's code page, the program's own bytes as their glyphs where the page has
+// them elsewhere (UTF-8, a double-byte page).
+int write_file_text(const char* text, size_t length, FILE* file) {
+  static char converted[4096];
+  size_t done = 0;
+  while (done < length) {
+    size_t taken = 0;
+    const size_t bytes =
+        text_for_file(text + done, length - done, converted, sizeof converted, &taken);
+    if (taken == 0 || write_text_mode(converted, bytes, file) < 0) return -1;
+    done += taken;
+  }
+  return static_cast<int>(length);
 }
 
 } // namespace
@@ -38,26 +53,29 @@ int plat_stdout_write(const char* text, size_t length) {
     DWORD mode = 0;
     is_console = GetConsoleMode(stdout_handle(), &mode) ? 1 : 0;
   }
-  if (is_console == 0) return write_text_mode(text, length);
+  if (is_console == 0) return write_file_text(text, length, stdout);
   if (frame_takes_text(text, length)) return static_cast<int>(length);
   DWORD written = 0;
   if (!write_console(stdout_handle(), text, length, &written)) return -1;
   return static_cast<int>(written);
 }
 
-// Without a console (a service, a scheduled task with no window, a redirected pipe) the
-// console's text goes to standard error, as the POSIX build's does, so that a failure is told.
+// Without a console, or with one nobody sees (a service, a scheduled task with no window, a
+// redirected pipe), the console's text goes to standard error, as the POSIX build's does, so
+// that a failure is told.
 bool plat_console_open() {
-  console_device = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+  if (GetConsoleWindow() != nullptr) {
+    console_device = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  }
   return console_device != INVALID_HANDLE_VALUE || GetStdHandle(STD_ERROR_HANDLE) != nullptr;
 }
 
 size_t plat_console_write(const char* text, size_t length) {
   if (console_device == INVALID_HANDLE_VALUE) {
-    const size_t written = fwrite(text, 1, length, stderr);
+    const int written = write_file_text(text, length, stderr);
     fflush(stderr);
-    return written;
+    return written < 0 ? 0 : length;
   }
   // The console device is the same console as standard output when the frame is on.
   if (frame_takes_text(text, length)) return length;
@@ -71,8 +89,7 @@ size_t plat_console_write(const char* text, size_t length) {
 // a character of the console's code page may take more (the screen then gives each a cell).
 void plat_console_text(const char* text, char* out, size_t room) {
   static wchar_t wide[1024];
-  const UINT console_page = GetConsoleOutputCP();
-  const UINT page = console_multibyte() ? CP_UTF8 : (console_page != 0 ? console_page : CP_OEMCP);
+  const UINT page = console_utf8_text() ? CP_UTF8 : console_page();
   const int used =
       command_wide(text, wide, sizeof wide / sizeof wide[0])
           ? WideCharToMultiByte(page, 0, wide, -1, out, static_cast<int>(room), nullptr, nullptr)

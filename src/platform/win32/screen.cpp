@@ -22,23 +22,30 @@ CONSOLE_SCREEN_BUFFER_INFO console_info;
 // The character of the last whole clear: the copy starts as it left the console.
 char cleared_char = ' ';
 bool window_follows_cursor = false;
+// Rows from the top that may hold more than a cleared cell: in the copy since its last whole
+// clear, and on the console as the last frame left it. A frame compares no row below both.
+int back_rows = 0;
+int front_rows = 0;
+// What a cell of the copy's last whole clear holds, and whether its characters were just cleared.
+unsigned char blank_char = ' ';
+uint16_t blank_attr = 0x07;
+bool chars_just_cleared = false;
 CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 // What each byte shows as. Processed output shows a control byte as its glyph (ESC as an
 // arrow); a cell written whole would keep the control character itself, which wine's console
 // then sends to its terminal as it is.
 WCHAR frame_glyphs[256];
 
-// The glyphs follow a code page of one byte a character. On any other (UTF-8, a double-byte
-// code page), where the program's own bytes (the square, the bar) are no characters, they show
-// as the code page 437 glyphs they are.
+// The glyphs follow a code page of one byte a character that has the program's own. On any
+// other (UTF-8, a double-byte code page, one whose 0xFE is a letter), where the program's bytes
+// are not its glyphs, they show as the code page 437 glyphs they are.
 void take_code_page() {
   const UINT page = GetConsoleOutputCP();
-  CPINFO info;
-  const bool one_byte = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize == 1;
+  const bool page_bytes = !console_utf8_text();
   for (int byte = 0; byte < 256; ++byte) {
     const char text = static_cast<char>(byte);
     WCHAR glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
-    if (byte >= 0x20 && byte != 0x7F && one_byte &&
+    if (byte >= 0x20 && byte != 0x7F && page_bytes &&
         MultiByteToWideChar(page, 0, &text, 1, &glyph, 1) != 1) {
       glyph = L'?';
     }
@@ -63,6 +70,36 @@ bool whole_clear(uint32_t count, int16_t x, int16_t y) {
   return fill_is_whole_clear(count, x, y, console_info.dwSize.X, console_info.dwSize.Y);
 }
 
+void note_drawn_rows(int rows) {
+  if (rows > back_rows) back_rows = rows > back.height ? back.height : rows;
+  chars_just_cleared = false;
+}
+
+// A whole clear of the copy, of its characters or of its attributes: when a clear leaves other
+// cells than the last one, every row the console shows differs.
+void note_whole_clear(bool characters, uint16_t value) {
+  if (characters) {
+    if (value != blank_char) front_rows = back.height;
+    blank_char = static_cast<unsigned char>(value);
+    chars_just_cleared = true;
+    return;
+  }
+  if (value != blank_attr) front_rows = back.height;
+  blank_attr = value;
+  if (chars_just_cleared) back_rows = 0;
+  chars_just_cleared = false;
+}
+
+void note_fill(bool characters, uint16_t value, uint32_t count, int16_t x, int16_t y) {
+  if (whole_clear(count, x, y)) {
+    note_whole_clear(characters, value);
+    return;
+  }
+  const uint64_t last = (static_cast<uint64_t>(y) * back.width + x + count - 1) / back.width;
+  note_drawn_rows(last >= static_cast<uint64_t>(back.height) ? back.height
+                                                             : static_cast<int>(last) + 1);
+}
+
 // The frame's copy starts as the console just cleared: every cell the same.
 void start_frame(uint16_t attr) {
   const int rows = console_info.dwSize.Y < SCREEN_MAX_ROWS ? static_cast<int>(console_info.dwSize.Y)
@@ -76,8 +113,12 @@ void start_frame(uint16_t attr) {
   back.cursor_y =
       console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
   back.attr = console_info.wAttributes;
-  back.utf8_text = console_multibyte();
+  back.utf8_text = console_utf8_text();
   front = back;
+  blank_char = static_cast<unsigned char>(cleared_char);
+  blank_attr = attr;
+  back_rows = front_rows = 0;
+  chars_just_cleared = false;
   frame.framed = true;
   frame.below_written = false;
   window_follows_cursor = true;
@@ -100,14 +141,58 @@ FillPlan plan_console_fill(bool characters, uint32_t count, int16_t x, int16_t y
 
 } // namespace
 
-bool console_multibyte() {
-  static int multibyte = -1;
-  if (multibyte < 0) {
+UINT console_page() {
+  const UINT page = GetConsoleOutputCP();
+  return page != 0 ? page : GetOEMCP();
+}
+
+bool console_utf8_text() {
+  static int utf8 = -1;
+  if (utf8 < 0) {
     CPINFO info;
-    const UINT page = GetConsoleOutputCP();
-    multibyte = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize > 1 ? 1 : 0;
+    const UINT page = console_page();
+    const char own[2] = {'\xFE', '\xB3'};
+    WCHAR shown[2] = {0, 0};
+    const bool page_bytes = GetCPInfo(page, &info) && info.MaxCharSize == 1 &&
+                            MultiByteToWideChar(page, 0, own, 2, shown, 2) == 2 &&
+                            shown[0] == 0x25A0 && shown[1] == 0x2502;
+    utf8 = page_bytes ? 0 : 1;
   }
-  return multibyte == 1;
+  return utf8 == 1;
+}
+
+size_t widen_text(const char* text, size_t length, WCHAR* wide, size_t room, size_t* used) {
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
+  size_t i = 0;
+  *used = 0;
+  while (i < length && *used < room) {
+    uint32_t code_point = bytes[i];
+    const size_t size = bytes[i] >= 0x80 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    if (bytes[i] >= 0x80 && size == 0) code_point = cp437_glyph(bytes[i]);
+    wide[(*used)++] = code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+    i += size > 0 ? size : 1;
+  }
+  return i;
+}
+
+size_t text_for_file(const char* text, size_t length, char* out, size_t room, size_t* taken) {
+  if (!console_utf8_text()) {
+    const size_t n = length < room ? length : room;
+    memcpy(out, text, n);
+    *taken = n;
+    return n;
+  }
+  // A line's CR LF stays in one piece: text mode looks at them together.
+  static WCHAR wide[1024];
+  const size_t most = room / 4 < 1024 ? room / 4 : 1024;
+  size_t used = 0;
+  *taken = widen_text(text, length, wide, most, &used);
+  if (*taken<length&& * taken> 1 && text[*taken - 1] == '\r' && text[*taken] == '\n') {
+    --*taken, --used;
+  }
+  const int bytes = WideCharToMultiByte(console_page(), 0, wide, static_cast<int>(used), out,
+                                        static_cast<int>(room), nullptr, nullptr);
+  return bytes > 0 ? static_cast<size_t>(bytes) : 0;
 }
 
 // The program never changes its standard handles, so the one it started with is asked for once
@@ -121,19 +206,12 @@ HANDLE stdout_handle() {
 // Text for the console: as it is on a code page of one byte a character; on any other, wide, with
 // UTF-8 characters as themselves and every other byte as its glyph.
 bool write_console(HANDLE handle, const char* text, size_t length, DWORD* written) {
-  if (!console_multibyte()) {
+  if (!console_utf8_text()) {
     return WriteConsoleA(handle, text, static_cast<DWORD>(length), written, nullptr) != FALSE;
   }
   static WCHAR wide[4096];
-  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   size_t used = 0;
-  for (size_t i = 0; i < length && used < sizeof wide / sizeof wide[0]; ++i) {
-    uint32_t code_point = bytes[i];
-    const size_t size = bytes[i] >= 0x80 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
-    if (bytes[i] >= 0x80 && size == 0) code_point = cp437_glyph(bytes[i]);
-    wide[used++] = code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
-    if (size > 0) i += size - 1;
-  }
+  widen_text(text, length, wide, sizeof wide / sizeof wide[0], &used);
   DWORD taken = 0;
   const bool done = WriteConsoleW(handle, wide, static_cast<DWORD>(used), &taken, nullptr) != FALSE;
   *written = done && taken == used ? static_cast<DWORD>(length) : 0;
@@ -169,17 +247,26 @@ void take_console_back() {
   back.cursor_y = cursor.Y < back.height ? cursor.Y : back.height - 1;
   back.attr = console_info.wAttributes;
   front = back;
+  back_rows = front_rows = back.height;
   frame.below_written = true;
 }
 
 // Hands what changed to the console: the rectangle of cells, the cursor, the attribute.
 void flush_frame() {
   if (!frame.framed) return;
-  // The whole copy as far as the window shows it: on a console of 9,001 rows the rest is
-  // nobody's to see.
-  const int shown_rows = console_info.srWindow.Bottom + 1;
-  CellRect rect = {0, 0, back.width - 1, (shown_rows < back.height ? shown_rows : back.height) - 1};
-  if (frame.send_whole || frame_changed_rect(&back, &front, &rect)) {
+  // The cells that changed, and after a whole clear the copy as far as the window shows it: on
+  // a console of 9,001 rows the rest is nobody's to see, and stays as the console's own clear
+  // left it unless something was written there.
+  const SMALL_RECT& window = console_info.srWindow;
+  const int shown_rows = window.Bottom + 1 < back.height ? window.Bottom + 1 : back.height;
+  int compared = back_rows > front_rows ? back_rows : front_rows;
+  if (compared < shown_rows) compared = shown_rows;
+  CellRect rect = {back.width, back.height, -1, -1};
+  const bool changed = frame_changed_rect(&back, &front, compared, &rect);
+  if (frame.send_whole)
+    rect = {0, 0, back.width - 1,
+            changed && rect.bottom >= shown_rows ? rect.bottom : shown_rows - 1};
+  if (frame.send_whole || changed) {
     const int width = rect.right - rect.left + 1;
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
@@ -201,14 +288,20 @@ void flush_frame() {
                sizeof(ScreenCell) * width);
       }
       frame.send_whole = false;
+      front_rows = back_rows;
     }
   }
-  // A window the user scrolled away from the status screen comes back to its top, as each
-  // pass's home position brought it back before the frame.
-  const SMALL_RECT& window = console_info.srWindow;
-  const bool scrolled_away = window.Top > 0;
-  if (scrolled_away) SetConsoleCursorPosition(stdout_handle(), COORD{0, 0});
-  if (scrolled_away || back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
+  // The window shows the top rows, or, on a window shorter than the screen, the rows down to the
+  // cursor, where the console's own scrolling would leave it: set only when it is elsewhere (the
+  // user scrolled it), so that it does not move each pass.
+  const int window_rows = window.Bottom - window.Top + 1;
+  const int top = back.cursor_y < window_rows ? 0 : back.cursor_y - window_rows + 1;
+  if (window.Top != top) {
+    const SMALL_RECT place = {window.Left, static_cast<SHORT>(top), window.Right,
+                              static_cast<SHORT>(top + window_rows - 1)};
+    SetConsoleWindowInfo(stdout_handle(), TRUE, &place);
+  }
+  if (back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
     SetConsoleCursorPosition(stdout_handle(), COORD{static_cast<SHORT>(back.cursor_x),
                                                     static_cast<SHORT>(back.cursor_y)});
     front.cursor_x = back.cursor_x;
@@ -227,7 +320,9 @@ void flush_frame() {
 bool frame_takes_text(const char* text, size_t length) {
   if (!frame.framed) return false;
   if (back.height == console_info.dwSize.Y || frame_row_after(&back, text, length) < back.height) {
+    const uint32_t scrolled = back.scrolled;
     screen_write(&back, text, length);
+    note_drawn_rows(back.scrolled != scrolled ? back.height : back.cursor_y + 1);
     return true;
   }
   stop_framing();
@@ -245,6 +340,15 @@ bool plat_screen_info(ScreenInfo* info) {
     if (!ask_console()) return false;
     if (frame.framed && (console_info.dwSize.X != width || console_info.dwSize.Y != height))
       stop_framing();
+    // The cursor is not where the last frame left it: another program in the console wrote,
+    // maybe below the window. The whole frame goes again, and the next whole clear reaches
+    // every row of the console.
+    const COORD cursor = console_info.dwCursorPosition;
+    if (frame.framed && (cursor.X != front.cursor_x || cursor.Y != front.cursor_y)) {
+      frame.below_written = true;
+      frame.send_whole = true;
+      front_rows = back.height;
+    }
   }
   const CONSOLE_SCREEN_BUFFER_INFO& buffer = console_info;
   if (frame.framed) {
@@ -268,7 +372,10 @@ bool plat_screen_info(ScreenInfo* info) {
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   const unsigned char byte = static_cast<unsigned char>(ch);
   const FillPlan plan = plan_console_fill(true, count, x, y);
-  if (plan.into_copy) screen_fill_chars(&back, byte, count, x, y);
+  if (plan.into_copy) {
+    screen_fill_chars(&back, byte, count, x, y);
+    note_fill(true, byte, count, x, y);
+  }
   if (!plan.into_console) return;
   DWORD written = 0;
   FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
@@ -278,7 +385,10 @@ void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
   const FillPlan plan = plan_console_fill(false, count, x, y);
-  if (plan.into_copy) screen_fill_attrs(&back, attr, count, x, y);
+  if (plan.into_copy) {
+    screen_fill_attrs(&back, attr, count, x, y);
+    note_fill(false, attr, count, x, y);
+  }
   if (!plan.into_console) return;
   DWORD written = 0;
   FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
