@@ -81,14 +81,21 @@ echo "$wall_up 20 $((wall + 20))" > /r/time_of_day.start
 
 sleep 5
 echo deep > /sys/power/mem_sleep 2> /dev/null
-echo 0 > /sys/class/rtc/rtc0/wakealarm
-echo +30 > /sys/class/rtc/rtc0/wakealarm
-mono_before=$(mono)
-before=$(up)
-echo mem > /sys/power/state
-status=$?
-after=$(up)
-mono_after=$(mono)
+# An entry that fails at once (a wake-up event in flight) is tried once more, a second later:
+# the runs due at S+20 still fall inside the sleep.
+for attempt in 1 2; do
+  echo 0 > /sys/class/rtc/rtc0/wakealarm
+  echo +30 > /sys/class/rtc/rtc0/wakealarm
+  mono_before=$(mono)
+  before=$(up)
+  echo mem > /sys/power/state
+  status=$?
+  after=$(up)
+  mono_after=$(mono)
+  [ "$status" = 0 ] && break
+  failed_attempts=$attempt
+  sleep 1
+done
 
 runs="quiet quiet_terminal visible_terminal after_wake time_of_day"
 deadline=$(awk -v a="$after" -v w="$wait_after_wake" 'BEGIN { print a + w }')
@@ -111,7 +118,7 @@ for name in $runs; do
   echo "run $name $start $delay $launch ${target:--}"
 done
 # Why a suspend failed is in the kernel's log.
-[ "$status" = 0 ] || dmesg | tail -40 | sed 's/^/dmesg /'
+[ -z "${failed_attempts:-}" ] || dmesg | tail -40 | sed 's/^/dmesg /'
 echo "=== end"
 poweroff -f
 EOF
@@ -330,5 +337,9 @@ case ${1:-} in
     ;;
 esac
 
+# A case name mistyped is said before a minute of booting, not after.
+for name in "$@"; do
+  case_names | grep -qx -- "$name" || run_cases "$name"
+done
 read_results
 run_cases "$@"
