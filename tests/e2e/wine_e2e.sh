@@ -221,4 +221,64 @@ case_foreign_text() {
   check "... and the next pass draws over it" wait_until 5 bash -c "! tmux capture-pane -t $SESSION -p | grep -q FOREIGN"
 }
 
+# The console probe (console_probe.c): another program in the same console, built once a run
+# with mingw-w64's C compiler.
+PROBEW=$(winpath "$W/console_probe.exe")
+probe() {
+  [ -f "$W/console_probe.exe" ] && return 0
+  if ! command -v x86_64-w64-mingw32-gcc >/dev/null; then
+    [ "${CI:-}" = "true" ] && { check "mingw-w64's C compiler for the console probe" false; return 1; }
+    echo "SKIP: no mingw-w64 C compiler for the console probe"
+    return 1
+  fi
+  x86_64-w64-mingw32-gcc -O2 -o "$W/console_probe.exe" "$HERE/console_probe.c"
+}
+
+# More clicks queued than one look at the input holds, then ESC: the run stops at once.
+case_clicks_then_esc() {
+  probe || return
+  run_batch "start /b $PROBEW inject 3000 4000" "\"$EXEW\" \"cmd /c mkdir $WW\\clicked\" /time=40"
+  check "ESC behind 4,000 clicks stops the run" wait_for_screen 'Vorbelin Was Terminated' 30
+  check "... with status 0" status_is 0
+  check "... before its launch" [ ! -e "$W/clicked" ]
+}
+
+# The input mode while the program runs has key events only (no mouse or VT input, QuickEdit
+# off), and the mode it found, here without the extended flags, is given back bit for bit.
+case_input_mode_given_back() {
+  probe || return
+  run_batch "$PROBEW mode 217 $WW\\mode.txt \"$EXEW x /time=100\""
+  wait_for_screen 'Time left' 30
+  press Escape
+  status_is 0
+  check "key events only while it runs" grep -q '^before 217 during a7 ' "$W/mode.txt"
+  check "the mode found given back" grep -q ' after 217 status 0' "$W/mode.txt"
+}
+
+# A console without a window (a scheduled task's): no key is waited for, and the console's text
+# goes to standard error.
+case_console_without_window() {
+  probe || return
+  run_batch "$PROBEW nowindow $WW\\nw_help.txt $WW\\nw_help.err 20000 \"$EXEW x\"" \
+    "$PROBEW nowindow $WW\\nw_fail.txt $WW\\nw_fail.err 30000 \"$EXEW no_such_prog /time=1\""
+  status_is 0
+  check "the help ends at once with status 0" grep -q '^ended status 0' "$W/nw_help.txt"
+  check "a failed launch: status 2" grep -q '^ended status 2' "$W/nw_fail.txt"
+  check "... told on standard error" grep -q 'Launch of "no_such_prog" failed' "$W/nw_fail.err"
+}
+
+# Redirected on a UTF-8 console, standard output is all UTF-8; on code page 1252, whose 0xFE is
+# a letter, the square shows as itself.
+case_code_pages() {
+  run_batch "chcp 65001 > nul" "\"$EXEW\" x /TIME=23:59 /EXCEPT=xyz > $WW\\utf8.txt"
+  wait_for_screen 'Not running on' 30
+  press Escape
+  status_is 0
+  check "UTF-8 console: the file is all UTF-8" iconv -f UTF-8 -t UTF-16 "$W/utf8.txt" -o /dev/null
+  check "... with the square" grep -q '^■ Waiting to launch' "$W/utf8.txt"
+  run_batch "chcp 1252 > nul" "\"$EXEW\" \"cmd /c rem\" /time=2"
+  check "code page 1252: the square shows as itself" wait_for_screen '^■ Waiting to launch' 30
+  status_is 0
+}
+
 run_cases "$@"
