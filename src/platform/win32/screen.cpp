@@ -35,13 +35,29 @@ CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 // arrow); a cell written whole would keep the control character itself, which wine's console
 // then sends to its terminal as it is.
 WCHAR frame_glyphs[256];
+// A double-byte code page (932, 936, 949, 950): a character of two bytes there takes two cells,
+// the first flagged as the leading byte and the second as the trailing one, as CHAR_INFO has it.
+UINT double_byte_page = 0;
+bool frame_wide[256];
+// Where the console's cursor stands, as the program last put it or found it.
+COORD console_cursor = {0, 0};
 
 // The glyphs follow a code page of one byte a character that has the program's own. On any
 // other (UTF-8, a double-byte code page, one whose 0xFE is a letter), where the program's bytes
 // are not its glyphs, they show as the code page 437 glyphs they are.
+bool wide_glyph(WCHAR glyph) {
+  char bytes[2];
+  BOOL defaulted = FALSE;
+  return double_byte_page != 0 &&
+         WideCharToMultiByte(double_byte_page, 0, &glyph, 1, bytes, 2, nullptr, &defaulted) == 2 &&
+         !defaulted;
+}
+
 void take_code_page() {
   const UINT page = GetConsoleOutputCP();
   const bool page_bytes = !console_utf8_text();
+  CPINFO info;
+  double_byte_page = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize == 2 ? page : 0;
   for (int byte = 0; byte < 256; ++byte) {
     const char text = static_cast<char>(byte);
     WCHAR glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
@@ -50,6 +66,7 @@ void take_code_page() {
       glyph = L'?';
     }
     frame_glyphs[byte] = glyph;
+    frame_wide[byte] = wide_glyph(glyph);
   }
 }
 
@@ -57,6 +74,44 @@ WCHAR cell_glyph(const ScreenCell& cell) {
   if (cell.known != CELL_FOREIGN) return frame_glyphs[cell.ch];
   const uint32_t code_point = back.foreign[cell.ch];
   return code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+}
+
+bool cell_wide(const ScreenCell& cell) {
+  return cell.known != CELL_FOREIGN ? frame_wide[cell.ch] : wide_glyph(cell_glyph(cell));
+}
+
+// A row of the copy as the console's cells: on a double-byte page each wide glyph takes two, and
+// what no longer fits the row is left out.
+void lay_out_row(int y, CHAR_INFO* out) {
+  const ScreenCell* const row = screen_row(&back, y);
+  int column = 0;
+  for (int x = 0; x < back.width && column < back.width; ++x) {
+    const WCHAR glyph = cell_glyph(row[x]);
+    if (double_byte_page == 0 || !cell_wide(row[x])) {
+      out[column++] = CHAR_INFO{{glyph}, row[x].attr};
+    } else if (column + 1 < back.width) {
+      out[column++] = CHAR_INFO{{glyph}, static_cast<WORD>(row[x].attr | COMMON_LVB_LEADING_BYTE)};
+      out[column++] = CHAR_INFO{{glyph}, static_cast<WORD>(row[x].attr | COMMON_LVB_TRAILING_BYTE)};
+    } else {
+      out[column++] = CHAR_INFO{{L' '}, row[x].attr};
+    }
+  }
+  while (column < back.width) out[column++] = CHAR_INFO{{L' '}, blank_attr};
+}
+
+// The console's column of a cell of the copy: past each wide glyph before it, one more.
+SHORT console_column(int x, int y) {
+  int column = x;
+  if (double_byte_page != 0) {
+    const ScreenCell* const row = screen_row(&back, y);
+    for (int i = 0; i < x; ++i) column += cell_wide(row[i]) ? 1 : 0;
+  }
+  return static_cast<SHORT>(column < back.width ? column : back.width - 1);
+}
+
+void put_console_cursor(int x, int y) {
+  const COORD place = {console_column(x, y), static_cast<SHORT>(y)};
+  if (SetConsoleCursorPosition(stdout_handle(), place)) console_cursor = place;
 }
 
 bool ask_console() {
@@ -114,6 +169,7 @@ void start_frame(uint16_t attr) {
       console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
   back.attr = console_info.wAttributes;
   back.utf8_text = console_utf8_text();
+  console_cursor = console_info.dwCursorPosition;
   front = back;
   blank_char = static_cast<unsigned char>(cleared_char);
   blank_attr = attr;
@@ -243,6 +299,7 @@ void take_console_back() {
     }
   }
   const COORD cursor = console_info.dwCursorPosition;
+  console_cursor = cursor;
   back.cursor_x = cursor.X < back.width ? cursor.X : back.width - 1;
   back.cursor_y = cursor.Y < back.height ? cursor.Y : back.height - 1;
   back.attr = console_info.wAttributes;
@@ -266,10 +323,16 @@ void flush_frame() {
   if (frame.send_whole)
     rect = {0, 0, back.width - 1,
             changed && rect.bottom >= shown_rows ? rect.bottom : shown_rows - 1};
+  // A wide glyph moves the rest of its row: rows go whole.
+  if (changed && double_byte_page != 0) rect.left = 0, rect.right = back.width - 1;
   if (frame.send_whole || changed) {
     const int width = rect.right - rect.left + 1;
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
+      if (double_byte_page != 0) {
+        lay_out_row(rect.top + y, frame_cells + y * width);
+        continue;
+      }
       for (int x = 0; x < width; ++x) {
         const ScreenCell& cell = screen_row(&back, rect.top + y)[rect.left + x];
         CHAR_INFO& out = frame_cells[y * width + x];
@@ -301,12 +364,12 @@ void flush_frame() {
                               static_cast<SHORT>(top + window_rows - 1)};
     SetConsoleWindowInfo(stdout_handle(), TRUE, &place);
   }
-  if (back.cursor_x != front.cursor_x || back.cursor_y != front.cursor_y) {
-    SetConsoleCursorPosition(stdout_handle(), COORD{static_cast<SHORT>(back.cursor_x),
-                                                    static_cast<SHORT>(back.cursor_y)});
-    front.cursor_x = back.cursor_x;
-    front.cursor_y = back.cursor_y;
+  if (console_column(back.cursor_x, back.cursor_y) != console_cursor.X ||
+      back.cursor_y != console_cursor.Y) {
+    put_console_cursor(back.cursor_x, back.cursor_y);
   }
+  front.cursor_x = back.cursor_x;
+  front.cursor_y = back.cursor_y;
   // The console's own attribute is what others' output (the command processor's) is drawn in.
   if (back.attr != front.attr) {
     SetConsoleTextAttribute(stdout_handle(), back.attr);
@@ -344,7 +407,7 @@ bool plat_screen_info(ScreenInfo* info) {
     // maybe below the window. The whole frame goes again, and the next whole clear reaches
     // every row of the console.
     const COORD cursor = console_info.dwCursorPosition;
-    if (frame.framed && (cursor.X != front.cursor_x || cursor.Y != front.cursor_y)) {
+    if (frame.framed && (cursor.X != console_cursor.X || cursor.Y != console_cursor.Y)) {
       frame.below_written = true;
       frame.send_whole = true;
       front_rows = back.height;
@@ -404,7 +467,7 @@ void plat_set_cursor(int16_t x, int16_t y) {
     screen_set_cursor(&back, x, y);
     // The clear's cursor goes to the console at once: it brings the window to the top rows.
     if (window_follows_cursor) {
-      SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
+      put_console_cursor(x, y);
       front.cursor_x = x;
       front.cursor_y = y;
       window_follows_cursor = false;
