@@ -9,13 +9,14 @@
 set -euo pipefail
 dir=${1:-/var/cache/vorbelin-suspend-kernel}
 
+# awk reads to the end: a reader that left early would fail the pipeline (pipefail).
 package=$(apt-cache depends linux-image-amd64 2>/dev/null |
-  awk '$1 == "Depends:" && $2 ~ /^linux-image-/ { print $2; exit }')
+  awk '$1 == "Depends:" && $2 ~ /^linux-image-/ && !found { print $2; found = 1 }')
 if [ -z "$package" ]; then
   echo "suspend_kernel: apt knows no linux-image-amd64 (apt-get update first?)" >&2
   exit 1
 fi
-version=$(apt-cache show "$package" | awk '$1 == "Version:" { print $2; exit }')
+version=$(apt-cache show "$package" | awk '$1 == "Version:" && !found { print $2; found = 1 }')
 if [ -s "$dir/vmlinuz" ] && [ "$(cat "$dir/package" 2>/dev/null)" = "$package $version" ]; then
   echo "suspend_kernel: $package $version already in $dir"
   exit 0
