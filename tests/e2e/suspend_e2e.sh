@@ -28,8 +28,8 @@ BUSYBOX=$(command -v busybox || echo /bin/busybox)
 # TCG (no KVM here) is slow: a launch counts as on time within MARGIN_MS of the later of its
 # due time and the wake: the design asks a second, TCG is given half a second more.
 MARGIN_MS=1500
-# How long the guest waits for launches after it woke: past the last due time with room to spare,
-# while a run late by the whole sleep (due +30 s) shows as never launched.
+# How long the guest waits for launches after it woke: past the last due time with room to spare;
+# a run late by the whole sleep shows 15 s late or not launched (--lateness waits 45 s).
 WAIT_AFTER_WAKE=20
 QEMU_SECONDS=300
 
