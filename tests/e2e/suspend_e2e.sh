@@ -24,7 +24,8 @@ BUSYBOX=$(command -v busybox || echo /bin/busybox)
 # Timeline on the guest's boot-time clock, from the start of the runs (S): the guest sleeps from
 # S+5 to about S+35. The runs due at S+20 and S+30 fall inside the sleep; the one due at S+42
 # after it. A status screen's last 20 s are drawn every second, so the run with a long pass is
-# due 30 s on, its first pass sleeping until then.
+# due 30 s on, its first pass sleeping until then. Two seconds after the wake the wall clock is
+# set six minutes on, over the target minute of a quiet time-of-day wait.
 # TCG (no KVM here) is slow: a launch counts as on time within MARGIN_MS of the later of its
 # due time and the wake: the design asks a second, TCG is given half a second more.
 MARGIN_MS=1500
@@ -58,6 +59,7 @@ wall=$((now - now % 60 + 100))
 date -s "@$wall" > /dev/null
 wall_up=$(up)
 target=$(date -d "@$((wall + 20))" +%H:%M)
+step_target=$(date -d "@$((wall + 300))" +%H:%M)
 
 # NAME DELAY TERMINAL ARGUMENT...: a run launching "rec NAME", on the serial terminal given (a
 # controlling terminal of a session of its own) or with none.
@@ -77,6 +79,7 @@ start quiet_terminal 20 /dev/ttyS1 /TIME=20 /Q
 start visible_terminal 30 /dev/ttyS2 /TIME=30 /TICK=50
 start after_wake 42 - /TIME=42 /Q
 start time_of_day 20 - "/TIME=$target" /Q
+start clock_step 0 - "/TIME=$step_target" /Q
 echo "$wall_up 20 $((wall + 20))" > /r/time_of_day.start
 
 sleep 5
@@ -97,7 +100,14 @@ for attempt in 1 2; do
   sleep 1
 done
 
-runs="quiet quiet_terminal visible_terminal after_wake time_of_day"
+# Two seconds after the wake the wall clock is set six minutes on, over clock_step's target
+# minute: it is due at the set.
+sleep 2
+step_up=$(up)
+date -s "@$(($(date +%s) + 360))" > /dev/null
+echo "$step_up 0 $((wall + 300 - 40))" > /r/clock_step.start
+
+runs="quiet quiet_terminal visible_terminal after_wake time_of_day clock_step"
 deadline=$(awk -v a="$after" -v w="$wait_after_wake" 'BEGIN { print a + w }')
 while :; do
   missing=0
@@ -315,6 +325,14 @@ case_time_of_day() {
   if_slept || return
   check "a quiet time-of-day wait launches on waking" on_time time_of_day
   check "a quiet time-of-day wait does not launch early" not_early time_of_day
+}
+
+# A quiet wait for hh:mm whose minute the wall clock is set over (after the wake): the system
+# tells of the set, and the run launches then, not at its next look a minute on.
+case_clock_set_over_the_target() {
+  if_slept || return
+  check "a set of the clock over the target launches at the set" on_time clock_step
+  check "a set of the clock over the target does not launch early" not_early clock_step
 }
 
 # --- Modes other than the cases.
