@@ -60,19 +60,31 @@ size_t put_utf8(ScreenBuffer* screen, const unsigned char* text, size_t length) 
 } // namespace
 
 size_t utf8_sequence(const unsigned char* text, size_t length, uint32_t* code_point) {
+  size_t size = 0;
+  return utf8_character(text, length, code_point, &size) == Utf8Result::character ? size : 0;
+}
+
+Utf8Result utf8_character(const unsigned char* text, size_t length, uint32_t* code_point,
+                          size_t* size) {
+  *size = 0;
+  if (length == 0) return Utf8Result::cut_short;
   const unsigned char lead = text[0];
-  const size_t size = lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC2 ? 2 : 0));
-  if (size == 0 || lead > 0xF4 || size > length) return 0;
-  uint32_t value = lead & (0x7Fu >> size);
-  for (size_t i = 1; i < size; ++i) {
-    if ((text[i] & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (text[i] & 0x3Fu);
+  const size_t need = lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC2 ? 2 : 0));
+  if (need == 0 || lead > 0xF4) return Utf8Result::invalid;
+  // The second byte's range rules out overlong forms, surrogates and values past the last code
+  // point, so that a prefix is known good or bad before the rest arrives.
+  const unsigned char low = lead == 0xE0 ? 0xA0 : (lead == 0xF0 ? 0x90 : 0x80);
+  const unsigned char high = lead == 0xED ? 0x9F : (lead == 0xF4 ? 0x8F : 0xBF);
+  uint32_t value = lead & (0x7Fu >> need);
+  for (size_t i = 1; i < need; ++i) {
+    if (i >= length) return Utf8Result::cut_short;
+    const unsigned char byte = text[i];
+    if (i == 1 ? (byte < low || byte > high) : (byte & 0xC0) != 0x80) return Utf8Result::invalid;
+    value = (value << 6) | (byte & 0x3Fu);
   }
-  // Overlong forms, surrogates and values past the last code point are not characters.
-  const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (value < least[size] || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) return 0;
   *code_point = value;
-  return size;
+  *size = need;
+  return Utf8Result::character;
 }
 
 void screen_init(ScreenBuffer* screen, int width, int height, bool known) {

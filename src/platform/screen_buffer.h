@@ -49,6 +49,11 @@ inline const ScreenCell* screen_row(const ScreenBuffer* screen, int y) {
 // The length of a well-formed UTF-8 character of two to four bytes at the start of text, with
 // its code point; 0 when text does not start with one.
 size_t utf8_sequence(const unsigned char* text, size_t length, uint32_t* code_point);
+// The one rule for UTF-8, for the screen and the keys alike: a character (its size and code
+// point), the start of one that the end of text cuts short, or bytes that start none.
+enum class Utf8Result { character, cut_short, invalid };
+Utf8Result utf8_character(const unsigned char* text, size_t length, uint32_t* code_point,
+                          size_t* size);
 
 // Sizes are clamped to 1..SCREEN_MAX_*. Every cell becomes unknown, or a known blank.
 void screen_init(ScreenBuffer* screen, int width, int height, bool known);

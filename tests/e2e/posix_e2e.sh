@@ -431,6 +431,29 @@ case_stalled_terminal() {
   check "the restore reaches a terminal that stalled" python3 "$HERE/stalled_reader.py" "$BIN"
 }
 
+# The bytes a pseudo-terminal got, through a VT100 emulator (pyte): a python3 that has it.
+emulated() {
+  local python
+  for python in python3 /usr/bin/python3; do
+    if command -v "$python" >/dev/null && "$python" -c 'import pyte' 2>/dev/null; then
+      "$python" "$HERE/pty_emulated.py" "$BIN" "$1"
+      return
+    fi
+  done
+  skip_or_fail "python3 with pyte is not installed (Debian: python3-pyte)"
+}
+
+# A reader that stalls while the window is resized, then SIGTERM or ESC: the end waits for it,
+# and the terminal gets no sequence cut short, the cursor back and the stop message.
+case_stalled_end() {
+  check "a stalled end leaves every sequence whole" emulated stalled_end
+}
+
+# An arrow key whose bytes arrive apart, Alt with [ or O, an overlong sequence: none is ESC.
+case_split_keys() {
+  check "keys read whole however their bytes arrive" emulated split_keys
+}
+
 # A hang-up with SIGHUP ignored ends every key wait: the /DEBUG prompt goes on to the launch,
 # and the help pager ends with status 0.
 case_hang_up() {

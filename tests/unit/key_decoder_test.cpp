@@ -88,6 +88,13 @@ TEST(KeyDecoder, PlainBytes) {
   EXPECT_EQ(decode("\xe2\x82").result, DecodeResult::need_more);
   EXPECT_EQ(decode("\xe2\x82", true).result, DecodeResult::skip);
   EXPECT_EQ(decode("\xf0\x9f\x98\x80").result, DecodeResult::skip); // no such glyph
+  // Overlong forms and surrogates are no characters, as on the screen: C0 9B is not ESC, and a
+  // bad second byte is known before the rest arrives.
+  for (const char* bad : {"\xc0\x9b", "\xc1\xbf", "\xe0\x80", "\xed\xa0", "\xf4\x90", "\xf5"}) {
+    const Decoded d = decode(bad);
+    EXPECT_EQ(d.result, DecodeResult::skip) << bad;
+    EXPECT_EQ(d.consumed, 1u) << bad;
+  }
 }
 
 TEST(KeyDecoder, LoneEscapeAndSplitSequences) {
@@ -97,10 +104,18 @@ TEST(KeyDecoder, LoneEscapeAndSplitSequences) {
   EXPECT_EQ(decode("\x1b[").result, DecodeResult::need_more);
   EXPECT_EQ(decode("\x1b[1;").result, DecodeResult::need_more);
   EXPECT_EQ(decode("\x1bO").result, DecodeResult::need_more);
-  // Cut short for good: the ESC alone, and the rest read after it.
-  const Decoded cut = decode("\x1b[", true);
-  EXPECT_EQ(cut.event.ch, 27);
-  EXPECT_EQ(cut.consumed, 1u);
+  // Nothing more came with them: ESC [ and ESC O are Alt with the key, a longer sequence cut
+  // short is dropped whole; none of them is ESC, which would stop the run.
+  const Decoded alt_bracket = decode("\x1b[", true);
+  EXPECT_EQ(alt_bracket.result, DecodeResult::key);
+  EXPECT_EQ(alt_bracket.event.scan_code, 26);
+  EXPECT_EQ(alt_bracket.event.control_state, static_cast<uint32_t>(LEFT_ALT_DOWN));
+  EXPECT_EQ(decode("\x1bO", true).event.scan_code, 24);
+  for (const char* cut : {"\x1b[1;", "\x1b[[", "\x1bO5", "\x1b\xe2\x82"}) {
+    const Decoded d = decode(cut, true);
+    EXPECT_EQ(d.result, DecodeResult::skip) << cut + 1;
+    EXPECT_EQ(d.consumed, std::string(cut).size()) << cut + 1;
+  }
   // ESC and a key at once is that key with Alt, by its scan code and without a character; ESC
   // after ESC is a held-down ESC repeating.
   expect_key("\x1bx", 0, 45, LEFT_ALT_DOWN);

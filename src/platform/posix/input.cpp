@@ -8,6 +8,7 @@
 // the sleep between passes watches for the first one, and each key read notes what is there.
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -23,20 +24,33 @@ namespace {
 
 constexpr int escape_wait_ms = 50; // a lone ESC is told from a sequence by this pause
 constexpr int background_wait_ms = 200;
-unsigned char pending[16]; // the bytes of the key being read
+unsigned char pending[32]; // the bytes of the key being read
 size_t pending_length = 0;
 InputEvent events[64];
 uint32_t event_count = 0;
 bool input_ended = false;
 
-// Bytes read from the terminal since the start, and the stream positions at which a pause came
-// (what had arrived so far ended there).
+// Bytes read from the terminal since the start, and notes of where the stream stood when it was
+// looked at: from first_ms to last_ms nothing had arrived past position. A byte came apart from
+// the one before it only when the stream was seen standing between them for the whole pause.
 uint64_t bytes_read = 0;
-uint64_t pauses[8];
-int pause_count = 0;
+struct ArrivalNote {
+  uint64_t position;
+  int64_t first_ms, last_ms;
+};
+ArrivalNote notes[8];
+int note_count = 0;
 // The last sleep ended with nothing to read: a look for keys right after it needs no system
 // call. What arrives later is seen by the next sleep's watch at once.
 bool quiet_after_sleep = false;
+// A sequence longer than any key is dropped through its final byte.
+bool dropping_sequence = false;
+
+int64_t now_ms() {
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
 
 // After a hang-up (EIO, POLLHUP) nothing more will ever be read.
 void note_hang_up(short events) {
@@ -58,30 +72,45 @@ size_t bytes_waiting() {
   return count > 0 ? static_cast<size_t>(count) : 0;
 }
 
-// Notes where what has arrived so far ends; gives how many bytes wait unread.
+// Notes where the stream stands now; gives how many bytes wait unread.
 size_t note_arrivals() {
   const size_t waiting = bytes_waiting();
-  if (waiting == 0) return 0;
   const uint64_t position = bytes_read + waiting;
-  if (pause_count > 0 && pauses[pause_count - 1] >= position) return waiting;
-  if (pause_count == sizeof pauses / sizeof pauses[0]) {
-    memmove(pauses, pauses + 1, sizeof pauses - sizeof pauses[0]);
-    --pause_count;
+  const int64_t now = now_ms();
+  // Notes behind what has been read tell nothing any more; the one where it stands still does.
+  // Another reader of the terminal took bytes: what was noted before tells nothing either.
+  int kept = 0;
+  for (int i = 0; i < note_count; ++i) {
+    if (notes[i].position >= bytes_read && notes[i].position <= position) notes[kept++] = notes[i];
   }
-  pauses[pause_count++] = position;
+  note_count = kept;
+  if (note_count > 0 && notes[note_count - 1].position == position) {
+    notes[note_count - 1].last_ms = now;
+    return waiting;
+  }
+  // With no room the last note gives way: a pause it held is forgotten, and its bytes count as
+  // having come together.
+  if (note_count == sizeof notes / sizeof notes[0]) --note_count;
+  notes[note_count++] = ArrivalNote{position, now, now};
   return waiting;
 }
 
-// The bytes read so far arrived before a pause: nothing read after them came with them.
-bool pause_after_read_bytes() {
-  int kept = 0;
-  bool found = false;
-  for (int i = 0; i < pause_count; ++i) {
-    if (pauses[i] == bytes_read) found = true;
-    if (pauses[i] > bytes_read) pauses[kept++] = pauses[i];
+// When the byte at the stream's position (counted from 1) was first seen; now when never.
+int64_t first_seen(uint64_t position) {
+  for (int i = 0; i < note_count; ++i) {
+    if (notes[i].position >= position) return notes[i].first_ms;
   }
-  pause_count = kept;
-  return found;
+  return now_ms();
+}
+
+// The stream was seen standing at position for the whole pause.
+bool paused_at(uint64_t position) {
+  for (int i = 0; i < note_count; ++i) {
+    if (notes[i].position == position) {
+      return notes[i].last_ms - notes[i].first_ms >= escape_wait_ms;
+    }
+  }
+  return false;
 }
 
 // Waits up to timeout_ms (-1: without end) for a byte and reads it.
@@ -104,6 +133,21 @@ bool read_byte(int timeout_ms) {
   return false;
 }
 
+// Reads the byte after the last one read when it came within the pause after it, however late
+// the program looks: waits for it until the pause has passed since the last byte was first
+// seen. False when the key's bytes have ended.
+bool read_byte_together() {
+  const int64_t seen = first_seen(bytes_read);
+  for (;;) {
+    if (note_arrivals() > 0) return !paused_at(bytes_read) && read_byte(0);
+    const int64_t left = seen + escape_wait_ms - now_ms();
+    if (left <= 0 || input_ended) return false;
+    pollfd poll_fd = {terminal_fd(), POLLIN, 0};
+    if (poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
+    note_hang_up(poll_fd.revents);
+  }
+}
+
 void drop_pending(size_t count) {
   memmove(pending, pending + count, pending_length - count);
   pending_length -= count;
@@ -114,31 +158,44 @@ bool decode_pending(bool complete) {
   InputEvent event;
   size_t consumed = 1;
   const DecodeResult result = decode_key(pending, pending_length, complete, &event, &consumed);
-  if (result == DecodeResult::need_more) return false;
+  if (result == DecodeResult::need_more) {
+    if (complete) pending_length = 0; // no key can come of it
+    return false;
+  }
   drop_pending(consumed);
   if (result == DecodeResult::skip) return false;
   if (event_count < sizeof events / sizeof events[0]) events[event_count++] = event;
   return true;
 }
 
-// Reads the bytes of one key, waiting up to wait_ms for its first one. The bytes of a sequence
-// come together; a lone ESC is known by the pause after it.
+// Reads the bytes of one key, waiting up to wait_ms for its first one. A key's bytes are those
+// that came within the pause of each other, however they were split.
 void take_key(int wait_ms) {
   const bool quiet = quiet_after_sleep;
   quiet_after_sleep = false;
   for (;;) {
-    if (pending_length == sizeof pending) {
-      if (decode_pending(true)) return;
+    if (pending_length == 0 && !dropping_sequence) {
+      if (wait_ms == 0 && (quiet || note_arrivals() == 0)) return;
+      if (!read_byte(wait_ms)) return;
+    } else if (!read_byte_together()) {
+      dropping_sequence = false;
+      // What is pending came alone: ESC, Alt with a key, or a sequence cut short.
+      while (pending_length > 0) {
+        if (decode_pending(true)) return;
+      }
       continue;
     }
-    const bool started = pending_length > 0;
-    if (!started && wait_ms == 0 && (quiet || note_arrivals() == 0)) return;
-    if (!read_byte(started ? escape_wait_ms : wait_ms)) {
-      if (started) decode_pending(true); // a lone ESC, or a sequence cut short
-      return;
+    if (dropping_sequence) {
+      const unsigned char last = pending[pending_length - 1];
+      pending_length = 0;
+      dropping_sequence = last < 0x40 || last > 0x7E;
+      continue;
     }
-    // What came after a pause is another key, not the rest of this one.
-    if (decode_pending(pause_after_read_bytes())) return;
+    if (decode_pending(false)) return;
+    if (pending_length == sizeof pending) {
+      pending_length = 0;
+      dropping_sequence = true;
+    }
   }
 }
 
@@ -148,7 +205,7 @@ WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
   quiet_after_sleep = false;
   for (;;) {
     if (!terminal_owned() || input_ended || terminal_modes_left_alone()) {
-      pause_count = 0; // whoever has the terminal now reads what arrives
+      note_count = 0; // whoever has the terminal now reads what arrives
       return WatchEnd::unwatched;
     }
     // Keys already waiting unread answer at once: the rest of the sleep does not watch.

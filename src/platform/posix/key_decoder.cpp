@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "platform/cp437.h"
+#include "platform/screen_buffer.h"
 
 namespace {
 
@@ -143,19 +144,20 @@ DecodeResult decode_ss3(const unsigned char* bytes, size_t length, InputEvent* e
   return named_key(scan_code, enhanced, modifier_state(modifier), event);
 }
 
-// A UTF-8 character becomes its byte in code page 437, if it has one.
+// A UTF-8 character becomes its byte in code page 437, if it has one; the screen's rule decides
+// what is a character (an overlong ESC is none).
 DecodeResult decode_utf8(const unsigned char* bytes, size_t length, bool complete,
                          InputEvent* event, size_t* consumed) {
-  const unsigned char lead = bytes[0];
-  const size_t size = lead >= 0xF0 ? 4 : (lead >= 0xE0 ? 3 : (lead >= 0xC0 ? 2 : 1));
-  uint32_t code_point = size == 4 ? (lead & 0x07u) : (size == 3 ? (lead & 0x0Fu) : (lead & 0x1Fu));
+  uint32_t code_point = 0;
+  size_t size = 0;
   *consumed = 1;
-  if (size == 1 || lead >= 0xF8) return DecodeResult::skip;
-  for (size_t i = 1; i < size; ++i) {
-    if (i >= length) return complete ? DecodeResult::skip : DecodeResult::need_more;
-    if ((bytes[i] & 0xC0) != 0x80) return DecodeResult::skip;
-    code_point = (code_point << 6) | (bytes[i] & 0x3Fu);
+  const Utf8Result result = utf8_character(bytes, length, &code_point, &size);
+  if (result == Utf8Result::cut_short) {
+    if (!complete) return DecodeResult::need_more;
+    *consumed = length;
+    return DecodeResult::skip;
   }
+  if (result == Utf8Result::invalid) return DecodeResult::skip;
   *consumed = size;
   const int byte = cp437_from_unicode(code_point);
   if (byte < 0) return DecodeResult::skip;
@@ -219,20 +221,22 @@ DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete
       *event = key_event(esc, SCAN_ESC, 0);
       return DecodeResult::key;
     }
-    DecodeResult result = DecodeResult::skip;
-    if (bytes[1] == '[') result = decode_csi(bytes, length, event, consumed);
-    if (bytes[1] == 'O') result = decode_ss3(bytes, length, event, consumed);
-    if (bytes[1] != '[' && bytes[1] != 'O' && bytes[1] != esc) {
-      result = decode_alt_key(bytes, length, complete, event, consumed);
-    }
-    // ESC after ESC (a held-down ESC repeating), or a sequence that never completed, is a lone
-    // ESC.
-    if (bytes[1] == esc || (result == DecodeResult::need_more && complete)) {
-      *consumed = 1;
+    // ESC after ESC is a held-down ESC repeating.
+    if (bytes[1] == esc) {
       *event = key_event(esc, SCAN_ESC, 0);
       return DecodeResult::key;
     }
-    return result;
+    if (bytes[1] != '[' && bytes[1] != 'O') {
+      return decode_alt_key(bytes, length, complete, event, consumed);
+    }
+    const DecodeResult result = bytes[1] == '[' ? decode_csi(bytes, length, event, consumed)
+                                                : decode_ss3(bytes, length, event, consumed);
+    if (result != DecodeResult::need_more || !complete) return result;
+    // Nothing more came with it: ESC [ and ESC O alone are Alt with [ or O, and a longer
+    // sequence cut short is no key at all, dropped whole; neither is ever a lone ESC.
+    if (length == 2) return decode_alt_key(bytes, length, complete, event, consumed);
+    *consumed = length;
+    return DecodeResult::skip;
   }
   if (bytes[0] >= 0x80) return decode_utf8(bytes, length, complete, event, consumed);
   *event = plain_byte(bytes[0]);

@@ -12,6 +12,7 @@ enum class DecodeResult {
   skip,      // the first *consumed bytes mean no key (an unknown sequence)
 };
 
-// With complete set, no more bytes are coming: a sequence cut short is a lone ESC.
+// With complete set, no more bytes came with these: ESC alone is ESC, ESC [ and ESC O are Alt
+// with [ and O, and a longer sequence or a character cut short is skipped whole.
 DecodeResult decode_key(const unsigned char* bytes, size_t length, bool complete, InputEvent* event,
                         size_t* consumed);

@@ -2,6 +2,7 @@
 // colours and a few flags: async-signal-safe calls only.
 #include "platform/posix/signals.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -22,6 +23,21 @@ constexpr int signal_slots = 65;
 struct sigaction found[signal_slots]; // as the program found them, for a launched command
 bool changed[signal_slots] = {};
 
+// While the main flow updates what the handlers read (the bytes in flight to the terminal), a
+// signal that would give the terminal back waits, and is raised again when the update is done.
+volatile sig_atomic_t held = 0;
+volatile sig_atomic_t deferred[signal_slots] = {};
+volatile sig_atomic_t any_deferred = 0;
+// A signal is ending the run: another one to end does not wait for it.
+volatile sig_atomic_t ending_by_signal = 0;
+
+bool defer(int signal_number) {
+  if (!held || signal_number >= signal_slots) return false;
+  deferred[signal_number] = 1;
+  any_deferred = 1;
+  return true;
+}
+
 uint32_t ctrl_event_for(int signal_number) {
   switch (signal_number) {
   case SIGINT: return 0;  // Ctrl-C
@@ -32,6 +48,7 @@ uint32_t ctrl_event_for(int signal_number) {
 }
 
 void end_by_signal(int signal_number) {
+  ending_by_signal = 1;
   restore_terminal();
   signal(signal_number, SIG_DFL);
   raise(signal_number); // delivered when the handler returns: the signal's own ending
@@ -39,12 +56,19 @@ void end_by_signal(int signal_number) {
 
 // A handler that returns leaves errno as the interrupted code had it.
 void on_terminate_signal(int signal_number) {
+  if (defer(signal_number)) return;
+  // A second signal to end while the first waits for a stalled terminal: the end comes now.
+  if (ending_by_signal) end_by_signal(signal_number);
   const int saved_errno = errno;
   const CtrlHandler handler = ctrl_handler;
   const bool goes_on = (signal_number == SIGINT && ctrl_c_ignored) ||
                        (handler != nullptr && handler(ctrl_event_for(signal_number)) != 0);
   if (!goes_on) end_by_signal(signal_number);
   errno = saved_errno;
+}
+
+void on_ending_signal(int signal_number) {
+  if (!defer(signal_number)) end_by_signal(signal_number);
 }
 
 void on_crash_signal(int signal_number) {
@@ -54,10 +78,11 @@ void on_crash_signal(int signal_number) {
   raise(signal_number);
 }
 
-void install(int signal_number, void (*handler)(int)) {
+void install(int signal_number, void (*handler)(int), int flags = 0) {
   struct sigaction action;
   memset(&action, 0, sizeof action);
   action.sa_handler = handler;
+  action.sa_flags = flags;
   sigemptyset(&action.sa_mask);
   struct sigaction previous;
   sigaction(signal_number, &action, &previous);
@@ -67,10 +92,10 @@ void install(int signal_number, void (*handler)(int)) {
 
 // nohup, or a shell starting a background job without job control, ignores some signals for
 // its children: they stay ignored.
-void install_unless_ignored(int signal_number, void (*handler)(int)) {
+void install_unless_ignored(int signal_number, void (*handler)(int), int flags = 0) {
   struct sigaction current;
   if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
-  install(signal_number, handler);
+  install(signal_number, handler, flags);
 }
 
 bool ignored_at_start(int signal_number) {
@@ -80,6 +105,7 @@ bool ignored_at_start(int signal_number) {
 }
 
 void on_stop_signal(int) {
+  if (defer(SIGTSTP)) return;
   const int saved_errno = errno;
   restore_terminal();
   signal(SIGTSTP, SIG_DFL);
@@ -124,18 +150,19 @@ void signals_install_process_wide() {
 
 void signals_install_terminal(void (*restore)()) {
   restore_terminal = restore;
+  // The same signal again while its handler waits for a stalled terminal ends the run.
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    install_unless_ignored(signal_number, on_terminate_signal);
+    install_unless_ignored(signal_number, on_terminate_signal, SA_NODEFER);
   }
   for (int signal_number : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
     install(signal_number, on_crash_signal);
   }
   for (int signal_number : other_ending_signals) {
-    install_unless_ignored(signal_number, end_by_signal);
+    install_unless_ignored(signal_number, on_ending_signal);
   }
   for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && signal_number < signal_slots;
        ++signal_number) {
-    install_unless_ignored(signal_number, end_by_signal);
+    install_unless_ignored(signal_number, on_ending_signal);
   }
   install_unless_ignored(SIGTSTP, on_stop_signal);
   install(SIGCONT, on_continue_signal);
@@ -158,6 +185,28 @@ bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
     ctrl_handler = add ? handler : nullptr;
   }
   return true;
+}
+
+void signals_hold() {
+  held = 1;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+void signals_release() {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  held = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (!any_deferred) return;
+  any_deferred = 0;
+  for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
+    if (!deferred[signal_number]) continue;
+    deferred[signal_number] = 0;
+    raise(signal_number);
+  }
+}
+
+bool signals_held() {
+  return held != 0;
 }
 
 bool signals_take_continue() {

@@ -15,6 +15,11 @@ void signals_install_terminal(void (*restore)());
 bool signals_interrupt_ignored();
 // In a forked child before exec: the dispositions the program started with, nothing blocked.
 void signals_reset_for_child();
+// Around an update of what the handlers read: a signal that would give the terminal back waits
+// until the release, which raises it again. signals_held: a handler came in the middle of one.
+void signals_hold();
+void signals_release();
+bool signals_held();
 // True once for each time the program was continued (SIGCONT) or the terminal resized
 // (SIGWINCH) since the last ask.
 bool signals_take_continue();

@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -39,45 +38,36 @@ const char title_pop[] = "\x1b[23;0t";
 
 // The bytes on their way to the terminal that it has not taken yet: the rest of a write, sent
 // before anything new, so that it never gets part of an escape sequence or of a character. The
-// handlers that give the terminal back send them first.
+// handlers that give the terminal back send them first; the main flow changes them only with
+// signals held (signals_hold), so that a handler never sees them half updated.
 char unsent[65536];
 const char* volatile flight = nullptr;
 volatile size_t flight_length = 0;
-// Once the program is ending, writes wait for a terminal that is slow to read, until then.
-constexpr int ending_wait_ms = 1000;
-timespec ending_deadline = {0, 0};
-
-int ms_until(const timespec& deadline) {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  const long long left =
-      (deadline.tv_sec - now.tv_sec) * 1000LL + (deadline.tv_nsec - now.tv_nsec) / 1000000;
-  return left > 0 ? static_cast<int>(left) : 0;
-}
+// Once the program is ending, writes wait for a terminal that is slow to read for as long as it
+// is open: no time limit may cut a sequence. Another signal to end meanwhile ends at once.
+volatile sig_atomic_t ending = 0;
 
 // Sends what is in flight; false when the terminal takes no more (for now, or at all). While
-// the program ends it waits for the terminal to read, up to the deadline.
+// the program ends it waits for the terminal to read, until it does or hangs up.
 bool send_flight() {
   while (flight_length > 0) {
+    signals_hold();
     const ssize_t written = write(terminal.fd, flight, flight_length);
+    const int error = errno;
     if (written > 0) {
       flight += written;
       flight_length -= static_cast<size_t>(written);
-      continue;
     }
-    if (written < 0 && errno == EINTR) continue;
-    if (written == 0 || errno != EAGAIN || ending_deadline.tv_sec == 0) return false;
+    signals_release();
+    if (written > 0) continue;
+    if (written < 0 && error == EINTR) continue;
+    if (written == 0 || error != EAGAIN || !ending) return false;
     pollfd poll_fd = {terminal.fd, POLLOUT, 0};
-    const int left_ms = ms_until(ending_deadline);
-    if (left_ms == 0 || poll(&poll_fd, 1, left_ms) <= 0) return false;
+    const int ready = poll(&poll_fd, 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || (poll_fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
   }
   return true;
-}
-
-void start_ending() {
-  if (ending_deadline.tv_sec != 0) return;
-  clock_gettime(CLOCK_MONOTONIC, &ending_deadline);
-  ending_deadline.tv_sec += ending_wait_ms / 1000;
 }
 
 // A mode without echo and canonical input is a program's (another copy's, one that crashed),
@@ -156,7 +146,7 @@ bool terminal_open() {
   const char* const type = getenv("TERM");
   terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
   terminal.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
-  signals_install_terminal(terminal_restore);
+  signals_install_terminal(terminal_restore_on_signal);
   atexit(terminal_restore);
   if (terminal_in_foreground()) take_terminal();
   return true;
@@ -240,28 +230,61 @@ bool write_fully(int fd, const char* bytes, size_t length) {
 bool terminal_write(const char* bytes, size_t length) {
   // While the terminal still holds back earlier bytes, new ones are dropped whole.
   if (!send_flight()) return false;
+  signals_hold();
   flight = bytes;
   flight_length = length;
+  signals_release();
   if (send_flight()) return true;
+  signals_hold();
   memcpy(unsent, const_cast<const char*>(flight), flight_length);
   flight = unsent;
+  signals_release();
   return false;
 }
 
 void terminal_start_ending() {
-  start_ending();
+  ending = 1;
 }
 
-void terminal_restore() {
-  if (terminal.fd < 0 || !owned) return;
+namespace {
+
+// The modes as the user had them, and nothing more written.
+void give_modes_back() {
   owned = 0;
+  if (!terminal.modes_left_alone) tcsetattr(terminal.fd, TCSANOW, &terminal.original);
+}
+
+// waits: the rest of what is in flight and the restore reach a terminal slow to read; without
+// it (another signal to end while an end waits, or one that came in the middle of a write) no
+// more is written, so that what the terminal has is whole up to its last write.
+void give_terminal_back(bool waits) {
+  if (terminal.fd < 0 || !owned) return;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
-  if (tcgetpgrp(terminal.fd) != own_group) return;
-  start_ending();
+  if (tcgetpgrp(terminal.fd) != own_group) {
+    owned = 0;
+    return;
+  }
+  if (!waits || signals_held()) {
+    give_modes_back();
+    return;
+  }
+  const sig_atomic_t was_ending = ending;
+  ending = 1;
   // What the terminal has not taken yet first; then each sequence whole, or none of it.
   bool sent = send_flight();
   if (sent && !terminal.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
   if (sent && title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   title_pushed = 0;
-  if (!terminal.modes_left_alone) tcsetattr(terminal.fd, TCSANOW, &terminal.original);
+  give_modes_back();
+  ending = was_ending;
+}
+
+} // namespace
+
+void terminal_restore() {
+  give_terminal_back(true);
+}
+
+void terminal_restore_on_signal() {
+  give_terminal_back(!ending);
 }

@@ -34,12 +34,15 @@ void terminal_set_input_mode(uint32_t mode);
 // True when none of our titles is on the terminal's title stack: the caller pushes the user's
 // now, and it is popped when the terminal is given back.
 bool terminal_title_push_due();
-// From now on writes wait for a terminal that is slow to read, up to a second in all.
+// From now on writes wait for a terminal that is slow to read, as long as it is open.
 void terminal_start_ending();
 // Gives back the mode, the colours and the title, after what the terminal has not yet taken of
-// earlier writes, waiting up to a second for it; async-signal-safe (write, poll, clock_gettime,
+// earlier writes, waiting for it as long as it is open; async-signal-safe (write, poll,
 // tcgetpgrp and tcsetattr).
 void terminal_restore();
+// The same from a signal's handler; a signal that comes while an end already waits gives the
+// mode back at once and writes nothing more.
+void terminal_restore_on_signal();
 // Writes all it can to fd; false when the descriptor takes no more. Async-signal-safe.
 bool write_fully(int fd, const char* bytes, size_t length);
 // Writes to the terminal, opened without blocking. What it does not take at once is sent first

@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""The program in a pseudo-terminal whose every byte goes through a VT100 emulator (pyte).
+
+    pty_emulated.py path/to/vorbelin stalled_end|split_keys|command_modes
+
+stalled_end: the reader stops while the window is resized again and again, then the run is
+ended (SIGTERM, or ESC) and the reader goes on 2 s later, past any time limit. What the terminal
+got must end with no sequence cut short (text written after it shows as text) and the cursor
+shown; after ESC the stop message is on the screen.
+
+split_keys: keys whose bytes arrive apart within the pause (ESC, then [A 5 to 40 ms later), Alt
+with [ and O, a sequence longer than any key and an overlong ESC: /DEBUG writes each code read,
+none of them stops the run, and nothing of them is left for the shell.
+
+command_modes: a command switches to the line-drawing set, turns autowrap off and sets a scroll
+region; the next screen is drawn in ASCII over the whole window, and the end leaves the terminal
+with all of it put back.
+
+Prints what it saw; exits 1 when a check failed."""
+import fcntl
+import os
+import select
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+import pyte
+
+FAILED = []
+
+
+def check(name, ok, detail=''):
+    print('%s: %s%s' % ('ok' if ok else 'FAILED', name, ' (%s)' % detail if detail and not ok else ''))
+    if not ok:
+        FAILED.append(name)
+
+
+class Pane:
+    """The program on the slave side of a pty of its own, the emulator on the master side."""
+
+    def __init__(self, argv, columns=80, rows=25, stdout=None, env_extra=None):
+        self.master, self.slave = os.openpty()
+        self.resize(columns, rows)
+        env = dict(os.environ, TERM='xterm-256color', LANG='C.UTF-8')
+        env.pop('NO_COLOR', None)
+        env.update(env_extra or {})
+        self.program = subprocess.Popen(
+            argv, stdin=self.slave, stdout=stdout if stdout is not None else self.slave,
+            stderr=self.slave, env=env, start_new_session=True,
+            preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
+        self.got = b''
+
+    def resize(self, columns, rows):
+        fcntl.ioctl(self.master, termios.TIOCSWINSZ, struct.pack('HHHH', rows, columns, 0, 0))
+        self.columns, self.rows = columns, rows
+
+    def read_for(self, seconds, until=None):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end and not (until and until()):
+            ready, _, _ = select.select([self.master], [], [], 0.05)
+            if ready:
+                try:
+                    self.got += os.read(self.master, 65536)
+                except OSError:  # the last process on the terminal has gone
+                    break
+
+    def finish(self, timeout=10):
+        """Reads until the program ends and what it wrote last; gives its status."""
+        self.read_for(timeout, until=lambda: self.program.poll() is not None)
+        self.read_for(0.3)
+        return self.program.wait(timeout=5)
+
+    def left_for_the_shell(self):
+        """What the program's terminal still holds unread."""
+        flags = fcntl.fcntl(self.slave, fcntl.F_GETFL)
+        fcntl.fcntl(self.slave, fcntl.F_SETFL, flags | os.O_NONBLOCK)
+        try:
+            return os.read(self.slave, 4096)
+        except BlockingIOError:
+            return b''
+
+    def screen(self, probe=b''):
+        """The emulator's screen after all the bytes, and after probe written by the next program."""
+        screen = pyte.Screen(self.columns, self.rows)
+        stream = pyte.ByteStream(screen)
+        stream.feed(self.got + probe)
+        return screen
+
+    def close(self):
+        if self.program.poll() is None:
+            self.program.kill()
+            self.program.wait()
+        os.close(self.master)
+        os.close(self.slave)
+
+
+def probe_shows(pane, probe=b'PROBE'):
+    """Text written after the program ends shows as text where the cursor was left."""
+    before = pane.screen()
+    x, y = before.cursor.x, before.cursor.y
+    after = pane.screen(probe)
+    return after.display[y][x:x + len(probe)] == probe.decode()
+
+
+def stalled_end():
+    for how in ('SIGTERM', 'ESC'):
+        pane = Pane([BIN, 'true', '/TIME=60'])
+        try:
+            pane.read_for(1.5)
+            # The reader stops; each resize repaints more than the terminal's buffer holds.
+            for i in range(60):
+                pane.resize(100 if i % 2 == 0 else 80, 30 if i % 2 == 0 else 25)
+                time.sleep(0.05)
+            if how == 'SIGTERM':
+                pane.program.send_signal(signal.SIGTERM)
+            else:
+                os.write(pane.master, b'\x1b')
+            time.sleep(2.0)
+            check('%s with a stalled reader: the program still waits for it' % how,
+                  pane.program.poll() is None)
+            status = pane.finish()
+            expected = -signal.SIGTERM if how == 'SIGTERM' else 0
+            check('%s with a stalled reader: status %d' % (how, expected), status == expected,
+                  'status %d' % status)
+            check('%s with a stalled reader: no sequence cut short' % how, probe_shows(pane),
+                  'the last bytes %r' % pane.got[-40:])
+            check('%s with a stalled reader: the cursor shown' % how,
+                  not pane.screen().cursor.hidden)
+            if how == 'ESC':
+                shown = '\n'.join(pane.screen().display)
+                check('ESC with a stalled reader: the stop message shown',
+                      'Vorbelin Was Terminated' in shown)
+        finally:
+            pane.close()
+
+
+def split_keys():
+    with tempfile.NamedTemporaryFile(prefix='vorbelin-keys') as out:
+        out_file = open(out.name, 'wb')
+        pane = Pane([BIN, 'x', '/TIME=300', '/TICK=1', '/DEBUG'], stdout=out_file)
+        out_file.close()
+        try:
+            pane.read_for(1.0)
+            os.write(pane.master, b'a')  # the debug pause
+            pane.read_for(0.5)
+
+            def codes():
+                with open(out.name, 'rb') as f:
+                    return [int(line.split()[0]) for line in f.read().splitlines()
+                            if line[:1].isdigit()]
+
+            def send(expected, *parts, gap=0.0):
+                seen = len(codes())
+                for i, part in enumerate(parts):
+                    if i:
+                        time.sleep(gap)
+                    os.write(pane.master, part)
+                # One code a pass, a pass a second; then a pass more, to see none comes after.
+                pane.read_for(3 + 1.5 * len(expected), until=lambda: len(codes()) >= seen + len(expected)
+                              or pane.program.poll() is not None)
+                pane.read_for(1.5)
+                got = codes()[seen:]
+                return got == expected, 'codes %r' % got
+
+            for gap in (0.0, 0.005, 0.02, 0.04):
+                check('Up split %d ms after its ESC reads as 224 72' % (gap * 1000),
+                      *send([224, 72], b'\x1b', b'[A', gap=gap))
+            check('Alt+[ reads as 0 26, not ESC', *send([0, 26], b'\x1b['))
+            check('Alt+O reads as 0 24, not ESC', *send([0, 24], b'\x1bO'))
+            check('a sequence longer than any key is dropped whole',
+                  *send([113], b'\x1b[1;2;3;4;5;6;7;8;9;10;11;12;13;14~', b'q', gap=0.2))
+            check('an overlong ESC is no key', *send([113], b'\xc0\x9b', b'q', gap=0.2))
+            check('none of them stopped the run', pane.program.poll() is None)
+            os.write(pane.master, b'\x1b')
+            status = pane.finish()
+            check('a lone ESC then stops it with status 0', status == 0, 'status %r' % status)
+            check('nothing left for the shell', pane.left_for_the_shell() == b'')
+        finally:
+            pane.close()
+
+
+def command_modes():
+    # The command writes to the terminal as a launched command does; the program repaints the
+    # next screen over it and gives the terminal back at its end.
+    command = "printf '\\033(0\\016\\033[?7l\\033[5;10r\\033[?6h'"
+    pane = Pane([BIN, command, '/TIME=2', '/REPEAT'])
+    try:
+        pane.read_for(4.5)
+        screen = pane.screen()
+        shown = '\n'.join(screen.display)
+        check('after the command the screen is drawn in ASCII', 'Waiting to launch' in shown,
+              shown[:400])
+        check('... over the whole window', screen.margins is None or
+              (screen.margins.top, screen.margins.bottom) == (0, pane.rows - 1), repr(screen.margins))
+        os.write(pane.master, b'\x1b')
+        status = pane.finish()
+        check('ESC after the command: status 0', status == 0, 'status %r' % status)
+        end = pane.screen()
+        check('the end leaves autowrap on', pyte.modes.DECAWM in end.mode)
+        check('... origin mode off or moot', end.margins is None or
+              (end.margins.top, end.margins.bottom) == (0, pane.rows - 1), repr(end.margins))
+        check('... the ASCII set', probe_shows(pane, b'qqqq'))
+    finally:
+        pane.close()
+
+
+BIN = sys.argv[1]
+{'stalled_end': stalled_end, 'split_keys': split_keys, 'command_modes': command_modes}[sys.argv[2]]()
+print('%d failed' % len(FAILED))
+sys.exit(1 if FAILED else 0)
