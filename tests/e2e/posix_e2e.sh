@@ -378,6 +378,16 @@ case_command_outlives_scheduler() {
   check "launched command finishes after the scheduler ended" wait_for_exists "$W/launched" 10
 }
 
+# With no descriptor to spare (ulimit -n 4: the terminal holds the fourth) the command's
+# standard input is still not the user's terminal, whose keys are the program's.
+case_command_stdin_without_descriptors() {
+  fresh_pane
+  LAUNCHER="bash -c 'ulimit -S -n 4; exec \"\$0\" \"\$@\"'" run_in_pane \
+    "'ulimit -n 64; if test -t 0; then echo terminal; else echo none; fi > $W/launched' /time=1 /q"
+  check "status 0 with four descriptors" status_is 0
+  check "the command's standard input is not the terminal" file_has "$W/launched" '^none$'
+}
+
 # What a launched command writes stays on the screen: the program's next lines come below it.
 case_command_output_stays() {
   fresh_pane

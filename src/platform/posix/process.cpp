@@ -100,10 +100,12 @@ int start_detached(const char* command) {
     const pid_t grandchild = fork();
     if (grandchild < 0) _exit(1);
     if (grandchild > 0) _exit(early_failure(grandchild));
-    const int null_fd = open("/dev/null", O_RDONLY);
-    if (null_fd >= 0 && null_fd != STDIN_FILENO) {
-      dup2(null_fd, STDIN_FILENO);
-      close(null_fd);
+    // Standard input is /dev/null, or nothing when even that cannot be opened (no descriptor
+    // left): never the user's terminal, whose keys (ESC among them) are the program's.
+    close(STDIN_FILENO);
+    const int null_fd = open("/dev/null", O_RDONLY); // the lowest free descriptor: 0
+    if (null_fd > STDIN_FILENO && (dup2(null_fd, STDIN_FILENO) < 0 || close(null_fd) < 0)) {
+      _exit(126);
     }
     exec_shell(command);
   }
