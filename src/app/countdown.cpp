@@ -1,5 +1,6 @@
-// Countdown mode. The count is a count of passes: each pass sleeps for the refresh interval and
-// adds it to the seconds counted. The passes' sleeps end on a schedule laid on the monotonic
+// Countdown mode. Each pass sleeps for the refresh interval and adds it to the seconds counted,
+// and the count never falls behind the time that really passed. The passes' sleeps end on a
+// schedule laid on the monotonic
 // clock (one that counts time the machine spent suspended): a cycle's passes end where the
 // intervals laid end to end from the cycle's start end, never past the end of the delay, and the
 // cycles of a repeat are laid end to end from the first, so that neither drawing, the system's
@@ -20,9 +21,13 @@ namespace {
 
 // A launch later than this after its due time came late because the program did not run.
 constexpr int64_t late_ms = 1000;
+// The refresh of the passes once 20 seconds or less are left, and of every cycle after a launch.
+constexpr int32_t final_refresh_seconds = 1;
+constexpr int32_t refresh_after_launch_seconds = 5;
 
 struct Countdown {
-  RunSettings* settings;
+  const RunSettings* settings;
+  int32_t refresh_seconds; // the settings' at first; a cycle's own after that
   int32_t launch_count;
   CalendarDate start_date;
   ClockTime start_time;
@@ -54,9 +59,9 @@ void show_status_screen(const Countdown& run, int64_t now_ms, int32_t time_left)
                      : "\376 Launching the command ONCE in %ih %im %is (%s seconds)\n",
             delay.hour, delay.minute, delay.second, grouped(s.delay_seconds));
   set_foreground(ATTR_BRIGHT_RED);
-  con_print("  Hold down ESC for %u seconds to stop\n\n", s.refresh_seconds);
+  con_print("  Hold down ESC for %u seconds to stop\n\n", run.refresh_seconds);
   set_foreground(ATTR_NORMAL);
-  con_print("\376 Updating every %u second(s)\n", s.refresh_seconds);
+  con_print("\376 Updating every %u second(s)\n", run.refresh_seconds);
   con_print("\376 Launched %s times so far\n\n", grouped(run.launch_count));
   if (s.excepted_days[0] != '\0') show_excepted_days(s.excepted_days, true);
   if (s.debug) out_print("Day is %i\n", run.start_date.weekday);
@@ -90,7 +95,7 @@ void sleep_until(int64_t end_ms, bool until_key) {
 // Counts one cycle down. With nothing to draw (/Q without /DEBUG) a pass sleeps until the
 // launch, woken only by a key for the stop test.
 void count_down(Countdown* run) {
-  RunSettings& s = *run->settings;
+  const RunSettings& s = *run->settings;
   const int64_t delay_ms = s.delay_seconds * 1000LL;
   int32_t elapsed = 0;
   while (elapsed < s.delay_seconds) {
@@ -98,13 +103,13 @@ void count_down(Countdown* run) {
     if (s.debug) out_print("==> time_left=%li\n", static_cast<long>(time_left));
     clock_follow_zone();
     if (s.announce) show_status_screen(*run, plat_utc_ms(), time_left);
-    if (time_left <= 20) set_refresh(&s, 1);
+    if (time_left <= 20) run->refresh_seconds = final_refresh_seconds;
     const bool wake_on_key = waits_for_key(s);
     pass_stop_test(s.debug);
-    const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(s.refresh_seconds)) * 1000;
+    const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(run->refresh_seconds)) * 1000;
     const bool whole_pass = pass_end_ms < delay_ms && !wake_on_key;
     sleep_until(run->cycle_start_ms + (whole_pass ? pass_end_ms : delay_ms), wake_on_key);
-    elapsed = wake_on_key ? 0 : add_saturating(elapsed, s.refresh_seconds);
+    elapsed = wake_on_key ? 0 : add_saturating(elapsed, run->refresh_seconds);
     const int64_t passed = (plat_monotonic_ms() - run->cycle_start_ms) / 1000;
     if (passed > elapsed)
       elapsed = passed < s.delay_seconds ? static_cast<int32_t>(passed) : s.delay_seconds;
@@ -132,8 +137,9 @@ bool attempt_launch(Countdown* run, const CalendarDate& date) {
 
 } // namespace
 
-bool run_countdown(RunSettings* settings) {
-  Countdown run = {settings, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, plat_monotonic_ms()};
+bool run_countdown(const RunSettings* settings) {
+  Countdown run = {settings,     settings->refresh_seconds, 0, {0, 0, 0, 0},
+                   {0, 0, 0, 0}, plat_monotonic_ms()};
   run.start_time = clock_now_dated(&run.start_date);
   for (;;) {
     count_down(&run);
@@ -142,7 +148,7 @@ bool run_countdown(RunSettings* settings) {
     // The excepted day is the one the launch falls on, in the zone of the moment.
     clock_follow_zone();
     const bool launched = attempt_launch(&run, date_today());
-    set_refresh(settings, 5);
+    run.refresh_seconds = refresh_after_launch_seconds;
     stop_check("Vorbelin Terminated.\n");
     if (!settings->repeat) return launched;
     start_next_cycle(&run, launch_ms);

@@ -8,4 +8,4 @@
 
 // Returns after the launch attempt of a run without repeat, false when that launch failed; a
 // repeating run ends in a stop test.
-bool run_countdown(RunSettings* settings);
+bool run_countdown(const RunSettings* settings);

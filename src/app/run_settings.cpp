@@ -144,11 +144,6 @@ void check_command(const char* word, RunSettings* settings) {
 
 } // namespace
 
-void set_refresh(RunSettings* settings, int32_t seconds) {
-  settings->refresh_seconds = seconds;
-  settings->sleep_ms = seconds * 1000;
-}
-
 RunSettings default_run_settings() {
   RunSettings settings;
   memset(&settings, 0, sizeof settings);
@@ -182,5 +177,5 @@ void read_run_settings(int count, char** words, RunSettings* settings) {
   // A refresh below one second would never advance the count (or count backwards).
   if (settings->refresh_seconds < 1) settings->refresh_seconds = 1;
   if (settings->refresh_seconds > longest_refresh) settings->refresh_seconds = longest_refresh;
-  set_refresh(settings, settings->refresh_seconds);
+  settings->sleep_ms = settings->refresh_seconds * 1000;
 }

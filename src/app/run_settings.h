@@ -1,4 +1,5 @@
-// Everything the command line decides, and the option walk that fills it.
+// Everything the command line decides, and the option walk that fills it. Read-only once read:
+// a mode keeps what changes (the countdown's refresh) in its own state.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +26,6 @@ struct RunSettings {
 };
 
 RunSettings default_run_settings();
-// The refresh interval in seconds, and with it the sleep of a pass in milliseconds.
-void set_refresh(RunSettings* settings, int32_t seconds);
 // Fills settings from the words; does not come back when it shows the help screen or ends the
 // run with an error. May change the words in place.
 void read_run_settings(int count, char** words, RunSettings* settings);

@@ -60,11 +60,6 @@ const char* const month_names[] = {"January",  "February", "March",  "April",   
 
 } // namespace
 
-ClockTime clock_now() {
-  CalendarDate unused;
-  return clock_now_dated(&unused);
-}
-
 ClockTime clock_now_dated(CalendarDate* date) {
   return clock_local_at(plat_utc_ms(), date);
 }
@@ -124,10 +119,6 @@ bool clock_follow_zone() {
 
 ClockTime clock_from_seconds(uint32_t seconds) {
   return ClockTime{seconds / 3600, (seconds % 3600) / 60, seconds % 60, 0};
-}
-
-uint32_t clock_ms_of_day(const ClockTime& time) {
-  return ((time.hour * 60 + time.minute) * 60 + time.second) * 1000 + time.millisecond;
 }
 
 CalendarDate date_today() {

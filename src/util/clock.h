@@ -18,7 +18,6 @@ struct CalendarDate {
   int8_t weekday; // 0 = Sunday
 };
 
-ClockTime clock_now();
 // The local time of day, and the local date of the same reading.
 ClockTime clock_now_dated(CalendarDate* date);
 // The local time of day and date at an instant (milliseconds since 1970-01-01 UTC).
@@ -34,7 +33,6 @@ bool clock_day_exists(int32_t day);
 // of the zone shows within a minute; true when it was read.
 bool clock_follow_zone();
 ClockTime clock_from_seconds(uint32_t seconds);
-uint32_t clock_ms_of_day(const ClockTime& time);
 CalendarDate date_today();
 
 // Days since 1970-01-01, and back (proleptic Gregorian).
