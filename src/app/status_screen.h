@@ -18,7 +18,7 @@ void pass_sleep(uint32_t milliseconds, bool until_key, unsigned also_wake_on);
 int title_bar_colour(const ClockTime& time);
 
 // A date line, written with the channel the screen gives it (con_print or out_print).
-typedef int (*PrintChannel)(const char* format, ...);
+typedef int (*PrintChannel)(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void show_date_line(PrintChannel print, const char* label, const CalendarDate& date);
 
 // The start's date and time, then the current date and time.

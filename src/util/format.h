@@ -7,9 +7,10 @@
 #include <cstddef>
 
 // Formats as vsnprintf does for the conversions d, i, u, c and s, with the flags '-', '0', '+'
-// and ' ', a width, a precision and the length modifiers l and ll; "%%" is a percent sign. At any
-// other conversion the rest of the format is copied as it stands, since the type of its value is
-// unknown. Writes at most room - 1 characters and a terminating zero (nothing when room is 0);
-// returns the length the whole text would have.
+// and ' ', a width, a precision and the length modifiers l and ll; "%%" is a percent sign. Any
+// other conversion is a mistake in the program: an assertion stops on it, and without assertions
+// the rest of the format is copied as it stands. Writes at most room - 1 characters and a
+// terminating zero (nothing when room is 0); returns the length the whole text would have.
 int format_text(char* out, size_t room, const char* format, va_list args);
-int format_into(char* out, size_t room, const char* format, ...);
+int format_into(char* out, size_t room, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
