@@ -17,6 +17,7 @@ describe() {
     visible_terminal) echo '`/TIME=30 /TICK=50` on a terminal, due 25 s into the sleep' ;;
     time_of_day) echo '`/TIME=hh:mm /Q`, no terminal, due 15 s into the sleep' ;;
     after_wake) echo '`/TIME=42 /Q`, no terminal, due 7 s after the wake' ;;
+    clock_step) echo '`/TIME=hh:mm /Q`, the wall clock set over its minute 2 s after the wake' ;;
     *) echo "$1" ;;
   esac
 }
