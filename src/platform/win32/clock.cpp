@@ -38,9 +38,9 @@ const TIME_ZONE_INFORMATION* rules_for(int year) {
   return &slot.rules;
 }
 
+// Without a year's rules (a zone the system cannot give them for), the current ones.
 bool to_local(int year, const SYSTEMTIME& utc, SYSTEMTIME* local) {
-  const TIME_ZONE_INFORMATION* rules = rules_for(year);
-  return rules != nullptr && SystemTimeToTzSpecificLocalTime(rules, &utc, local);
+  return SystemTimeToTzSpecificLocalTime(rules_for(year), &utc, local) != 0;
 }
 
 } // namespace
