@@ -63,15 +63,12 @@ WaitEnd wait_until(int64_t end_ms, unsigned wake_on) {
   flush_all();
   const bool watch_clock_set = (wake_on & WAKE_ON_CLOCK_SET) != 0;
   switch (watch_input_until(end_ms, watch_clock_set)) {
-  case WatchEnd::deadline:
-    return WaitEnd::time;
-  case WatchEnd::clock_set:
-    return WaitEnd::clock_set;
+  case WatchEnd::deadline: return WaitEnd::time;
+  case WatchEnd::clock_set: return WaitEnd::clock_set;
   case WatchEnd::input:
     if (wake_on & WAKE_ON_INPUT) return WaitEnd::input;
     break;
-  case WatchEnd::unwatched:
-    break;
+  case WatchEnd::unwatched: break;
   }
   return wait_on_timers(end_ms, watch_clock_set);
 }

@@ -46,8 +46,7 @@ bool arm_set_watch() {
   itimerspec spec = {};
   clock_gettime(CLOCK_REALTIME, &spec.it_value);
   spec.it_value.tv_sec += 366 * 86400;
-  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) ==
-         0;
+  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
 }
 #endif
 

@@ -372,9 +372,7 @@ bool take_clock_event(unsigned wake_on) {
   case ClockEvent::set:
     state->config.utc_ms = event.value;
     return (wake_on & WAKE_ON_CLOCK_SET) != 0;
-  case ClockEvent::suspend:
-    pass_time(static_cast<uint32_t>(event.value));
-    return false;
+  case ClockEvent::suspend: pass_time(static_cast<uint32_t>(event.value)); return false;
   case ClockEvent::zone:
     state->zone_moved = true;
     state->moved_offset_minutes = static_cast<int>(event.value);

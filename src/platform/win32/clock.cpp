@@ -67,7 +67,8 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
     return 0;
   }
   // Around New Year the local year is another than UTC's.
-  if (local_parts.wYear != utc_parts.wYear && !to_local(local_parts.wYear, utc_parts, &local_parts)) {
+  if (local_parts.wYear != utc_parts.wYear &&
+      !to_local(local_parts.wYear, utc_parts, &local_parts)) {
     return 0;
   }
   if (!SystemTimeToFileTime(&local_parts, &local)) return 0;
@@ -118,7 +119,8 @@ WaitEnd wait_until(int64_t end_ms, unsigned wake_on) {
     if (timed) handles[count++] = wake_timer();
     if (watch_input) handles[count++] = console_input_handle();
     const DWORD time_out = static_cast<DWORD>(timed ? left_ms < INT32_MAX ? left_ms : INT32_MAX
-                                                    : left_ms < slice_ms ? left_ms : slice_ms);
+                                              : left_ms < slice_ms ? left_ms
+                                                                   : slice_ms);
     const DWORD woken = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, time_out)
                                   : (Sleep(time_out), WAIT_TIMEOUT);
     if (watch_input && woken == WAIT_OBJECT_0 + count - 1) return WaitEnd::input;
