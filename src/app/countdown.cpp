@@ -9,6 +9,8 @@
 // on waking, and the next cycle is laid from it.
 #include "app/countdown.h"
 
+#include "app/launch_report.h"
+#include "app/pass_sleep.h"
 #include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
@@ -104,7 +106,7 @@ void count_down(Countdown* run) {
     clock_follow_zone();
     if (s.announce) show_status_screen(*run, plat_utc_ms(), time_left);
     if (time_left <= 20) run->refresh_seconds = final_refresh_seconds;
-    const bool wake_on_key = waits_for_key(s);
+    const bool wake_on_key = sleeps_until_key(s);
     pass_stop_test(s.debug);
     const int64_t pass_end_ms = (elapsed + static_cast<int64_t>(run->refresh_seconds)) * 1000;
     const bool whole_pass = pass_end_ms < delay_ms && !wake_on_key;
@@ -130,7 +132,7 @@ bool attempt_launch(Countdown* run, const CalendarDate& date) {
   const LaunchTexts texts = {"\376 Launching \"%s\" ...\n", "\376 Launch of \"%s\" completed\n",
                              "\376 Launch of \"%s\" failed: %s\n",
                              "\376 Launch of \"%s\" still pending\n"};
-  if (!launch_announced(s, texts)) return false;
+  if (!launch_and_report(s, texts)) return false;
   run->launch_count = add_saturating(run->launch_count, 1);
   return true;
 }

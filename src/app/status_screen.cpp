@@ -1,25 +1,10 @@
 // The pieces both status screens draw alike.
 #include "app/status_screen.h"
 
-#include "app/launch.h"
 #include "console/console.h"
-#include "console/key_input.h"
 #include "console/spinner.h"
-#include "platform/platform.h"
 #include "util/grouped_number.h"
 #include "util/text.h"
-
-bool waits_for_key(const RunSettings& settings) {
-  return !settings.announce && !settings.debug && key_waiting() == 0;
-}
-
-void pass_sleep(uint32_t milliseconds, bool until_key, unsigned also_wake_on) {
-  if (until_key) {
-    wait_for_key(milliseconds, also_wake_on);
-  } else {
-    plat_wait(milliseconds, also_wake_on);
-  }
-}
 
 int title_bar_colour(const ClockTime& time) {
   return static_cast<int>(time.second % 7 + 1) * 16;
@@ -70,20 +55,5 @@ void show_excepted_days(const char* excepted_days, bool coloured) {
 bool announce_excepted_day(const char* excepted_days, const CalendarDate& date) {
   if (!is_excepted_day(excepted_days, date)) return false;
   con_print("\376 Not executing on excepted day (%s)\n", day_name(date.weekday));
-  return true;
-}
-
-bool launch_announced(const RunSettings& settings, const LaunchTexts& texts) {
-  if (settings.announce) con_print(texts.launching, settings.command_shown);
-  const LaunchOutcome outcome = launch_command(settings.interpreter, settings.command);
-  if (outcome.failed) {
-    con_print(texts.failed, settings.command_shown, outcome.reason);
-    return false;
-  }
-  if (outcome.pending) {
-    con_print(texts.pending, settings.command_shown);
-  } else if (settings.announce) {
-    con_print(texts.completed, settings.command_shown);
-  }
   return true;
 }

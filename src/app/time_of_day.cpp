@@ -9,6 +9,8 @@
 // it passed at most three hours before.
 #include "app/time_of_day.h"
 
+#include "app/launch_report.h"
+#include "app/pass_sleep.h"
 #include "app/status_screen.h"
 #include "app/stop.h"
 #include "console/console.h"
@@ -79,8 +81,9 @@ CalendarDate take_target(TimeOfDay* run) {
   return date_from_day_number(run->last_launch_day);
 }
 
-// True when the reading after a pass's sleep has reached the next target and may launch it.
-bool launch_falls_due(TimeOfDay* run, const Reading& now) {
+// Takes the clock's reading after a pass's sleep: a step of the clock starts anew or plans the
+// next target. True when the reading has reached the next target and may launch it.
+bool take_reading(TimeOfDay* run, const Reading& now) {
   const int64_t step =
       (now.wall_ms - run->last.wall_ms) - (now.monotonic_ms - run->last.monotonic_ms);
   run->last = now;
@@ -140,10 +143,10 @@ CalendarDate wait_for_target(TimeOfDay* run) {
     const int64_t now_ms = plat_utc_ms();
     follow_zone(run, now_ms);
     if (run->settings->announce) show_status_screen(*run, now_ms);
-    const bool quiet = waits_for_key(*run->settings);
+    const bool quiet = sleeps_until_key(*run->settings);
     stop_check("\nVorbelin Was Terminated.\n");
     sleep_pass(*run, quiet);
-    if (launch_falls_due(run, read_clock())) return take_target(run);
+    if (take_reading(run, read_clock())) return take_target(run);
     stop_check("Vorbelin Terminated.\n");
   }
 }
@@ -153,7 +156,7 @@ bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
   if (announce_excepted_day(s.excepted_days, date)) return true;
   const LaunchTexts texts = {"\n\376 Launching %s ...\n", "\376 Launch of %s complete.\n",
                              "\376 Launch of %s failed: %s\n", "\376 Launch of %s still pending\n"};
-  return launch_announced(s, texts);
+  return launch_and_report(s, texts);
 }
 
 } // namespace
@@ -169,6 +172,6 @@ bool run_time_of_day(const RunSettings* settings) {
   for (;;) {
     const bool launched = attempt_launch(*settings, wait_for_target(&run));
     if (!settings->repeat) return launched;
-    sleep_pass(run, waits_for_key(*settings));
+    sleep_pass(run, sleeps_until_key(*settings));
   }
 }
