@@ -6,9 +6,13 @@
 #include "platform/platform.h"
 
 LaunchOutcome launch_command(const char* interpreter, const char* command) {
-  // The command check has made sure the command fits.
+  // The command check refuses a command that would not fit; a cut line is never run all the same.
   char launch_line[LAUNCH_LINE_ROOM];
-  snprintf(launch_line, sizeof launch_line, "%s /C START %s", interpreter, command);
+  const int length =
+      snprintf(launch_line, sizeof launch_line, "%s /C START %s", interpreter, command);
+  if (length < 0 || length >= static_cast<int>(sizeof launch_line)) {
+    return LaunchOutcome{true, false, "command too long"};
+  }
   const int code = plat_run_command_line(launch_line);
   LaunchOutcome outcome = {code != 0 && code != RUN_STILL_RUNNING, code == RUN_STILL_RUNNING, ""};
   if (!outcome.failed) return outcome;

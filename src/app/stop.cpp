@@ -1,4 +1,4 @@
-// Stopping: ESC (27) or Ctrl-C read during a key read (3).
+// Stopping: ESC, or Ctrl-C read during a key read.
 #include "app/stop.h"
 
 #include "console/console.h"
@@ -7,7 +7,7 @@
 #include "console/window_identity.h"
 
 bool is_stop_key(int key) {
-  return key == 27 || key == 3;
+  return key == KEY_ESC || key == KEY_CTRL_C;
 }
 
 void stop_run(const char* message) {

@@ -1,4 +1,5 @@
-// Console primitives over the platform layer. Nothing is cached: every query asks the console.
+// Console primitives over the platform layer. Every query asks the console; only the console
+// device, once opened, is kept.
 #include "console/console.h"
 
 #include <cstdarg>

@@ -63,16 +63,16 @@ void back_to_prompt_row() {
 // The line to go on from after a navigation key at the More pause (the pass adds 1).
 int line_after_more_key(int line, int page) {
   switch (read_key()) {
-  case 71: clear_screen(); return -1;
-  case 72:
-  case 73: {
+  case KEY_HOME: clear_screen(); return -1;
+  case KEY_UP:
+  case KEY_PAGE_UP: {
     clear_screen();
     const int back = line - 2 * page;
     return back < -1 ? -1 : back;
   }
-  case 79: clear_screen(); return 24 - (HELP_LINE_COUNT % page);
-  case 80:
-  case 81: clear_screen(); return line;
+  case KEY_END: clear_screen(); return HELP_LINE_COUNT - 1 - (HELP_LINE_COUNT % page);
+  case KEY_DOWN:
+  case KEY_PAGE_DOWN: clear_screen(); return line;
   default: return line;
   }
 }
@@ -80,13 +80,13 @@ int line_after_more_key(int line, int page) {
 // The first line of the next pass after a navigation key at the end prompt.
 int first_line_after_end_key(int line, int page, int first_line) {
   switch (read_key()) {
-  case 72:
-  case 73: {
+  case KEY_UP:
+  case KEY_PAGE_UP: {
     const int first =
         line - (HELP_LINE_COUNT % page) - (page < HELP_LINE_COUNT ? page : HELP_LINE_COUNT);
     return first < 0 ? 0 : first;
   }
-  case 71: return 0;
+  case KEY_HOME: return 0;
   default: return first_line;
   }
 }
@@ -115,8 +115,8 @@ void show_help(int banner_attr, int text_attr) {
       if (line <= 0 || (line + 1) % page != 0) continue;
       const int key = key_prompt(more_prompt);
       back_to_prompt_row();
-      if (key == 27) end_run(0);
-      if (key == 224) line = line_after_more_key(line, page);
+      if (key == KEY_ESC) end_run(0);
+      if (key == KEY_EXTENDED) line = line_after_more_key(line, page);
     }
     set_text_attr(ATTR_ON_GREY);
     out_print("%s", end_prompt);
@@ -124,8 +124,8 @@ void show_help(int banner_attr, int text_attr) {
     const int key = read_key();
     back_to_prompt_row();
     // Without console input no key will come to close the help: end as ESC would.
-    if (key == 27 || key == -1) end_run(0);
-    if (key == 224) first_line = first_line_after_end_key(line, page, first_line);
+    if (key == KEY_ESC || key == -1) end_run(0);
+    if (key == KEY_EXTENDED) first_line = first_line_after_end_key(line, page, first_line);
     set_text_attr(body);
     clear_screen();
   }

@@ -7,6 +7,20 @@
 
 #include "platform/platform.h"
 
+// The codes of the keys the program acts on, as read_key gives them: a grey navigation key is
+// KEY_EXTENDED, then its second code.
+enum : int {
+  KEY_CTRL_C = 3,
+  KEY_ESC = 27,
+  KEY_EXTENDED = 224,
+  KEY_HOME = 71,
+  KEY_UP = 72,
+  KEY_PAGE_UP = 73,
+  KEY_END = 79,
+  KEY_DOWN = 80,
+  KEY_PAGE_DOWN = 81,
+};
+
 int key_waiting();
 int read_key();
 int read_key_echo();
