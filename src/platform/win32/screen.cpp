@@ -42,9 +42,7 @@ bool frame_wide[256];
 // Where the console's cursor stands, as the program last put it or found it.
 COORD console_cursor = {0, 0};
 
-// The glyphs follow a code page of one byte a character that has the program's own. On any
-// other (UTF-8, a double-byte code page, one whose 0xFE is a letter), where the program's bytes
-// are not its glyphs, they show as the code page 437 glyphs they are.
+// A glyph of two bytes in the double-byte code page.
 bool wide_glyph(WCHAR glyph) {
   char bytes[2];
   BOOL defaulted = FALSE;
@@ -53,6 +51,9 @@ bool wide_glyph(WCHAR glyph) {
          !defaulted;
 }
 
+// The glyphs follow a code page of one byte a character that has the program's own. On any
+// other (UTF-8, a double-byte code page, one whose 0xFE is a letter), where the program's bytes
+// are not its glyphs, they show as the code page 437 glyphs they are.
 void take_code_page() {
   const UINT page = GetConsoleOutputCP();
   const bool page_bytes = !console_utf8_text();
@@ -232,19 +233,19 @@ size_t widen_text(const char* text, size_t length, WCHAR* wide, size_t room, siz
 }
 
 size_t text_for_file(const char* text, size_t length, char* out, size_t room, size_t* taken) {
-  if (!console_utf8_text()) {
-    const size_t n = length < room ? length : room;
-    memcpy(out, text, n);
-    *taken = n;
-    return n;
-  }
-  // A line's CR LF stays in one piece: text mode looks at them together.
   static WCHAR wide[1024];
+  const bool utf8 = console_utf8_text();
   const size_t most = room / 4 < 1024 ? room / 4 : 1024;
   size_t used = 0;
-  *taken = widen_text(text, length, wide, most, &used);
-  if (*taken<length&& * taken> 1 && text[*taken - 1] == '\r' && text[*taken] == '\n') {
-    --*taken, --used;
+  *taken = utf8 ? widen_text(text, length, wide, most, &used) : (length < room ? length : room);
+  // A line's CR LF stays in one piece: text mode looks at them together.
+  if (*taken > 1 && *taken < length && text[*taken - 1] == '\r' && text[*taken] == '\n') {
+    --*taken;
+    if (utf8) --used;
+  }
+  if (!utf8) {
+    memcpy(out, text, *taken);
+    return *taken;
   }
   const int bytes = WideCharToMultiByte(console_page(), 0, wide, static_cast<int>(used), out,
                                         static_cast<int>(room), nullptr, nullptr);
