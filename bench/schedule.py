@@ -127,9 +127,11 @@ def relay_calls(exe, env):
     with open(trace, errors='replace') as f:
         lines = f.read().splitlines()
     os.unlink(trace)
-    # The program's thread is the one that makes the start-up's 10 ms sleep; its own calls
-    # return into the executable's image (0x140000000 up).
-    thread = next(line.split(':')[0] for line in lines if 'Call KERNEL32.Sleep(0000000a)' in line)
+    # The program's thread is the one that makes the start-up's 10 ms sleep (a Sleep, or a wait
+    # on the wake timer); its own calls return into the executable's image (0x140000000 up).
+    startup = re.compile(r'^(\w+):Call KERNEL32\.(Sleep\(|WaitForMultipleObjects\(00000001,\w+,'
+                         r'00000000,)0000000a\) ret=14[0-9a-f]{7}$')
+    thread = next(match.group(1) for match in map(startup.match, lines) if match)
     call = re.compile(r'^%s:Call ([\w.]+)\(.*\) ret=14[0-9a-f]{7}$' % thread)
     passes, current = [], collections.Counter()
     for line in lines:
@@ -137,7 +139,8 @@ def relay_calls(exe, env):
         if not match:
             continue
         name = match.group(1)
-        if name == 'KERNEL32.Sleep':
+        # A pass ends in its sleep: Sleep, or the wait on the wake timer.
+        if name in ('KERNEL32.Sleep', 'KERNEL32.WaitForMultipleObjects'):
             passes.append(current)
             current = collections.Counter()
         else:
