@@ -464,6 +464,12 @@ case_split_keys() {
   check "keys read whole however their bytes arrive" emulated split_keys
 }
 
+# A command that leaves the line-drawing set, no autowrap, a scroll region, origin mode and
+# stty raw: the next screen and the end put back what the screen needs.
+case_command_modes() {
+  check "what a command changed is put back for the screen" emulated command_modes
+}
+
 # A hang-up with SIGHUP ignored ends every key wait: the /DEBUG prompt goes on to the launch,
 # and the help pager ends with status 0.
 case_hang_up() {

@@ -10,7 +10,11 @@
 #include "platform/posix/terminal.h"
 
 void flush_screen() {
-  screen_flush(launched_output_possible());
+  // While a command started may still run, and once after it ended, it may have written to
+  // the terminal or changed its modes.
+  const bool launched = launched_output_possible();
+  if (launched) terminal_keep_our_mode();
+  screen_flush(launched);
 }
 
 void flush_all() {

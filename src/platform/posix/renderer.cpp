@@ -219,16 +219,17 @@ void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termina
 // (another program may have left anything on the screen, in any colour, the cursor anywhere).
 void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame) {
   terminal->attr = -1;
+  // What a command may have left that the screen depends on: the ASCII set in G0 and shifted in,
+  // autowrap, absolute positions and the whole window to scroll. The last two home the cursor.
+  append_text(frame, "\x0f\x1b(B\x1b[?7h\x1b[?6l\x1b[r");
+  terminal->x = 0;
+  terminal->y = 0;
   if (terminal->cleared) {
-    terminal->x = -1;
-    terminal->y = -1;
     screen_blank(front, false);
     return;
   }
   use_attr(frame, terminal, 0x07);
-  append_text(frame, "\x1b[H\x1b[2J");
-  terminal->x = 0;
-  terminal->y = 0;
+  append_text(frame, "\x1b[2J");
   terminal->cleared = true;
   screen_blank(front, true);
 }

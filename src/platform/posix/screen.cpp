@@ -30,6 +30,8 @@ FrameBytes frame;
 char title[256] = "";
 bool stdout_is_terminal = false;
 
+// The ASCII set in G0 and shifted in, autowrap, and the whole window to scroll, the cursor kept.
+const char screen_modes_reset[] = "\017\033(B\033[?7h\0337\033[r\0338";
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
 
@@ -166,6 +168,10 @@ void screen_forget_shown() {
 void screen_after_launch() {
   screen_forget_shown();
   screen_mode = false;
+  // The text streamed after the command's needs the ASCII set and autowrap, whatever it left.
+  if (terminal_owned() && !terminal_is_plain()) {
+    frame_append(&frame, screen_modes_reset, sizeof screen_modes_reset - 1);
+  }
 }
 
 // --- The console primitives.

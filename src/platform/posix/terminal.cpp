@@ -32,7 +32,9 @@ Terminal terminal;
 volatile sig_atomic_t owned = 0;
 volatile sig_atomic_t title_pushed = 0;
 pid_t own_group = -1; // the program never changes its process group
-const char restore_sequence[] = "\x1b[0m\x1b[?25h";
+// The colours and the cursor, and what the screen depends on and a command may have changed:
+// the ASCII set, autowrap and the whole window to scroll, the cursor kept where it is.
+const char restore_sequence[] = "\017\033(B\033[?7h\0337\033[r\0338\033[0m\033[?25h";
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
 
@@ -208,6 +210,14 @@ uint32_t terminal_input_mode() {
 void terminal_set_input_mode(uint32_t mode) {
   terminal.input_mode = mode;
   if (owned && !terminal.modes_left_alone && terminal_in_foreground()) apply_our_mode();
+}
+
+void terminal_keep_our_mode() {
+  if (!owned || terminal.modes_left_alone || !terminal_in_foreground()) return;
+  termios now;
+  if (tcgetattr(terminal.fd, &now) == 0 && !same_mode(now, terminal.ours)) {
+    tcsetattr(terminal.fd, TCSANOW, &terminal.ours);
+  }
 }
 
 bool terminal_title_push_due() {

@@ -28,6 +28,9 @@ bool terminal_in_foreground();
 // background, and after a continue takes as the mode to give back whatever the user left.
 // True when it was just taken: what it shows is not known.
 bool terminal_follow_foreground();
+// A launched command may have changed the modes (stty raw turns output processing off, and
+// streamed lines staircase): ours again, while the program owns the terminal.
+void terminal_keep_our_mode();
 // The console input mode: with processed input off, Ctrl-C reads as a key.
 uint32_t terminal_input_mode();
 void terminal_set_input_mode(uint32_t mode);
