@@ -368,6 +368,18 @@ case_dumb_terminal() {
       grep -q '^ Vorbelin' "$W/out.txt"
   }
   check "TERM=dumb: each pass as lines, no escape sequence" plain_lines
+  # Typed control keys are echoed as the screen shows them: SO would switch a VT terminal to
+  # its second character set.
+  program_script "x /time=30"
+  rm -f "$W/status"
+  type_line "TERM=dumb script -qfc \"sh $W/program.sh\" $W/keys.txt; echo \$? > $W/status"
+  wait_for_screen 'Time left' 10
+  press C-n
+  sleep 1.5
+  press Escape
+  check "TERM=dumb: ESC stops with status 0" status_is 0
+  glyph_echo() { grep -q '♫' "$W/keys.txt" && ! grep -q $'[\e\x0e]' "$W/keys.txt"; }
+  check "TERM=dumb: control keys echoed as glyphs" glyph_echo
 }
 
 # A launched command survives the scheduler's end: it runs in a session of its own.

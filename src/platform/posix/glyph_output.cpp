@@ -15,16 +15,26 @@ namespace {
 constexpr int plain_columns = 80;
 bool redirected_buffered = false; // redirected text may wait in the C library's buffer
 
+// Line feed, carriage return, backspace, tab and bell act on a console; other control bytes show
+// as their glyphs.
+bool acts_on_console(unsigned char byte) {
+  return byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
+}
+
 // OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
-// UTF-8 locale) as they are, in chunks given to write_chunk.
-template <typename Writer> void write_glyphs(const char* text, size_t length, Writer write_chunk) {
+// UTF-8 locale) as they are, in chunks given to write_chunk. controls_as_glyphs: a stream of the
+// console's text, where a control byte (a key's echo: SO would switch a terminal's character
+// set) shows as the screen shows it.
+template <typename Writer>
+void write_glyphs(const char* text, size_t length, bool controls_as_glyphs, Writer write_chunk) {
   char chunk[1024];
   size_t used = 0;
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
     size_t size = 0;
-    if (bytes[i] < 0x80) {
+    const bool control = bytes[i] == 0x7F || (bytes[i] < 0x20 && !acts_on_console(bytes[i]));
+    if (bytes[i] < 0x80 && !(controls_as_glyphs && control)) {
       chunk[used++] = static_cast<char>(bytes[i]);
     } else if (glyphs_in_use() == GlyphSet::utf8 &&
                (size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
@@ -43,7 +53,7 @@ template <typename Writer> void write_glyphs(const char* text, size_t length, Wr
 
 bool write_glyphs_to(int fd, const char* text, size_t length) {
   bool failed = false;
-  write_glyphs(text, length, [fd, &failed](const char* chunk, size_t size) {
+  write_glyphs(text, length, true, [fd, &failed](const char* chunk, size_t size) {
     if (!failed)
       failed = !(fd == terminal_fd() ? terminal_write(chunk, size) : write_fully(fd, chunk, size));
   });
@@ -68,7 +78,7 @@ void glyphs_from_locale() {
 int write_redirected(const char* text, size_t length) {
   glyphs_from_locale();
   redirected_buffered = true;
-  write_glyphs(text, length,
+  write_glyphs(text, length, false,
                [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
   return ferror(stdout) ? -1 : static_cast<int>(length);
 }
