@@ -382,6 +382,22 @@ case_dumb_terminal() {
   check "TERM=dumb: control keys echoed as glyphs" glyph_echo
 }
 
+# What a terminal can do comes from its description: vt100 and xterm-mono have no colours, no
+# title and no cursor to hide; the screen is still drawn, backgrounds in reverse video.
+case_terminal_without_colours() {
+  local type
+  for type in vt100 xterm-mono; do
+    fresh_pane
+    program_script "true /time=2"
+    type_line "TERM=$type script -qfc \"sh $W/program.sh\" $W/$type.bytes; echo \$? > $W/status"
+    check "TERM=$type: status 0" status_is 0
+    described() {
+      grep -q $'\e\\[7m Vorbelin' "$1" && ! grep -Eq $'\e\\[([0-9;]*;)?(3[0-7]|4[0-7]|9[0-7])m|\e\\]0;|\e\\[22;0t|\e\\[\\?25l' "$1"
+    }
+    check "TERM=$type: reverse video, no colour, title or hidden cursor" described "$W/$type.bytes"
+  done
+}
+
 # A launched command survives the scheduler's end: it runs in a session of its own.
 case_command_outlives_scheduler() {
   fresh_pane

@@ -8,6 +8,7 @@
 namespace {
 
 bool colours_shown = true;
+bool cursor_hides = true;
 
 // A frame up to this size reaches the terminal in one read: its cursor hops are never seen.
 constexpr size_t hide_cursor_above_bytes = 1024;
@@ -251,6 +252,10 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length) {
   frame->length += length;
 }
 
+void renderer_hide_cursor(bool hides) {
+  cursor_hides = hides;
+}
+
 void renderer_show_colours(bool shown) {
   colours_shown = shown;
 }
@@ -303,12 +308,13 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
   // Drawn with the cursor hidden, which a small frame takes out again at the end.
   const size_t hide_at = frame->length;
   const uint32_t spills = frame->spills;
-  append_text(frame, hide_cursor);
+  if (cursor_hides) append_text(frame, hide_cursor);
   if (repaint) start_repaint(front, terminal, frame);
   draw_changes(back, front, terminal, frame);
   if (terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
     move_to(back, frame, terminal, back->cursor_x, back->cursor_y);
   }
+  if (!cursor_hides) return;
   const size_t hide_length = sizeof hide_cursor - 1;
   const bool small = frame->spills == spills && !repaint &&
                      frame->length - hide_at - hide_length <= hide_cursor_above_bytes;

@@ -35,6 +35,8 @@ void frame_spill(FrameBytes* frame);
 // foreground as the terminal's own, so that cells differing only in colour are the same.
 void renderer_show_colours(bool shown);
 uint16_t displayed_attr(uint16_t attr);
+// A terminal that cannot hide its cursor is sent no sequence for it.
+void renderer_hide_cursor(bool hides);
 
 // SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
 // the bright colours, light grey on black as the terminal's own colours (a reset). Only what

@@ -51,7 +51,7 @@ void follow_resize() {
 }
 
 void append_title() {
-  if (title[0] == '\0' || terminal_is_plain()) return;
+  if (title[0] == '\0' || terminal_is_plain() || !terminal_has_title()) return;
   if (terminal_title_push_due()) frame_append(&frame, title_push, sizeof title_push - 1);
   frame_append(&frame, "\x1b]0;", 4);
   frame_append(&frame, title, strlen(title));
@@ -103,7 +103,8 @@ bool screen_open() {
   if (screen_ready) return true;
   if (!terminal_open()) return false;
   const char* const no_colour = getenv("NO_COLOR");
-  renderer_show_colours(no_colour == nullptr || no_colour[0] == '\0');
+  renderer_show_colours((no_colour == nullptr || no_colour[0] == '\0') && terminal_shows_colours());
+  renderer_hide_cursor(terminal_hides_cursor());
   stdout_is_terminal = terminal_is(STDOUT_FILENO);
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);

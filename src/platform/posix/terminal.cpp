@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/posix/signals.h"
+#include "platform/posix/terminal_type.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ struct Terminal {
   int fd = -1;
   bool tried = false;
   bool plain = false;
+  TerminalType type = {true, false, false, false};
   // A job that a script started with & (SIGINT ignored, standard input not the terminal) shares
   // the foreground with the script: the modes are the user's, and its keys are not ours.
   bool modes_left_alone = false;
@@ -145,8 +147,8 @@ bool terminal_open() {
   }
   terminal.fd = fd;
   own_group = getpgrp();
-  const char* const type = getenv("TERM");
-  terminal.plain = type == nullptr || type[0] == '\0' || strcmp(type, "dumb") == 0;
+  terminal.type = terminal_type_of(getenv("TERM"), fd);
+  terminal.plain = terminal.type.plain;
   terminal.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore_on_signal);
   atexit(terminal_restore);
@@ -160,6 +162,18 @@ int terminal_fd() {
 
 bool terminal_is_plain() {
   return terminal.plain;
+}
+
+bool terminal_shows_colours() {
+  return terminal.type.colours;
+}
+
+bool terminal_has_title() {
+  return terminal.type.title;
+}
+
+bool terminal_hides_cursor() {
+  return terminal.type.cursor_visibility;
 }
 
 bool terminal_is(int fd) {

@@ -11,8 +11,13 @@
 bool terminal_open();
 // The terminal's descriptor, opened without blocking; -1 when there is none.
 int terminal_fd();
-// TERM=dumb or none: no escape sequences, text as a plain stream.
+// TERM=dumb or none, or a type without cursor addressing: no escape sequences, text as a plain
+// stream.
 bool terminal_is_plain();
+// What the terminal's description says it can do: colours, a title, a hidden cursor.
+bool terminal_shows_colours();
+bool terminal_has_title();
+bool terminal_hides_cursor();
 // fd is this same controlling terminal ("/dev/tty" itself has a device number of its own, so
 // the terminals' sessions are compared).
 bool terminal_is(int fd);
