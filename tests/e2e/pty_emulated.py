@@ -198,7 +198,7 @@ def split_keys():
 def command_modes():
     # The command writes to the terminal as a launched command does; the program repaints the
     # next screen over it and gives the terminal back at its end.
-    command = "printf '\\033(0\\033)0\\016\\033[?7l\\033[5;10r\\033[?6h'; stty raw <&1"
+    command = "printf '\\033(0\\033)0\\016\\033[?7l\\033[4h\\033[5;10r\\033[?6h'; stty raw <&1"
     # In the C locale every glyph is ASCII, which pyte reads with character sets applied.
     pane = Pane([BIN, command, '/TIME=2', '/REPEAT'], env_extra={'LANG': 'C', 'LC_ALL': 'C'})
     try:
@@ -216,6 +216,7 @@ def command_modes():
         check('ESC after the command: status 0', status == 0, 'status %r' % status)
         end = pane.screen()
         check('the end leaves autowrap on', pyte.modes.DECAWM in end.mode)
+        check('... insert mode off', pyte.modes.IRM not in end.mode)
         check('... origin mode off or moot', end.margins is None or
               (end.margins.top, end.margins.bottom) == (0, pane.rows - 1), repr(end.margins))
         check('... the ASCII set', probe_shows(pane, b'qqqq', utf8=False))

@@ -53,7 +53,7 @@ TEST(Renderer, FirstFrameThenOnlyTheChanges) {
   static Terminal t;
   t.write("\xfe ab");
   EXPECT_EQ(t.render(),
-            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[?6l\x1b[r\x1b[m\x1b[2J\xe2\x96\xa0 ab\x1b[?25h");
+            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\xe2\x96\xa0 ab\x1b[?25h");
   EXPECT_EQ(t.render(), "") << "an unchanged frame emits nothing";
   // Redrawn the same after a clear, as every status screen pass does: still nothing.
   screen_fill_chars(&t.back, ' ', 80, 0, 0);
@@ -131,7 +131,7 @@ TEST(Renderer, ScrollingAndRepaint) {
   // its scrollback. Blank row ends are erased.
   t.valid = false;
   t.shown = {2, 2, 0x07, true};
-  EXPECT_EQ(t.render(), "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[?6l\x1b[r\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b["
+  EXPECT_EQ(t.render(), "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b["
                         "3Hd\x1b[K\x1b[4He\x1b[K\x1b[?25h");
 }
 
@@ -143,7 +143,7 @@ TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothi
   t.back.attr = 0x0C;
   t.write("red");
   EXPECT_EQ(t.render(),
-            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[?6l\x1b[r\x1b[m\x1b[2J\x1b[7mbar\x1b[mred\x1b[?25h");
+            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\x1b[7mbar\x1b[mred\x1b[?25h");
   // The title bar's colour changes every second: the same reverse video, nothing to draw.
   screen_fill_attrs(&t.back, 0x2F, 3, 0, 0);
   EXPECT_EQ(t.render(), "");

@@ -35,8 +35,9 @@ volatile sig_atomic_t owned = 0;
 volatile sig_atomic_t title_pushed = 0;
 pid_t own_group = -1; // the program never changes its process group
 // The colours and the cursor, and what the screen depends on and a command may have changed:
-// the ASCII set, autowrap and the whole window to scroll, the cursor kept where it is.
-const char restore_sequence[] = "\017\033(B\033[?7h\0337\033[r\0338\033[0m\033[?25h";
+// the ASCII set, autowrap, replacing rather than inserting, and the whole
+// window to scroll, the cursor kept where it is.
+const char restore_sequence[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338\033[0m\033[?25h";
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
 
