@@ -154,18 +154,6 @@ bool is_readable_key(const InputEvent& event) {
   return event.ch != 0 || extended_key_code(event, &first, &second);
 }
 
-// Events that are no key, waiting at the head of the input: read and dropped.
-void discard_other_input() {
-  uint32_t count = 0;
-  if (!input_available() || !plat_input_count(&count)) return;
-  for (; count > 0; --count) {
-    InputEvent event;
-    uint32_t got = 0;
-    if (!plat_input_peek(&event, 1, &got) || got == 0 || is_readable_key(event)) return;
-    plat_input_read(&event, &got);
-  }
-}
-
 } // namespace
 
 bool extended_key_code(const InputEvent& event, int* first, int* second) {
@@ -266,8 +254,8 @@ int key_prompt(const char* text) {
 bool wait_for_key(uint32_t milliseconds, unsigned also_wake_on) {
   const int64_t end_ms = plat_monotonic_ms() + milliseconds;
   for (;;) {
+    // key_waiting has taken out what is no key: the input is empty now.
     if (key_waiting() == 1) return true;
-    discard_other_input();
     const int64_t left_ms = end_ms - plat_monotonic_ms();
     if (left_ms <= 0) return false;
     const unsigned wake_on = input_available() ? also_wake_on | WAKE_ON_INPUT : also_wake_on;
