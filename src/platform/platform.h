@@ -112,12 +112,16 @@ WaitEnd plat_wait(uint32_t milliseconds, unsigned wake_on);
 void plat_console_text(const char* text, char* out, size_t room);
 
 // --- Processes.
-enum : int {
-  RUN_NOT_STARTED = -1,          // no command processor could be started
-  RUN_STILL_RUNNING = INT32_MIN, // the processor had not ended when the program stopped waiting
+// What came of a launch: the command started, or was still being started when the program
+// stopped waiting for the command processor, or failed for the reason given.
+enum class LaunchResult { started, pending, failed };
+struct LaunchOutcome {
+  LaunchResult result;
+  char reason[32]; // with failed: "command not found", "no command processor", "exit code 9009"
 };
-// Runs one command line through the command processor and waits for the processor to end, for a
-// few seconds at most. Returns its exit code, or one of the two above.
-int plat_run_command_line(const char* line);
+// Has the command processor START the command, so that it runs on its own: on Windows the line
+// "<interpreter> /C START <command>", waited for a few seconds at most; elsewhere the command
+// through the shell in a session of its own.
+LaunchOutcome plat_launch(const char* interpreter, const char* command);
 // Ends the process with the status, the console given back as the program found it.
 [[noreturn]] void plat_exit(int status);

@@ -298,7 +298,7 @@ TEST(Countdown, WholeStatusScreenWithItsColours) {
 
 TEST(Countdown, FailedLaunchesAreSaidAndNotCounted) {
   SimConfig config = config_at(tuesday_morning());
-  config.launch_exit_code = 127;
+  config.launch = {LaunchResult::failed, "command not found"};
   config.run_limit_ms = 5000;
   sim_reset(config);
   const SimRun repeated = sim_run({"x", "/TIME=2", "/R"});
@@ -306,12 +306,12 @@ TEST(Countdown, FailedLaunchesAreSaidAndNotCounted) {
   EXPECT_EQ(count_of(repeated.console, "Launched 1 times"), 0);
   EXPECT_EQ(count_of(repeated.console, "completed"), 0);
   // Without repeat the run ends with status 2; quiet mode still says why.
-  config.launch_exit_code = RUN_NOT_STARTED;
+  config.launch = {LaunchResult::failed, "no command processor"};
   sim_reset(config);
   const SimRun once = sim_run({"x", "/q"});
   EXPECT_EQ(once.status, 2);
   EXPECT_EQ(once.console, "\n\376 Launch of \"x\" failed: no command processor\n");
-  config.launch_exit_code = 9009;
+  config.launch = {LaunchResult::failed, "exit code 9009"};
   config.run_limit_ms = 60000;
   sim_reset(config);
   const SimRun daily = sim_run({"x", "/TIME=08:00"});
@@ -319,7 +319,7 @@ TEST(Countdown, FailedLaunchesAreSaidAndNotCounted) {
   EXPECT_NE(daily.console.find("\n\376 Launching x ...\n\376 Launch of x failed: exit code 9009\n"),
             std::string::npos);
   // A command processor still busy when the wait ends is let go: the launch counts.
-  config.launch_exit_code = RUN_STILL_RUNNING;
+  config.launch = {LaunchResult::pending, ""};
   config.run_limit_ms = 5000;
   sim_reset(config);
   const SimRun pending = sim_run({"x", "/TIME=2", "/R", "/q"});

@@ -22,11 +22,12 @@ void flush_all() {
   flush_redirected();
 }
 
-int plat_run_command_line(const char* line) {
+// The interpreter word makes no difference here: the shell starts the command.
+LaunchOutcome plat_launch(const char*, const char* command) {
   flush_all();
-  const int result = run_command_processor(line);
+  const LaunchOutcome outcome = start_command(command);
   screen_after_launch();
-  return result;
+  return outcome;
 }
 
 void plat_exit(int status) {

@@ -1,8 +1,9 @@
-// The command processor's part: "CMD /C START cmd" starts cmd through /bin/sh -c in a session of
-// its own, not waited for.
+// The command processor's part: START starts the command through /bin/sh -c in a session of its
+// own, not waited for, whatever the interpreter word.
 #include "platform/posix/process.h"
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <signal.h>
@@ -13,21 +14,6 @@
 #include "platform/posix/signals.h"
 
 namespace {
-
-// The text after an upper-case prefix matched ignoring case, or null.
-const char* after_prefix_nocase(const char* text, const char* prefix) {
-  for (; *prefix != '\0'; ++text, ++prefix) {
-    const char c = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 32) : *text;
-    if (c != *prefix) return nullptr;
-  }
-  return text;
-}
-
-// The command after "CMD /C START " (or COMMAND's), or null for any other line.
-const char* start_target(const char* line) {
-  const char* command = after_prefix_nocase(line, "CMD /C START ");
-  return command != nullptr ? command : after_prefix_nocase(line, "COMMAND /C START ");
-}
 
 [[noreturn]] void exec_shell(const char* command) {
   signals_reset_for_child();
@@ -88,13 +74,14 @@ int early_failure(pid_t shell) {
   return 0;
 }
 
-// START: the command runs on its own, in a session (and process group) of its own with nothing
-// to read. The intermediate child waits a tenth of a second at most for the shell to fail, then
-// ends, so the command is nobody's child to wait for.
+// The command runs on its own, in a session (and process group) of its own with nothing to read.
+// The intermediate child waits a tenth of a second at most for the shell to fail, then ends, so
+// the command is nobody's child to wait for. Gives the shell's 127 or 126, 0 when it started, -1
+// when no shell could be started.
 int start_detached(const char* command) {
-  if (access("/bin/sh", X_OK) != 0) return RUN_NOT_STARTED;
+  if (access("/bin/sh", X_OK) != 0) return -1;
   const pid_t child = fork();
-  if (child < 0) return RUN_NOT_STARTED;
+  if (child < 0) return -1;
   if (child == 0) {
     setsid();
     const pid_t grandchild = fork();
@@ -123,8 +110,12 @@ bool launched_output_possible() {
   return were_running;
 }
 
-int run_command_processor(const char* line) {
-  // The program hands it START lines only.
-  const char* command = start_target(line);
-  return command != nullptr ? start_detached(command) : RUN_NOT_STARTED;
+LaunchOutcome start_command(const char* command) {
+  const int code = start_detached(command);
+  if (code == 0) return LaunchOutcome{LaunchResult::started, ""};
+  // 127 and 126 are the shell's own: a command it could not find, or could not run.
+  LaunchOutcome outcome = {LaunchResult::failed, "no command processor"};
+  if (code == 127) strcpy(outcome.reason, "command not found");
+  if (code == 126) strcpy(outcome.reason, "command cannot be run");
+  return outcome;
 }

@@ -417,11 +417,11 @@ int64_t plat_monotonic_ms() {
   return state->monotonic_ms;
 }
 
-int plat_run_command_line(const char* line) {
-  state->run.launches.push_back(line);
+LaunchOutcome plat_launch(const char* interpreter, const char* command) {
+  state->run.launches.push_back(std::string(interpreter) + " /C START " + command);
   state->run.launch_times_ms.push_back(elapsed_ms());
   pass_time(state->config.launch_ms);
-  return state->config.launch_exit_code;
+  return state->config.launch;
 }
 
 void plat_exit(int status) {

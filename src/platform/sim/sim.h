@@ -26,17 +26,17 @@ struct SimConfig {
   int64_t zone_change_back_utc_ms = INT64_MAX; // next, the local time is UTC plus
   int offset_after_change_minutes = 0;         // this
   int64_t run_limit_ms = 48LL * 3600 * 1000;   // a run still going after this much fake time ends
-  int launch_exit_code = 0;
+  LaunchOutcome launch = {LaunchResult::started, ""}; // what every launch comes to
   uint32_t oversleep_ms = 0; // every sleep lasts this much longer than asked, as a timer tick
   uint32_t launch_ms = 0;    // the command processor's time to start the command
 };
 
 struct SimRun {
   int status = 0;
-  bool ended_by_limit = false; // still running when the fake time ran out
-  std::string console;         // bytes written to the console device
-  std::string out;             // bytes of standard output while it is redirected
-  std::vector<std::string> launches;
+  bool ended_by_limit = false;          // still running when the fake time ran out
+  std::string console;                  // bytes written to the console device
+  std::string out;                      // bytes of standard output while it is redirected
+  std::vector<std::string> launches;    // the launch lines, as Windows hands them on
   std::vector<int64_t> launch_times_ms; // fake time since the run's start
   std::vector<uint32_t> sleeps;
   std::vector<std::string> window_calls; // title and icon calls, in order

@@ -6,11 +6,11 @@
 #include "platform/win32/process.h"
 #include "platform/win32/screen.h"
 
-int plat_run_command_line(const char* line) {
+LaunchOutcome plat_launch(const char* interpreter, const char* command) {
   flush_frame();
-  const int result = run_command_processor(line);
+  const LaunchOutcome outcome = start_command(interpreter, command);
   take_console_back();
-  return result;
+  return outcome;
 }
 
 void plat_exit(int status) {

@@ -49,16 +49,22 @@ bool command_wide(const char* text, wchar_t* out, int room) {
 
 namespace {
 
-// The launch line is "<interpreter> /C START <command>": its command part reaches the command
+// The launch line, "<interpreter> /C START <command>", whose command reaches the command
 // processor as it was typed.
-bool launch_line_wide(const char* line, wchar_t* out, int room) {
-  const char* const marker = strstr(line, " /C START ");
-  const size_t head = marker != nullptr ? static_cast<size_t>(marker - line) + 10 : strlen(line);
-  const int used =
-      head == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, line, static_cast<int>(head), out, room - 1);
-  if (head > 0 && used == 0) return false;
-  out[used] = L'\0';
-  return line[head] == '\0' || command_wide(line + head, out + used, room - used);
+struct LaunchLine {
+  const char* interpreter;
+  const char* command;
+};
+
+// The processor had not ended when the program stopped waiting for it.
+constexpr int still_running = INT32_MIN;
+
+bool launch_line_wide(const LaunchLine& line, wchar_t* out, int room) {
+  char head[300];
+  const int length = snprintf(head, sizeof head, "%s /C START ", line.interpreter);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof head) return false;
+  const int used = MultiByteToWideChar(CP_ACP, 0, head, -1, out, room);
+  return used > 0 && command_wide(line.command, out + used - 1, room - used + 1);
 }
 
 enum class StartResult { started, not_found, denied, failed };
@@ -97,7 +103,7 @@ StartResult resolve_program(const char* candidate, char* path, size_t room) {
   return StartResult::not_found;
 }
 
-StartResult start_processor(const char* candidate, const char* argument0, const char* line,
+StartResult start_processor(const char* candidate, const char* argument0, const LaunchLine& line,
                             int* exit_code) {
   char path[MAX_PATH + 8];
   const StartResult found = resolve_program(candidate, path, sizeof path);
@@ -127,7 +133,7 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
   // and wait for someone to close it. The schedule does not wait with it.
   DWORD code = 0;
   if (WaitForSingleObject(process.hProcess, 5000) == WAIT_TIMEOUT) {
-    *exit_code = RUN_STILL_RUNNING;
+    *exit_code = still_running;
   } else {
     GetExitCodeProcess(process.hProcess, &code);
     *exit_code = static_cast<int>(code);
@@ -142,7 +148,7 @@ bool is_network_path(const char* directory) {
          (directory[1] == '\\' || directory[1] == '/');
 }
 
-int start_along_path(const char* name, const char* line) {
+int start_along_path(const char* name, const LaunchLine& line) {
   int exit_code = -1;
   StartResult result = start_processor(name, name, line, &exit_code);
   if (result == StartResult::started) return exit_code;
@@ -170,12 +176,11 @@ int start_along_path(const char* name, const char* line) {
   return -1;
 }
 
-} // namespace
-
 // The command processor is found the way the C runtime's system() finds it: "COMSPEC" first,
 // then cmd.exe (command.com on the Windows 95 family) in the current directory and along "PATH".
-// Done here with the Win32 calls so that every runtime (and wine) behaves the same.
-int run_command_processor(const char* line) {
+// Done here with the Win32 calls so that every runtime (and wine) behaves the same. Gives its
+// exit code, still_running, or -1 when none could be started.
+int run_command_processor(const LaunchLine& line) {
   fflush(stdout);
   static char comspec[MAX_PATH];
   const DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
@@ -187,4 +192,15 @@ int run_command_processor(const char* line) {
   }
   const char* name = (GetVersion() & 0x80000000u) ? "command.com" : "cmd.exe";
   return start_along_path(name, line);
+}
+
+} // namespace
+
+LaunchOutcome start_command(const char* interpreter, const char* command) {
+  const int code = run_command_processor(LaunchLine{interpreter, command});
+  if (code == 0) return LaunchOutcome{LaunchResult::started, ""};
+  if (code == still_running) return LaunchOutcome{LaunchResult::pending, ""};
+  LaunchOutcome outcome = {LaunchResult::failed, "no command processor"};
+  if (code != -1) snprintf(outcome.reason, sizeof outcome.reason, "exit code %d", code);
+  return outcome;
 }
