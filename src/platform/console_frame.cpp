@@ -1,10 +1,13 @@
 // Frames for a console that takes a rectangle of cells in one call.
 #include "platform/console_frame.h"
 
+#include "platform/char_width.h"
+
 namespace {
 
+// A foreign character's index may equal a byte: the kind counts too.
 bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
-  return a.ch == b.ch && a.attr == b.attr;
+  return a.ch == b.ch && a.known == b.known && a.attr == b.attr;
 }
 
 } // namespace
@@ -64,16 +67,29 @@ bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, int
 }
 
 int frame_row_after(const ScreenBuffer* screen, const char* text, size_t length) {
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   int x = screen->cursor_x;
   int y = screen->cursor_y;
   for (size_t i = 0; i < length; ++i) {
-    switch (text[i]) {
-    case '\n': x = 0, ++y; break;
-    case '\r': x = 0; break;
-    case '\a': break;
-    case '\b': x = x > 0 ? x - 1 : 0; break;
-    case '\t': x = (x / 8 + 1) * 8; break;
-    default: ++x; break;
+    uint32_t code_point = 0;
+    const size_t size = screen->utf8_text && bytes[i] >= 0xC2
+                            ? utf8_sequence(bytes + i, length - i, &code_point)
+                            : 0;
+    if (size > 0) {
+      // The screen buffer's columns: a wide character that would straddle the edge wraps first.
+      const int columns = code_point < 0xA0 ? 1 : char_width(code_point);
+      if (columns == 2 && x + 2 > screen->width) x = 0, ++y;
+      x += columns;
+      i += size - 1;
+    } else {
+      switch (text[i]) {
+      case '\n': x = 0, ++y; break;
+      case '\r': x = 0; break;
+      case '\a': break;
+      case '\b': x = x > 0 ? x - 1 : 0; break;
+      case '\t': x = (x / 8 + 1) * 8; break;
+      default: ++x; break;
+      }
     }
     // The last column moves the cursor straight on to the next row, a tab included.
     if (x >= screen->width) x = 0, ++y;

@@ -1,6 +1,9 @@
 // Code page 437 glyphs.
 #include "platform/cp437.h"
 
+#include <climits>
+#include <cwchar>
+
 namespace {
 
 const uint16_t low_glyphs[32] = {0x0020, 0x263A, 0x263B, 0x2665, 0x2666, 0x2663, 0x2660, 0x2022,
@@ -50,6 +53,30 @@ size_t glyph_bytes_for(unsigned char byte, char* out) {
                    (glyph_set == GlyphSet::latin1 && code_point >= 0xA0 && code_point <= 0xFF);
   out[0] = own ? static_cast<char>(code_point) : ascii_stand_in(code_point);
   return 1;
+}
+
+size_t foreign_glyph_bytes(const uint32_t* points, int count, int columns, char* out) {
+  size_t used = 0;
+  for (int i = 0; i < count && points[i] != 0; ++i) {
+    if (glyph_set == GlyphSet::utf8) {
+      used += utf8_encode(points[i], out + used);
+      continue;
+    }
+#if defined(__STDC_ISO_10646__) && MB_LEN_MAX <= 16
+    // wchar_t holds code points: the locale's converter knows what its set has.
+    char bytes[MB_LEN_MAX];
+    mbstate_t state{};
+    const size_t size = wcrtomb(bytes, static_cast<wchar_t>(points[i]), &state);
+    if (size != static_cast<size_t>(-1) && used + size <= GLYPH_BYTES_MAX - 4) {
+      for (size_t k = 0; k < size; ++k) out[used++] = bytes[k];
+      continue;
+    }
+#endif
+    if (i > 0) continue;
+    for (int k = 0; k < columns; ++k) out[used++] = '?';
+    return used;
+  }
+  return used;
 }
 
 uint32_t cp437_glyph(unsigned char byte) {

@@ -14,6 +14,13 @@ GlyphSet glyphs_in_use();
 // byte (the set's own character, or an ASCII stand-in such as # for the square), so that every
 // glyph takes the one column it takes on the console. Room for 4 bytes; returns the length.
 size_t glyph_bytes_for(unsigned char byte, char* out);
+// Room for the bytes of one foreign character with its marks.
+enum : size_t { GLYPH_BYTES_MAX = 32 };
+// The bytes that show a character of the user's text (points: its code points, 0 after the last,
+// at most count) in the character set in use: UTF-8, else the locale's own multibyte form, its
+// marks left out where the set lacks them; a character the set lacks shows as '?' in each of its
+// columns. Returns the length.
+size_t foreign_glyph_bytes(const uint32_t* points, int count, int columns, char* out);
 // Writes the UTF-8 of code point into out (room for 4 bytes); returns the length.
 size_t utf8_encode(uint32_t code_point, char* out);
 // The byte whose glyph is code_point, or -1 when the code page has none.

@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+#include "platform/char_width.h"
+#include "platform/cp437.h"
+
 namespace {
 
 int clamp(int value, int low, int high) {
@@ -24,11 +27,23 @@ bool acts(unsigned char byte) {
                                          (1u << '\a'))) != 0;
 }
 
+// Cells from..to of a row are about to be written: a wide character they cut in two leaves a
+// blank in its other half, as on a terminal.
+void split_wide_edges(ScreenBuffer* screen, int y, int from, int to) {
+  ScreenCell* const row = screen_row(screen, y);
+  if (from > 0 && row[from].known == CELL_WIDE_RIGHT)
+    row[from - 1] = {' ', CELL_BYTE, row[from - 1].attr};
+  if (to < screen->width && row[to].known == CELL_WIDE_RIGHT)
+    row[to] = {' ', CELL_BYTE, row[to].attr};
+}
+
 void put_cell(ScreenBuffer* screen, unsigned char ch, uint8_t kind) {
+  split_wide_edges(screen, screen->cursor_y, screen->cursor_x, screen->cursor_x + 1);
   ScreenCell& cell = screen_row(screen, screen->cursor_y)[screen->cursor_x];
   cell.ch = ch;
   cell.known = kind;
   cell.attr = screen->attr;
+  screen->last_put = screen->cursor_y * screen->width + screen->cursor_x;
   // The last column moves the cursor straight on to the next row.
   if (++screen->cursor_x >= screen->width) advance_line(screen);
 }
@@ -38,22 +53,72 @@ void put_visible(ScreenBuffer* screen, unsigned char ch) {
 }
 
 // The foreign character's index, added when new; -1 when the table is full.
-int foreign_index(ScreenBuffer* screen, uint32_t code_point) {
+int foreign_index(ScreenBuffer* screen, const uint32_t (&points)[FOREIGN_POINTS]) {
   for (int i = 0; i < screen->foreign_count; ++i) {
-    if (screen->foreign[i] == code_point) return i;
+    if (memcmp(screen->foreign[i], points, sizeof points) == 0) return i;
   }
-  if (screen->foreign_count == 256) return -1;
-  screen->foreign[screen->foreign_count] = code_point;
+  if (screen->foreign_count == FOREIGN_MAX) return -1;
+  memcpy(screen->foreign[screen->foreign_count], points, sizeof points);
   return screen->foreign_count++;
 }
 
-// A UTF-8 character at text put in one cell; gives the bytes it took, 0 when there is none.
+// Two cells; one that would straddle the last column goes to the next row, leaving a blank.
+void put_wide(ScreenBuffer* screen, unsigned char index) {
+  if (screen->cursor_x + 1 >= screen->width) put_visible(screen, ' ');
+  const int x = screen->cursor_x, y = screen->cursor_y;
+  split_wide_edges(screen, y, x, x + 2);
+  ScreenCell* const row = screen_row(screen, y);
+  row[x] = ScreenCell{index, CELL_FOREIGN, screen->attr};
+  row[x + 1] = ScreenCell{index, CELL_WIDE_RIGHT, screen->attr};
+  screen->last_put = y * screen->width + x;
+  screen->cursor_x += 2;
+  if (screen->cursor_x >= screen->width) advance_line(screen);
+}
+
+// A mark joins the character written last, or a blank of its own when there is none; it is
+// dropped when the character has no room left for it.
+void put_mark(ScreenBuffer* screen, uint32_t mark) {
+  if (screen->last_put < 0) put_visible(screen, ' ');
+  ScreenCell* const cell = &screen->cells[screen->last_put];
+  uint32_t points[FOREIGN_POINTS] = {};
+  if (cell->known == CELL_FOREIGN) {
+    memcpy(points, screen->foreign[cell->ch], sizeof points);
+  } else {
+    points[0] = cp437_glyph(cell->ch);
+  }
+  int used = 1;
+  while (used < FOREIGN_POINTS && points[used] != 0) ++used;
+  if (used == FOREIGN_POINTS) return;
+  points[used] = mark;
+  const int index = foreign_index(screen, points);
+  if (index < 0) return;
+  const int x = screen->last_put % screen->width, y = screen->last_put / screen->width;
+  if (screen_cell_wide(screen, x, y)) cell[1].ch = static_cast<unsigned char>(index);
+  cell->ch = static_cast<unsigned char>(index);
+  cell->known = CELL_FOREIGN;
+}
+
+// A UTF-8 character at text put in the cells it takes; gives the bytes it took, 0 when there is
+// none (or no room for another foreign character, or no column wide enough for it).
 size_t put_utf8(ScreenBuffer* screen, const unsigned char* text, size_t length) {
   uint32_t code_point = 0;
   const size_t size = utf8_sequence(text, length, &code_point);
-  const int index = size > 0 ? foreign_index(screen, code_point) : -1;
+  if (size == 0) return 0;
+  // A C1 control never reaches a terminal as itself: the glyph of the byte of the same value.
+  if (code_point < 0xA0) code_point = cp437_glyph(static_cast<unsigned char>(code_point));
+  const int width = char_width(code_point);
+  if (width == 0) {
+    put_mark(screen, code_point);
+    return size;
+  }
+  const uint32_t points[FOREIGN_POINTS] = {code_point};
+  const int index = width < 2 || screen->width >= 2 ? foreign_index(screen, points) : -1;
   if (index < 0) return 0;
-  put_cell(screen, static_cast<unsigned char>(index), CELL_FOREIGN);
+  if (width == 2) {
+    put_wide(screen, static_cast<unsigned char>(index));
+  } else {
+    put_cell(screen, static_cast<unsigned char>(index), CELL_FOREIGN);
+  }
   return size;
 }
 
@@ -97,6 +162,7 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
   screen->fully_known = known;
   screen->utf8_text = false;
   screen->foreign_count = 0;
+  screen->last_put = -1;
   screen_blank(screen, known);
 }
 
@@ -117,16 +183,22 @@ void screen_resize(ScreenBuffer* screen, int width, int height) {
     const int y = new_width > screen->width ? new_height - 1 - i : i;
     ScreenCell* const row = screen->cells + y * new_width;
     const int kept = y < kept_rows ? kept_columns : 0;
+    // A wide character the new edge cuts leaves its left half blank.
+    const bool cut =
+        kept > 0 && kept < screen->width && screen_row(screen, y)[kept].known == CELL_WIDE_RIGHT;
     if (kept > 0) memmove(row, screen_row(screen, y), sizeof(ScreenCell) * kept);
+    if (cut) row[kept - 1] = ScreenCell{' ', CELL_BYTE, row[kept - 1].attr};
     for (int x = kept; x < new_width; ++x) row[x] = fresh;
   }
   screen->width = new_width;
   screen->height = new_height;
   screen->cursor_x = clamp(screen->cursor_x, 0, new_width - 1);
   screen->cursor_y = clamp(screen->cursor_y, 0, new_height - 1);
+  screen->last_put = -1;
 }
 
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
+  if (acts(byte)) screen->last_put = -1; // a mark after it has nothing to join
   switch (byte) {
   case '\n': advance_line(screen); return;
   case '\r': screen->cursor_x = 0; return;
@@ -137,6 +209,7 @@ void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
   case '\t':
     do put_visible(screen, ' ');
     while (screen->cursor_x % 8 != 0);
+    screen->last_put = -1;
     return;
   default: put_visible(screen, byte); return;
   }
@@ -161,10 +234,13 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
     ScreenCell* const row = screen_row(screen, screen->cursor_y);
     const unsigned char* const run = byte;
     int x = screen->cursor_x;
+    split_wide_edges(screen, screen->cursor_y, x, x + 1);
     for (; byte < end && x < screen->width && !acts(*byte); ++byte, ++x) {
       if (byte != run && *byte >= 0xC2 && screen->utf8_text) break; // maybe a UTF-8 character
       row[x] = ScreenCell{*byte, CELL_BYTE, screen->attr};
     }
+    split_wide_edges(screen, screen->cursor_y, x - 1, x);
+    screen->last_put = screen->cursor_y * screen->width + x - 1;
     screen->cursor_x = x;
     // The last column moves the cursor straight on to the next row.
     if (x >= screen->width) advance_line(screen);
@@ -180,13 +256,21 @@ uint32_t fill_cells(ScreenBuffer* screen, uint32_t count, int x, int y, Fill fil
   if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return 0;
   const uint32_t room = static_cast<uint32_t>(screen->width * (screen->height - y) - x);
   const uint32_t span = count < room ? count : room;
-  fill(&screen_row(screen, y)[x], span);
+  ScreenCell* const first = &screen_row(screen, y)[x];
+  fill(first, span);
+  screen->last_put = -1;
   return span;
 }
 
 } // namespace
 
 uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t count, int x, int y) {
+  // A wide character the fill cuts at either end leaves its other half blank.
+  const int start =
+      x >= 0 && y >= 0 && x < screen->width && y < screen->height ? y * screen->width + x : -1;
+  ScreenCell* const cells = screen->cells;
+  if (start > 0 && cells[start].known == CELL_WIDE_RIGHT)
+    cells[start - 1] = {' ', CELL_BYTE, cells[start - 1].attr};
   const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
     // The character and its known flag are the cell's first two bytes: one store for both.
     const unsigned char pair[2] = {ch, 1};
@@ -194,6 +278,8 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
     for (uint32_t i = 0; i < span; ++i) memcpy(&cells[i], pair, 2);
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
+  if (start >= 0 && start + filled < all && cells[start + filled].known == CELL_WIDE_RIGHT)
+    cells[start + filled] = {' ', CELL_BYTE, cells[start + filled].attr};
   if (x == 0 && y == 0 && filled == all) screen->fully_known = true;
   return filled;
 }
@@ -209,6 +295,7 @@ bool screen_set_cursor(ScreenBuffer* screen, int x, int y) {
   if (x < 0 || y < 0 || x >= screen->width || y >= screen->height) return false;
   screen->cursor_x = x;
   screen->cursor_y = y;
+  screen->last_put = -1;
   return true;
 }
 
@@ -219,4 +306,6 @@ void screen_scroll_up(ScreenBuffer* screen, int count, uint16_t attr) {
   memmove(screen->cells, screen_row(screen, count), sizeof(ScreenCell) * kept);
   const int cells = screen->width * screen->height;
   for (int i = kept; i < cells; ++i) screen->cells[i] = ScreenCell{' ', true, attr};
+  if (screen->last_put >= 0) screen->last_put -= screen->width * count;
+  if (screen->last_put < 0) screen->last_put = -1;
 }

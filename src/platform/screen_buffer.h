@@ -1,8 +1,10 @@
 // An in-memory console screen buffer: cells of byte and attribute, a cursor and the current
-// attribute, written the way the Win32 console writes processed output. On a UTF-8 terminal a
-// well-formed UTF-8 character in the text (a command as the user typed it) takes one cell of its
-// own; the program's own text is single bytes of its code page. The POSIX backend
-// renders it to the terminal; the simulated backend lets tests read it.
+// attribute, written the way the Win32 console writes processed output. A cell is a column. With
+// utf8_text a well-formed UTF-8 character in the text (a command as the user typed it) takes the
+// columns it takes on a terminal: a wide one two cells, a combining or zero-width one none (it
+// joins the character before it), any other one; the program's own text is single bytes of its
+// code page. The POSIX backend renders it to the terminal; the simulated backend lets tests read
+// it.
 #pragma once
 
 #include <cstddef>
@@ -11,10 +13,15 @@
 enum : int { SCREEN_MAX_COLUMNS = 512, SCREEN_MAX_ROWS = 256 };
 
 enum : uint8_t {
-  CELL_UNKNOWN = 0, // whatever the terminal showed before the program wrote there
-  CELL_BYTE = 1,    // ch is a byte of the program's code page
-  CELL_FOREIGN = 2, // ch indexes the screen's foreign characters
+  CELL_UNKNOWN = 0,    // whatever the terminal showed before the program wrote there
+  CELL_BYTE = 1,       // ch is a byte of the program's code page
+  CELL_FOREIGN = 2,    // ch indexes the screen's foreign characters
+  CELL_WIDE_RIGHT = 3, // the right half of the wide foreign character in the cell before it
 };
+
+// A foreign character with the marks that joined it, as code points, 0 after the last; marks
+// past the room are dropped.
+enum : int { FOREIGN_MAX = 256, FOREIGN_POINTS = 4 };
 
 struct ScreenCell {
   unsigned char ch;
@@ -30,13 +37,15 @@ struct ScreenBuffer {
   uint16_t attr;
   uint32_t scrolled; // rows scrolled off the top since the renderer last looked
   bool fully_known;  // every cell has been written or filled by the program
-  bool utf8_text;    // well-formed UTF-8 characters in the text take a cell each
+  bool utf8_text;    // well-formed UTF-8 characters in the text are characters of their own
   int foreign_count;
+  int last_put; // the cell of the last character written, which a mark that follows joins; -1
+
   // The rows lie end to end, each as wide as the buffer, right after the fields above, so that
   // a screen of 80 by 25 takes two pages of memory rather than a page a row: a pass that wakes
   // cold touches few of them.
   ScreenCell cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
-  uint32_t foreign[256]; // code points of the foreign cells, never reused for another
+  uint32_t foreign[FOREIGN_MAX][FOREIGN_POINTS]; // of the foreign cells, never reused for another
 };
 
 inline ScreenCell* screen_row(ScreenBuffer* screen, int y) {
@@ -62,6 +71,11 @@ void screen_blank(ScreenBuffer* screen, bool known);
 // Keeps the top-left content that still fits; new cells are known blanks when the buffer was
 // fully known, else unknown.
 void screen_resize(ScreenBuffer* screen, int width, int height);
+// The cell x of row y is the left half of a wide character.
+inline bool screen_cell_wide(const ScreenBuffer* screen, int x, int y) {
+  return x + 1 < screen->width && screen_row(screen, y)[x + 1].known == CELL_WIDE_RIGHT;
+}
+
 // One byte of processed output at the cursor: CR, LF, BS, TAB and BEL act, others are shown.
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte);
 void screen_write(ScreenBuffer* screen, const char* text, size_t length);

@@ -3,6 +3,7 @@
 // the screen, as lines on a terminal that cannot place the cursor, and to standard error as
 // lines without a controlling terminal.
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +15,23 @@
 #include "platform/screen_buffer.h"
 
 namespace {
+
+// A character of the locale's own set at text, as a code point: the bytes it took, or 0 when
+// they are no character, or one past Unicode (a wchar_t that is no code point).
+size_t locale_character(const char* text, size_t length, mbstate_t* state, uint32_t* code_point) {
+#ifdef __STDC_ISO_10646__
+  wchar_t wide = 0;
+  const size_t size = mbrtowc(&wide, text, length, state);
+  if (size == 0 || size > length) return 0;
+  const uint32_t value = static_cast<uint32_t>(wide);
+  if (value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return 0;
+  *code_point = value;
+  return size;
+#else
+  (void)text, (void)length, (void)state, (void)code_point;
+  return 0;
+#endif
+}
 
 PlainStream standard_error = {STDERR_FILENO, 0};
 PlainStream plain_terminal = {-1, 0};
@@ -61,33 +79,35 @@ size_t plat_console_write(const char* text, size_t length) {
 }
 
 // The command's characters as they are shown on every path (the screen, a plain terminal,
-// standard error, redirected output): UTF-8 passes through, while a control character (carriage
-// return, tab, ESC, DEL, a C1 control) or a byte that is not UTF-8 becomes its code page glyph
-// in one cell, as the screen shows ESC, and never acts on a terminal. Outside a UTF-8 locale the
-// bytes from 128 up already leave as glyphs, and a control character shows as '?'.
+// standard error, redirected output), decoded in the locale's character set and kept as UTF-8
+// until they leave in it again: a control character (carriage return, tab, ESC, DEL, a C1
+// control) or a byte that does not decode becomes its code page glyph, as the screen shows ESC,
+// and never acts on a terminal.
 void plat_console_text(const char* text, char* out, size_t room) {
   glyphs_from_locale();
   const bool utf8 = glyphs_in_use() == GlyphSet::utf8;
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   const size_t length = strlen(text);
+  mbstate_t state{};
   size_t used = 0;
   for (size_t i = 0; i < length && used + 4 < room;) {
-    uint32_t code_point = 0;
-    const size_t size = utf8 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
-    // A C1 control shows as the glyph of the byte of the same value.
-    const unsigned char byte = size > 0 ? static_cast<unsigned char>(code_point) : bytes[i];
-    const bool control =
-        size > 0 ? code_point < 0xA0 : byte < 0x20 || byte == 0x7F || (utf8 && byte >= 0x80);
-    if (!control) {
-      const size_t taken = size > 0 ? size : 1;
-      memcpy(out + used, text + i, taken);
-      used += taken;
-    } else if (utf8) {
-      used += glyph_bytes_for(byte, out + used);
-    } else {
-      out[used++] = '?';
+    uint32_t code_point = bytes[i];
+    size_t size = bytes[i] < 0x80 ? 1 : 0;
+    if (size == 0 && utf8) {
+      size = utf8_sequence(bytes + i, length - i, &code_point);
+    } else if (size == 0) {
+      size = locale_character(text + i, length - i, &state, &code_point);
     }
-    i += size > 0 ? size : 1;
+    if (size == 0) {
+      state = mbstate_t{};
+      code_point = cp437_glyph(bytes[i]);
+      size = 1;
+    } else if (code_point < 0x20 || (code_point >= 0x7F && code_point < 0xA0)) {
+      // A C1 control shows as the glyph of the byte of the same value.
+      code_point = cp437_glyph(static_cast<unsigned char>(code_point));
+    }
+    used += utf8_encode(code_point, out + used);
+    i += size;
   }
   out[used] = '\0';
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <langinfo.h>
 
+#include "platform/char_width.h"
 #include "platform/cp437.h"
 #include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
@@ -21,10 +22,10 @@ bool acts_on_console(unsigned char byte) {
   return byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
 }
 
-// OEM bytes leave as their glyphs in the locale's character set, and UTF-8 characters (in a
-// UTF-8 locale) as they are, in chunks given to write_chunk. controls_as_glyphs: a stream of the
-// console's text, where a control byte (a key's echo: SO would switch a terminal's character
-// set) shows as the screen shows it.
+// OEM bytes leave as their glyphs in the locale's character set, and the user's characters
+// (UTF-8 inside the program) in that set too, in chunks given to write_chunk. controls_as_glyphs: a
+// stream of the console's text, where a control byte (a key's echo: SO would switch a terminal's
+// character set) shows as the screen shows it.
 template <typename Writer>
 void write_glyphs(const char* text, size_t length, bool controls_as_glyphs, Writer write_chunk) {
   char chunk[1024];
@@ -36,14 +37,14 @@ void write_glyphs(const char* text, size_t length, bool controls_as_glyphs, Writ
     const bool control = bytes[i] == 0x7F || (bytes[i] < 0x20 && !acts_on_console(bytes[i]));
     if (bytes[i] < 0x80 && !(controls_as_glyphs && control)) {
       chunk[used++] = static_cast<char>(bytes[i]);
-    } else if (glyphs_in_use() == GlyphSet::utf8 &&
-               (size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
-      for (size_t k = 0; k < size; ++k) chunk[used++] = text[i + k];
+    } else if ((size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {
+      const uint32_t points[1] = {code_point};
+      used += foreign_glyph_bytes(points, 1, char_width(code_point), chunk + used);
       i += size - 1;
     } else {
       used += glyph_bytes_for(bytes[i], chunk + used);
     }
-    if (used + 4 > sizeof chunk) {
+    if (used + GLYPH_BYTES_MAX > sizeof chunk) {
       write_chunk(chunk, used);
       used = 0;
     }
@@ -89,18 +90,35 @@ void flush_redirected() {
   fflush(stdout);
 }
 
+// Columns are counted as the screen counts them: a wide character two, one that would straddle
+// the last column on the next line, a mark none.
 size_t write_plain(PlainStream* stream, const char* text, size_t length) {
   glyphs_from_locale();
+  const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   size_t start = 0;
-  for (size_t i = 0; i < length; ++i) {
-    stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + 1;
+  for (size_t i = 0; i < length;) {
+    uint32_t code_point = 0;
+    const size_t utf8_size =
+        bytes[i] >= 0xC2 ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    const size_t size = utf8_size > 0 ? utf8_size : 1;
+    const int columns = utf8_size > 0 ? char_width(code_point) : 1;
+    if (stream->column + columns > plain_columns) {
+      if (!write_glyphs_to(stream->fd, text + start, i - start) ||
+          !write_glyphs_to(stream->fd, "\n", 1)) {
+        return 0;
+      }
+      start = i;
+      stream->column = 0;
+    }
+    stream->column = text[i] == '\n' || text[i] == '\r' ? 0 : stream->column + columns;
+    i += size;
     if (stream->column < plain_columns) continue;
     stream->column = 0;
-    if (!write_glyphs_to(stream->fd, text + start, i + 1 - start) ||
+    if (!write_glyphs_to(stream->fd, text + start, i - start) ||
         !write_glyphs_to(stream->fd, "\n", 1)) {
       return 0;
     }
-    start = i + 1;
+    start = i;
   }
   return write_glyphs_to(stream->fd, text + start, length - start) ? length : 0;
 }

@@ -19,20 +19,24 @@ void append_text(FrameBytes* frame, const char* text) {
   frame_append(frame, text, strlen(text));
 }
 
-size_t glyph_bytes(const ScreenBuffer* back, const ScreenCell& cell, char* out) {
-  if (cell.known == CELL_FOREIGN) return utf8_encode(back->foreign[cell.ch], out);
+// A wide character's bytes go with its left half; the right half has none. Room for
+// GLYPH_BYTES_MAX.
+size_t glyph_bytes(const ScreenBuffer* back, const ScreenCell& cell, int columns, char* out) {
+  if (cell.known == CELL_WIDE_RIGHT) return 0;
+  if (cell.known == CELL_FOREIGN)
+    return foreign_glyph_bytes(back->foreign[cell.ch], FOREIGN_POINTS, columns, out);
   return glyph_bytes_for(cell.ch, out);
 }
 
-void emit_glyph(FrameBytes* frame, const ScreenBuffer* back, const ScreenCell& cell) {
+void emit_glyph(FrameBytes* frame, const ScreenBuffer* back, const ScreenCell& cell, int columns) {
   // Printable ASCII is its own glyph, and most of what is drawn.
   if (cell.ch >= 0x20 && cell.ch < 0x7F && cell.known == CELL_BYTE &&
       frame->length < sizeof frame->data) {
     frame->data[frame->length++] = static_cast<char>(cell.ch);
     return;
   }
-  char glyph[4];
-  frame_append(frame, glyph, glyph_bytes(back, cell, glyph));
+  char glyph[GLYPH_BYTES_MAX];
+  frame_append(frame, glyph, glyph_bytes(back, cell, columns, glyph));
 }
 
 // A few bytes of control sequences, to compare candidate moves by length.
@@ -99,11 +103,18 @@ bool relative_move(const TerminalState& from, int x, int y, Sequence* s) {
 size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int y, char* out,
                  size_t room) {
   if (from.y != y || from.x < 0 || x <= from.x) return 0;
+  const ScreenCell* const row = screen_row(back, y);
+  // The terminal's cursor never stands inside a wide character it shows.
+  if (row[from.x].known == CELL_WIDE_RIGHT) return 0;
   size_t length = 0;
   for (int i = from.x; i < x; ++i) {
-    const ScreenCell& cell = screen_row(back, y)[i];
-    if (!cell.known || displayed_attr(cell.attr) != from.attr || length + 4 > room) return 0;
-    length += glyph_bytes(back, cell, out + length);
+    const ScreenCell& cell = row[i];
+    if (!cell.known || displayed_attr(cell.attr) != from.attr) return 0;
+    char glyph[GLYPH_BYTES_MAX];
+    const size_t size = glyph_bytes(back, cell, screen_cell_wide(back, i, y) ? 2 : 1, glyph);
+    if (length + size > room) return 0;
+    memcpy(out + length, glyph, size);
+    length += size;
   }
   return length;
 }
@@ -168,11 +179,23 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
   ScreenCell* const shown = screen_row(front, y);
   for (int x = 0; x < end; ++x) {
     const ScreenCell& cell = row[x];
-    if (!cell.known || shows_the_same(cell, shown[x])) continue;
+    // A wide character is drawn whole when either half differs.
+    const int columns = screen_cell_wide(back, x, y) ? 2 : 1;
+    if (!cell.known || (shows_the_same(cell, shown[x]) &&
+                        (columns == 1 || shows_the_same(row[x + 1], shown[x + 1])))) {
+      x += columns - 1;
+      continue;
+    }
     move_to(back, frame, terminal, x, y);
     use_attr(frame, terminal, displayed_attr(cell.attr));
-    emit_glyph(frame, back, cell);
+    if (cell.known == CELL_WIDE_RIGHT) {
+      emit_glyph(frame, back, ScreenCell{' ', CELL_BYTE, cell.attr}, 1); // a half left alone
+    } else {
+      emit_glyph(frame, back, cell, columns);
+    }
     shown[x] = cell;
+    if (columns == 2) shown[x + 1] = row[x + 1];
+    x += columns - 1;
     // In the last column the terminal holds the cursor there until the next character.
     terminal->x = x + 1 < back->width ? x + 1 : -1;
   }

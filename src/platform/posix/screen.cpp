@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/char_width.h"
 #include "platform/console_frame.h"
 #include "platform/cp437.h"
 #include "platform/platform.h"
@@ -92,10 +93,12 @@ void stream_byte(unsigned char byte) {
   }
 }
 
-// A UTF-8 character of the text goes out as it came.
-void stream_utf8(const char* bytes, size_t size) {
+// A character of the user's text goes out in the locale's character set.
+void stream_foreign(uint32_t code_point) {
   stream_attr();
-  frame_append(&frame, bytes, size);
+  char glyph[GLYPH_BYTES_MAX];
+  const uint32_t points[1] = {code_point};
+  frame_append(&frame, glyph, foreign_glyph_bytes(points, 1, char_width(code_point), glyph));
 }
 
 } // namespace
@@ -112,7 +115,8 @@ bool screen_open() {
   screen_init(&back, columns, rows, false);
   screen_init(&front, columns, rows, false);
   glyphs_from_locale();
-  back.utf8_text = glyphs_in_use() == GlyphSet::utf8;
+  // The user's text reaches the screen as UTF-8 in every locale (plat_console_text).
+  back.utf8_text = true;
   send_frames_while_owned();
   screen_ready = true;
   return true;
@@ -136,7 +140,7 @@ void screen_text(const char* text, size_t length) {
     const size_t size = back.utf8_text ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
     if (size > 0) {
       screen_write(&back, text + i, size);
-      stream_utf8(text + i, size);
+      stream_foreign(code_point);
       i += size - 1;
       continue;
     }

@@ -3,6 +3,7 @@
 #include <deque>
 #include <stdexcept>
 
+#include "platform/cp437.h"
 #include "platform/platform.h"
 #include "platform/screen_buffer.h"
 #include "platform/sim/sim.h"
@@ -86,6 +87,7 @@ void sim_reset(const SimConfig& config) {
   state = new SimState;
   state->config = config;
   screen_init(&state->screen, config.columns, config.buffer_rows, true);
+  state->screen.utf8_text = config.utf8_text;
   state->start_ms = config.utc_ms;
 }
 
@@ -170,8 +172,18 @@ const ScreenBuffer& sim_screen() {
 
 std::string sim_row_text(int row) {
   std::string text;
-  for (int x = 0; x < state->screen.width; ++x)
-    text += static_cast<char>(screen_row(&state->screen, row)[x].ch);
+  for (int x = 0; x < state->screen.width; ++x) {
+    const ScreenCell& cell = screen_row(&state->screen, row)[x];
+    if (cell.known == CELL_WIDE_RIGHT) continue;
+    if (cell.known != CELL_FOREIGN) {
+      text += static_cast<char>(cell.ch);
+      continue;
+    }
+    for (uint32_t point : state->screen.foreign[cell.ch]) {
+      char bytes[4];
+      if (point != 0) text.append(bytes, utf8_encode(point, bytes));
+    }
+  }
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return text;
 }
@@ -231,11 +243,13 @@ void plat_set_attr(uint16_t attr) {
 
 int plat_stdout_write(const char* text, size_t length) {
   if (!state->config.stdout_present) return -1;
+  if (stdout_is_console()) {
+    screen_write(&state->screen, text, length);
+    return static_cast<int>(length);
+  }
   for (size_t i = 0; i < length; ++i) {
     const unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (stdout_is_console()) {
-      screen_write_byte(&state->screen, byte);
-    } else if (state->config.stdout_redirected) {
+    if (state->config.stdout_redirected) {
       // Text mode: a line feed leaves as carriage return and line feed.
       if (byte == '\n') state->run.out += '\r';
       state->run.out += static_cast<char>(byte);

@@ -29,6 +29,7 @@ struct SimConfig {
   LaunchOutcome launch = {LaunchResult::started, ""}; // what every launch comes to
   uint32_t oversleep_ms = 0; // every sleep lasts this much longer than asked, as a timer tick
   uint32_t launch_ms = 0;    // the command processor's time to start the command
+  bool utf8_text = false;    // UTF-8 characters in the text take the columns they take
 };
 
 struct SimRun {
@@ -75,7 +76,8 @@ int64_t sim_utc(int year, int month, int day, int hour, int minute, int second);
 
 // What the console shows.
 const ScreenBuffer& sim_screen();
-std::string sim_row_text(int row); // 0-based, trailing blanks removed
-std::string sim_screen_text();     // every row up to the last non-blank one, joined by '\n'
+// 0-based, trailing blanks removed; a foreign character in UTF-8, once for its columns.
+std::string sim_row_text(int row);
+std::string sim_screen_text(); // every row up to the last non-blank one, joined by '\n'
 uint16_t sim_cell_attr(int x, int y);
 uint32_t sim_input_mode();

@@ -35,21 +35,16 @@ CHAR_INFO frame_cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
 // arrow); a cell written whole would keep the control character itself, which wine's console
 // then sends to its terminal as it is.
 WCHAR frame_glyphs[256];
-// A double-byte code page (932, 936, 949, 950): a character of two bytes there takes two cells,
-// the first flagged as the leading byte and the second as the trailing one, as CHAR_INFO has it.
-UINT double_byte_page = 0;
-bool frame_wide[256];
 // Where the console's cursor stands, as the program last put it or found it.
 COORD console_cursor = {0, 0};
-
-// A glyph of two bytes in the double-byte code page.
-bool wide_glyph(WCHAR glyph) {
-  char bytes[2];
-  BOOL defaulted = FALSE;
-  return double_byte_page != 0 &&
-         WideCharToMultiByte(double_byte_page, 0, &glyph, 1, bytes, 2, nullptr, &defaulted) == 2 &&
-         !defaulted;
-}
+// Wine's console sends each cell's character to its terminal, the trailing half of a wide one
+// too, where Windows shows the pair as one character: there the trailing half holds a character
+// of no width.
+bool trailing_zero_width = false;
+// The console cell's character of each foreign character of the copy: one UTF-16 unit, the
+// character with its marks composed where Unicode has it as one, else the character alone.
+WCHAR foreign_glyphs[FOREIGN_MAX];
+int foreign_glyphs_known = 0;
 
 // The glyphs follow a code page of one byte a character that has the program's own. On any
 // other (UTF-8, a double-byte code page, one whose 0xFE is a letter), where the program's bytes
@@ -57,8 +52,6 @@ bool wide_glyph(WCHAR glyph) {
 void take_code_page() {
   const UINT page = GetConsoleOutputCP();
   const bool page_bytes = !console_utf8_text();
-  CPINFO info;
-  double_byte_page = page != 0 && GetCPInfo(page, &info) && info.MaxCharSize == 2 ? page : 0;
   for (int byte = 0; byte < 256; ++byte) {
     const char text = static_cast<char>(byte);
     WCHAR glyph = static_cast<WCHAR>(cp437_glyph(static_cast<unsigned char>(byte)));
@@ -67,51 +60,53 @@ void take_code_page() {
       glyph = L'?';
     }
     frame_glyphs[byte] = glyph;
-    frame_wide[byte] = wide_glyph(glyph);
   }
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  trailing_zero_width = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+WCHAR foreign_glyph(unsigned char index) {
+  while (foreign_glyphs_known <= index && foreign_glyphs_known < back.foreign_count) {
+    const uint32_t* const points = back.foreign[foreign_glyphs_known];
+    WCHAR units[FOREIGN_POINTS];
+    int count = 0;
+    while (count < FOREIGN_POINTS && points[count] != 0 && points[count] < 0x10000) {
+      units[count] = static_cast<WCHAR>(points[count]);
+      ++count;
+    }
+    WCHAR composed[FOREIGN_POINTS];
+    WCHAR glyph = points[0] < 0x10000 ? static_cast<WCHAR>(points[0]) : L'?';
+    if (count > 1 && FoldStringW(MAP_PRECOMPOSED, units, count, composed, FOREIGN_POINTS) == 1)
+      glyph = composed[0];
+    foreign_glyphs[foreign_glyphs_known++] = glyph;
+  }
+  return foreign_glyphs[index];
 }
 
 WCHAR cell_glyph(const ScreenCell& cell) {
-  if (cell.known != CELL_FOREIGN) return frame_glyphs[cell.ch];
-  const uint32_t code_point = back.foreign[cell.ch];
-  return code_point < 0x10000 ? static_cast<WCHAR>(code_point) : L'?';
+  return cell.known == CELL_FOREIGN || cell.known == CELL_WIDE_RIGHT ? foreign_glyph(cell.ch)
+                                                                     : frame_glyphs[cell.ch];
 }
 
-bool cell_wide(const ScreenCell& cell) {
-  return cell.known != CELL_FOREIGN ? frame_wide[cell.ch] : wide_glyph(cell_glyph(cell));
-}
-
-// A row of the copy as the console's cells: on a double-byte page each wide glyph takes two, and
-// what no longer fits the row is left out.
-void lay_out_row(int y, CHAR_INFO* out) {
-  const ScreenCell* const row = screen_row(&back, y);
-  int column = 0;
-  for (int x = 0; x < back.width && column < back.width; ++x) {
-    const WCHAR glyph = cell_glyph(row[x]);
-    if (double_byte_page == 0 || !cell_wide(row[x])) {
-      out[column++] = CHAR_INFO{{glyph}, row[x].attr};
-    } else if (column + 1 < back.width) {
-      out[column++] = CHAR_INFO{{glyph}, static_cast<WORD>(row[x].attr | COMMON_LVB_LEADING_BYTE)};
-      out[column++] = CHAR_INFO{{glyph}, static_cast<WORD>(row[x].attr | COMMON_LVB_TRAILING_BYTE)};
-    } else {
-      out[column++] = CHAR_INFO{{L' '}, row[x].attr};
-    }
+// A cell of the copy as the console's: the two halves of a wide character flagged as the leading
+// and the trailing one, as CHAR_INFO has it; a character past UTF-16's one unit, which a cell
+// cannot hold, as '?' and a blank.
+CHAR_INFO console_cell(int x, int y) {
+  const ScreenCell& cell = screen_row(&back, y)[x];
+  const WCHAR glyph = cell_glyph(cell);
+  const bool halves = glyph != L'?' || cell.known == CELL_BYTE;
+  if (cell.known == CELL_WIDE_RIGHT) {
+    if (!halves) return CHAR_INFO{{L' '}, cell.attr};
+    return CHAR_INFO{{trailing_zero_width ? L'\x200B' : glyph},
+                     static_cast<WORD>(cell.attr | COMMON_LVB_TRAILING_BYTE)};
   }
-  while (column < back.width) out[column++] = CHAR_INFO{{L' '}, blank_attr};
-}
-
-// The console's column of a cell of the copy: past each wide glyph before it, one more.
-SHORT console_column(int x, int y) {
-  int column = x;
-  if (double_byte_page != 0) {
-    const ScreenCell* const row = screen_row(&back, y);
-    for (int i = 0; i < x; ++i) column += cell_wide(row[i]) ? 1 : 0;
-  }
-  return static_cast<SHORT>(column < back.width ? column : back.width - 1);
+  if (halves && screen_cell_wide(&back, x, y))
+    return CHAR_INFO{{glyph}, static_cast<WORD>(cell.attr | COMMON_LVB_LEADING_BYTE)};
+  return CHAR_INFO{{glyph}, cell.attr};
 }
 
 void put_console_cursor(int x, int y) {
-  const COORD place = {console_column(x, y), static_cast<SHORT>(y)};
+  const COORD place = {static_cast<SHORT>(x), static_cast<SHORT>(y)};
   if (SetConsoleCursorPosition(stdout_handle(), place)) console_cursor = place;
 }
 
@@ -170,6 +165,7 @@ void start_frame(uint16_t attr) {
       console_info.dwCursorPosition.Y < back.height ? console_info.dwCursorPosition.Y : 0;
   back.attr = console_info.wAttributes;
   back.utf8_text = console_utf8_text();
+  foreign_glyphs_known = 0;
   console_cursor = console_info.dwCursorPosition;
   front = back;
   blank_char = static_cast<unsigned char>(cleared_char);
@@ -324,22 +320,17 @@ void flush_frame() {
   if (frame.send_whole)
     rect = {0, 0, back.width - 1,
             changed && rect.bottom >= shown_rows ? rect.bottom : shown_rows - 1};
-  // A wide glyph moves the rest of its row: rows go whole.
-  if (changed && double_byte_page != 0) rect.left = 0, rect.right = back.width - 1;
+  // A wide character goes whole, both halves.
+  for (int y = rect.top; changed && y <= rect.bottom; ++y) {
+    if (rect.left > 0 && screen_row(&back, y)[rect.left].known == CELL_WIDE_RIGHT) --rect.left;
+    if (screen_cell_wide(&back, rect.right, y)) ++rect.right;
+  }
   if (frame.send_whole || changed) {
     const int width = rect.right - rect.left + 1;
     const int height = rect.bottom - rect.top + 1;
     for (int y = 0; y < height; ++y) {
-      if (double_byte_page != 0) {
-        lay_out_row(rect.top + y, frame_cells + y * width);
-        continue;
-      }
-      for (int x = 0; x < width; ++x) {
-        const ScreenCell& cell = screen_row(&back, rect.top + y)[rect.left + x];
-        CHAR_INFO& out = frame_cells[y * width + x];
-        out.Char.UnicodeChar = cell_glyph(cell);
-        out.Attributes = cell.attr;
-      }
+      for (int x = 0; x < width; ++x)
+        frame_cells[y * width + x] = console_cell(rect.left + x, rect.top + y);
     }
     SMALL_RECT region = {static_cast<SHORT>(rect.left), static_cast<SHORT>(rect.top),
                          static_cast<SHORT>(rect.right), static_cast<SHORT>(rect.bottom)};
@@ -365,8 +356,7 @@ void flush_frame() {
                               static_cast<SHORT>(top + window_rows - 1)};
     SetConsoleWindowInfo(stdout_handle(), TRUE, &place);
   }
-  if (console_column(back.cursor_x, back.cursor_y) != console_cursor.X ||
-      back.cursor_y != console_cursor.Y) {
+  if (back.cursor_x != console_cursor.X || back.cursor_y != console_cursor.Y) {
     put_console_cursor(back.cursor_x, back.cursor_y);
   }
   front.cursor_x = back.cursor_x;
