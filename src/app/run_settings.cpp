@@ -14,21 +14,6 @@
 
 namespace {
 
-// Case is folded for A-Z only.
-bool equal_nocase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (upper_ascii(*a) != upper_ascii(*b)) return false;
-  }
-  return *a == *b;
-}
-
-bool starts_nocase(const char* word, const char* prefix) {
-  for (; *prefix != '\0'; ++word, ++prefix) {
-    if (*word == '\0' || upper_ascii(*word) != upper_ascii(*prefix)) return false;
-  }
-  return true;
-}
-
 // Word length up to a limit, so that the walk never scans a huge word twice.
 size_t length_at_least(const char* word, size_t limit) {
   size_t n = 0;
@@ -58,21 +43,21 @@ void apply_except_option(const char* word, RunSettings* settings) {
 }
 
 void apply_option(char* word, RunSettings* settings) {
-  if (strcmp(word, "/?") == 0 || equal_nocase(word, "/H")) {
+  if (strcmp(word, "/?") == 0 || text_equal_nocase(word, "/H")) {
     show_help_screen();
-  } else if (starts_nocase(word, "/Q")) {
+  } else if (text_starts_nocase(word, "/Q")) {
     settings->announce = false;
-  } else if (starts_nocase(word, "/TICK")) {
+  } else if (text_starts_nocase(word, "/TICK")) {
     if (length_at_least(word, 7) >= 7) settings->refresh_seconds = read_decimal(word + 6);
-  } else if (equal_nocase(word, "/DEBUG")) {
+  } else if (text_equal_nocase(word, "/DEBUG")) {
     settings->debug = true;
-  } else if (equal_nocase(word, "/DOS")) {
+  } else if (text_equal_nocase(word, "/DOS")) {
     strcpy(settings->interpreter, "COMMAND");
-  } else if (equal_nocase(word, "/REPEAT") || equal_nocase(word, "/R")) {
+  } else if (text_equal_nocase(word, "/REPEAT") || text_equal_nocase(word, "/R")) {
     settings->repeat = true;
-  } else if (starts_nocase(word, "/EXCEPT")) {
+  } else if (text_starts_nocase(word, "/EXCEPT")) {
     apply_except_option(word, settings);
-  } else if (starts_nocase(word, "/TIME")) {
+  } else if (text_starts_nocase(word, "/TIME")) {
     if (word[5] != '\0') apply_time_option(word, settings);
   }
 }

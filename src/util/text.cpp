@@ -29,18 +29,30 @@ int char_pos(const char* text, char c) {
   return 0;
 }
 
+// The count of leading characters the two share, letter case aside.
+int shared_nocase(const char* a, const char* b) {
+  int i = 0;
+  while (a[i] != '\0' && b[i] != '\0' && upper_ascii(a[i]) == upper_ascii(b[i])) ++i;
+  return i;
+}
+
+bool text_equal_nocase(const char* a, const char* b) {
+  const int shared = shared_nocase(a, b);
+  return a[shared] == '\0' && b[shared] == '\0';
+}
+
+bool text_starts_nocase(const char* text, const char* prefix) {
+  return prefix[shared_nocase(text, prefix)] == '\0';
+}
+
 int text_pos_nocase(const char* text, const char* find) {
   if (text == nullptr || text[0] == '\0') return 0;
   if (find == nullptr || find[0] == '\0') return 1;
   for (int start = 0; text[start] != '\0'; ++start) {
-    int i = 0;
-    while (find[i] != '\0' && text[start + i] != '\0' &&
-           upper_ascii(text[start + i]) == upper_ascii(find[i])) {
-      ++i;
-    }
-    if (find[i] == '\0') return start + 1;
+    const int shared = shared_nocase(text + start, find);
+    if (find[shared] == '\0') return start + 1;
     // The text ran out before the search text did: no later start can fit either.
-    if (text[start + i] == '\0') return 0;
+    if (text[start + shared] == '\0') return 0;
   }
   return 0;
 }

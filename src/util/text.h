@@ -5,7 +5,10 @@
 
 #include <cstdint>
 
+// Letter case is folded for A-Z only, in every comparison here.
 char upper_ascii(char c);
+bool text_equal_nocase(const char* a, const char* b);
+bool text_starts_nocase(const char* text, const char* prefix);
 int char_pos(const char* text, char c);
 int text_pos_nocase(const char* text, const char* find);
 // Points into a buffer of its own that the next call overwrites.
