@@ -498,6 +498,12 @@ case_command_modes() {
   check "what a command changed is put back for the screen" emulated command_modes
 }
 
+# A command in Chinese, with emoji, combining accents, or Latin-1 in an ISO-8859-1 locale: shown
+# whole, each character in the columns the terminal gives it.
+case_scripts() {
+  check "text in every script shown aligned" emulated scripts
+}
+
 # A hang-up with SIGHUP ignored ends every key wait: the /DEBUG prompt goes on to the launch,
 # and the help pager ends with status 0.
 case_hang_up() {
