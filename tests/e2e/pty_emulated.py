@@ -235,7 +235,10 @@ def shown_command(argv, env_extra=None, utf8=True):
     try:
         pane.read_for(1.5)
         screen = pane.screen(utf8=utf8)
-        return [screen.display[y].rstrip() for y in range(2, 5)]
+        try:
+            return [screen.display[y].rstrip() for y in range(2, 5)]
+        except IndexError:  # pyte 0.8 fails on a wide character cut by the edge
+            return ['a wide character cut in two']
     finally:
         pane.close()
 

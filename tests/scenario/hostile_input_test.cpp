@@ -159,3 +159,37 @@ TEST(HostileInput, HugeDelaysCountDownWithoutWrapping) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.launches.size(), 1u);
 }
+
+// A command of wide, combining and emoji characters: each takes the columns a terminal gives it,
+// a wide one that would straddle the last column starts the next row, and every line after the
+// command stands where it belongs, at 80 columns and at 30.
+TEST(HostileInput, CommandInEveryScriptTakesItsColumns) {
+  const std::string zhong = "\xe4\xb8\xad", smile = "\xf0\x9f\x98\x80", accented = "e\xcc\x81";
+  const std::string command = "run #" + zhong + zhong + smile + accented + accented + "A" + zhong;
+  for (int columns : {80, 30}) {
+    SimConfig config = config_at(tuesday_morning());
+    config.columns = columns;
+    config.buffer_rows = config.window_rows = 60;
+    config.utf8_text = true;
+    sim_reset(config);
+    sim_run({command, "/TIME=1"});
+    std::string screen = sim_screen_text();
+    ASSERT_NE(screen.find("\376 Waiting"), std::string::npos) << screen;
+    screen = screen.substr(screen.find("\376 Waiting"));
+    if (columns == 80) {
+      EXPECT_EQ(screen.substr(0, screen.find("\n\n")),
+                "\376 Waiting to launch: \"" + command + "\"");
+      EXPECT_NE(screen.find("\n\376 Launching \"" + command + "\" ...\n\376 Launch of \"" +
+                            command + "\" completed"),
+                std::string::npos)
+          << screen;
+    } else {
+      // 27 columns and a wide character; the next would straddle the last column: 29 | 2 + 2 + 1
+      // + 1 + 1 + 2 + 1.
+      EXPECT_EQ(screen.substr(0, screen.find("\n\n")), "\376 Waiting to launch: \"run #" + zhong +
+                                                           "\n" + zhong + smile + accented +
+                                                           accented + "A" + zhong + "\"")
+          << screen;
+    }
+  }
+}

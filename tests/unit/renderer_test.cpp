@@ -52,8 +52,9 @@ struct Terminal {
 TEST(Renderer, FirstFrameThenOnlyTheChanges) {
   static Terminal t;
   t.write("\xfe ab");
-  EXPECT_EQ(t.render(),
-            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\xe2\x96\xa0 ab\x1b[?25h");
+  EXPECT_EQ(
+      t.render(),
+      "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\xe2\x96\xa0 ab\x1b[?25h");
   EXPECT_EQ(t.render(), "") << "an unchanged frame emits nothing";
   // Redrawn the same after a clear, as every status screen pass does: still nothing.
   screen_fill_chars(&t.back, ' ', 80, 0, 0);
@@ -131,8 +132,9 @@ TEST(Renderer, ScrollingAndRepaint) {
   // its scrollback. Blank row ends are erased.
   t.valid = false;
   t.shown = {2, 2, 0x07, true};
-  EXPECT_EQ(t.render(), "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b["
-                        "3Hd\x1b[K\x1b[4He\x1b[K\x1b[?25h");
+  EXPECT_EQ(t.render(),
+            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[mb\x1b[K\x1b[2Hc\x1b[K\x1b["
+            "3Hd\x1b[K\x1b[4He\x1b[K\x1b[?25h");
 }
 
 TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothing) {
@@ -142,8 +144,9 @@ TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothi
   t.write("bar");
   t.back.attr = 0x0C;
   t.write("red");
-  EXPECT_EQ(t.render(),
-            "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\x1b[7mbar\x1b[mred\x1b[?25h");
+  EXPECT_EQ(
+      t.render(),
+      "\x1b[?25l\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r\x1b[m\x1b[2J\x1b[7mbar\x1b[mred\x1b[?25h");
   // The title bar's colour changes every second: the same reverse video, nothing to draw.
   screen_fill_attrs(&t.back, 0x2F, 3, 0, 0);
   EXPECT_EQ(t.render(), "");
@@ -165,4 +168,25 @@ TEST(Renderer, UtfEightCharactersOfTheTextTakeACellEachAndPassThrough) {
   bytes.back.utf8_text = true;
   bytes.write("caf\xc3\xa9");
   EXPECT_NE(bytes.render().find("caf\u251c\u2310"), std::string::npos);
+}
+
+// A wide character is sent whole and counts two columns; a write over its right half sends the
+// blank the terminal shows in its left half too.
+TEST(Renderer, WideCharactersAreDrawnWholeAndCountTwoColumns) {
+  static Terminal t(10, 2);
+  t.back.utf8_text = true;
+  screen_write(&t.back,
+               "\xe4\xb8\xad"
+               "ab",
+               5);
+  t.render();
+  screen_set_cursor(&t.back, 3, 0);
+  screen_write(&t.back, "B", 1);
+  EXPECT_EQ(t.render(), "\bB") << "after the wide character the terminal's cursor is at 4";
+  screen_set_cursor(&t.back, 1, 0);
+  screen_write(&t.back, "x", 1);
+  EXPECT_EQ(t.render(), "\x1b[H x");
+  screen_set_cursor(&t.back, 0, 0);
+  screen_write(&t.back, "\xe4\xb8\xad", 3);
+  EXPECT_EQ(t.render(), "\b\b\xe4\xb8\xad");
 }

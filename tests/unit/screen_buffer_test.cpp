@@ -56,3 +56,68 @@ TEST(ScreenBuffer, ResizeKeepsTheTopLeftContentInPlace) {
   screen_resize(&screen, 5, 2); // wider and shorter
   EXPECT_EQ(rows_text(screen), "abc  |efg  ");
 }
+
+namespace {
+
+// The buffer's rows as text: a foreign character as its code points in hex, its right half as
+// '>', a byte as itself.
+std::string cells_text(const ScreenBuffer& screen) {
+  std::string text;
+  char hex[16];
+  for (int y = 0; y < screen.height; ++y) {
+    if (y > 0) text += '|';
+    for (int x = 0; x < screen.width; ++x) {
+      const ScreenCell& cell = screen_row(&screen, y)[x];
+      if (cell.known == CELL_WIDE_RIGHT) {
+        text += '>';
+      } else if (cell.known == CELL_FOREIGN) {
+        text += '<';
+        for (uint32_t point : screen.foreign[cell.ch]) {
+          if (point == 0) break;
+          snprintf(hex, sizeof hex, "%s%X", text.back() == '<' ? "" : "+", point);
+          text += hex;
+        }
+        text += '>';
+      } else {
+        text += static_cast<char>(cell.ch);
+      }
+    }
+  }
+  return text;
+}
+
+} // namespace
+
+// A cell is a column: a wide character takes two and is never cut in two, a mark joins the
+// character written before it, even one that wrapped the row.
+TEST(ScreenBuffer, WideCharactersTakeTwoCellsAndMarksJoin) {
+  static ScreenBuffer screen;
+  const auto write = [](const std::string& text) {
+    screen_write(&screen, text.data(), text.size());
+  };
+  screen_init(&screen, 5, 3, true);
+  screen.utf8_text = true;
+  write("abcd\xe4\xb8\xad\xe4\xb8\xad"); // the first would straddle the last column
+  EXPECT_EQ(cells_text(screen), "abcd |<4E2D>><4E2D>> |     ");
+  EXPECT_EQ(screen.cursor_x, 4);
+  screen_set_cursor(&screen, 1, 1); // over a right half: the left one is blanked
+  write("x");
+  EXPECT_EQ(cells_text(screen), "abcd | x<4E2D>> |     ");
+  screen_set_cursor(&screen, 2, 1); // over a left half: the right one is blanked
+  write("\xe2\x82\xac");
+  EXPECT_EQ(cells_text(screen), "abcd | x<20AC>  |     ");
+  screen_set_cursor(&screen, 4, 1);
+  write("e\xcc\x81\xcc\xa3"); // in the last column, then two marks after the wrap
+  EXPECT_EQ(cells_text(screen), "abcd | x<20AC> <65+301+323>|     ");
+  write("\r\xcc\x81"); // a mark with nothing before it stands on a blank
+  EXPECT_EQ(cells_text(screen), "abcd | x<20AC> <65+301+323>|<20+301>    ");
+  screen_set_cursor(&screen, 0, 0);
+  write("abc\xe4\xb8\xad");
+  EXPECT_EQ(cells_text(screen), "abc<4E2D>>| x<20AC> <65+301+323>|<20+301>    ");
+  screen_resize(&screen, 4, 3); // the new edge cuts the wide character
+  EXPECT_EQ(cells_text(screen), "abc | x<20AC> |<20+301>   ");
+  screen_set_cursor(&screen, 0, 0);
+  write("a\xe4\xb8\xad");
+  screen_fill_chars(&screen, '.', 1, 2, 0); // a fill over a right half leaves no half either
+  EXPECT_EQ(cells_text(screen), "a . | x<20AC> |<20+301>   ");
+}
