@@ -282,4 +282,28 @@ case_code_pages() {
   status_is 0
 }
 
+# A command of wide characters on code pages 65001 and 932: each takes two columns (wine's console
+# sends the trailing half as a character of no width), one that would straddle the edge starts
+# the next row, and the text after the command stands where it belongs. The command comes through
+# the environment: cmd reads a batch file's own bytes in the OEM code page.
+case_wide_characters() {
+  local zhong=$'\u4e2d' page first second
+  local command="cmd /c rem #$(printf "$zhong%.0s" {1..40})ABCDEFGHIJABCDEFGHIJABCDEFGHIJ"
+  first="■ Waiting to launch: \"cmd /c rem #$(printf "$zhong%.0s" {1..23})"
+  second="$(printf "$zhong%.0s" {1..17})ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\""
+  for page in 65001 932; do
+    printf '@echo off\r\nchcp %s > nul\r\n"%s" "%%WIDE%%" /time=20\r\n' "$page" "$EXEW" > "$W/wide.bat"
+    new_pane "WINEPREFIX=$WINEPREFIX WINEDEBUG=-all LANG=C.UTF-8 WIDE='$command'"
+    type_line "clear; wine cmd /c '$WW\\wide.bat'"
+    wait_for_screen 'Updating every' 30
+    check "code page $page: the wide characters' first row" \
+      bash -c "[ \"\$(tmux capture-pane -t $SESSION -p | sed -n 3p | sed 's/\xe2\x80\x8b//g')\" = '$first' ]"
+    check "... and the row after it" \
+      bash -c "[ \"\$(tmux capture-pane -t $SESSION -p | sed -n 4p | sed 's/\xe2\x80\x8b//g')\" = '$second' ]"
+    check "... then the next line where it belongs" screen_has '^■ Launching the command ONCE in 0h 0m 20s'
+    press Escape
+    wait_for_screen 'Terminated' 10
+  done
+}
+
 run_cases "$@"
