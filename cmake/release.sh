@@ -89,7 +89,8 @@ cp "$manual" "$work/$name/vorbelin.1"
 cp "$source/README.md" "$source/LICENSE" "$work/$name/"
 glibc=$(objdump -T "$work/$name/vorbelin" | grep -o 'GLIBC_[0-9.]*' | sort -V | tail -1 || true)
 {
-  echo "vorbelin $version, built for ${platform/-/ }${glibc:+ (it needs the GNU C library ${glibc#GLIBC_} or later)}."
+  echo "vorbelin $version, built for ${platform/-/ }${glibc:+ (it needs the GNU C library ${glibc#GLIBC_} or later)}"
+  echo "and ncurses' terminfo library (libtinfo.so.6; Debian and Ubuntu: libtinfo6)."
   echo
   echo "Run it where it is:    ./vorbelin \"echo launched\" /time=5"
   echo "Install it:            sudo install -m 755 vorbelin /usr/local/bin/"

@@ -61,9 +61,11 @@ file_has() { [ -f "$1" ] && grep -Eq -- "$2" "$1"; }
 
 # --- The cases.
 
-# Every waiting run carries what the program links: the C library alone, no C++ runtime.
+# Every waiting run carries what the program links: the C library and the terminfo library, no
+# C++ runtime.
 case_links_c_library_alone() {
-  check "linked against the C library alone" bash -c "! readelf -d '$BIN' | grep NEEDED | grep -v -q 'libc\.so'"
+  check "linked against the C and terminfo libraries alone" bash -c \
+    "! readelf -d '$BIN' | grep NEEDED | grep -v -q -e 'libc\.so' -e 'libtinfo\.so'"
 }
 
 # A countdown that really launches a command and ends with status 0.
