@@ -30,23 +30,23 @@ void make_timers() {
 // the machine is suspended, and one already due fires at once (a zero would disarm it).
 bool arm_end(int64_t end_ms) {
   const int64_t left_ms = end_ms - suspend_clock_ms();
-  itimerspec spec = {};
+  itimerspec setting = {};
   if (left_ms > 0) {
-    spec.it_value.tv_sec = static_cast<time_t>(left_ms / 1000);
-    spec.it_value.tv_nsec = static_cast<long>(left_ms % 1000) * 1000000;
+    setting.it_value.tv_sec = static_cast<time_t>(left_ms / 1000);
+    setting.it_value.tv_nsec = static_cast<long>(left_ms % 1000) * 1000000;
   } else {
-    spec.it_value.tv_nsec = 1;
+    setting.it_value.tv_nsec = 1;
   }
-  return timerfd_settime(end_fd, 0, &spec, nullptr) == 0;
+  return timerfd_settime(end_fd, 0, &setting, nullptr) == 0;
 }
 
 // Cancelled by any set of the wall clock (and by a resume); its own time, a year on, never
 // comes in a wait.
 bool arm_set_watch() {
-  itimerspec spec = {};
-  clock_gettime(CLOCK_REALTIME, &spec.it_value);
-  spec.it_value.tv_sec += 366 * 86400;
-  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+  itimerspec setting = {};
+  clock_gettime(CLOCK_REALTIME, &setting.it_value);
+  setting.it_value.tv_sec += 366 * 86400;
+  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting, nullptr) == 0;
 }
 #endif
 
