@@ -46,7 +46,8 @@ bool arm_set_watch() {
   itimerspec setting = {};
   clock_gettime(CLOCK_REALTIME, &setting.it_value);
   setting.it_value.tv_sec += 366 * 86400;
-  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting, nullptr) == 0;
+  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting, nullptr) ==
+         0;
 }
 #endif
 
