@@ -8,7 +8,6 @@
 // the sleep between passes watches for the first one, and each key read notes what is there.
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -46,12 +45,6 @@ bool quiet_after_sleep = false;
 // A sequence longer than any key is dropped through its final byte.
 bool dropping_sequence = false;
 
-int64_t now_ms() {
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-}
-
 // After a hang-up (EIO, POLLHUP) nothing more will ever be read.
 void note_hang_up(short events) {
   if (events & (POLLHUP | POLLERR | POLLNVAL)) input_ended = true;
@@ -76,7 +69,7 @@ size_t bytes_waiting() {
 size_t note_arrivals() {
   const size_t waiting = bytes_waiting();
   const uint64_t position = bytes_read + waiting;
-  const int64_t now = now_ms();
+  const int64_t now = suspend_clock_ms();
   // Notes behind what has been read tell nothing any more; the one where it stands still does.
   // Another reader of the terminal took bytes: what was noted before tells nothing either.
   int kept = 0;
@@ -100,7 +93,7 @@ int64_t first_seen(uint64_t position) {
   for (int i = 0; i < note_count; ++i) {
     if (notes[i].position >= position) return notes[i].first_ms;
   }
-  return now_ms();
+  return suspend_clock_ms();
 }
 
 // The stream was seen standing at position for the whole pause.
@@ -140,7 +133,7 @@ bool read_byte_together() {
   const int64_t seen = first_seen(bytes_read);
   for (;;) {
     if (note_arrivals() > 0) return !paused_at(bytes_read) && read_byte(0);
-    const int64_t left = seen + escape_wait_ms - now_ms();
+    const int64_t left = seen + escape_wait_ms - suspend_clock_ms();
     if (left <= 0 || input_ended) return false;
     pollfd poll_fd = {terminal_fd(), POLLIN, 0};
     if (poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
