@@ -24,6 +24,11 @@ constexpr int64_t zone_look_ms = 60000;
 bool zone_read = false;
 int64_t zone_read_ms = 0;
 
+void forget_offsets() {
+  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
+  memo_next = 0;
+}
+
 int64_t floor_div(int64_t value, int64_t divisor) {
   return (value >= 0 ? value : value - divisor + 1) / divisor;
 }
@@ -113,7 +118,7 @@ bool clock_follow_zone() {
   zone_read = true;
   zone_read_ms = now_ms;
   plat_zone_reload();
-  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
+  forget_offsets();
   return true;
 }
 
@@ -167,7 +172,6 @@ const char* month_name(int month) {
 }
 
 void clock_reset_state() {
-  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
-  memo_next = 0;
+  forget_offsets();
   zone_read = false;
 }
