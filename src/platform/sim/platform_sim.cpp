@@ -401,19 +401,15 @@ bool take_clock_event(unsigned wake_on) {
 WaitEnd sleep_through(uint32_t milliseconds, unsigned wake_on) {
   state->run.sleeps.push_back(milliseconds);
   if (state->on_sleep) state->on_sleep(milliseconds);
-  if (wake_on & WAKE_ON_INPUT) {
-    const int64_t due_ms = input_due_within(milliseconds);
-    if (due_ms >= 0) {
-      pass_time(static_cast<uint32_t>(due_ms));
-      return WaitEnd::input;
-    }
-  }
-  const int64_t end_ms = state->monotonic_ms + milliseconds + state->config.oversleep_ms;
+  const int64_t due_ms = (wake_on & WAKE_ON_INPUT) ? input_due_within(milliseconds) : -1;
+  const int64_t end_ms =
+      state->monotonic_ms + (due_ms >= 0 ? due_ms : milliseconds + state->config.oversleep_ms);
+  // What befalls the machine before the sleep's end comes first, in its order.
   while (!state->clock_events.empty() && state->clock_events.front().at_ms <= end_ms) {
     if (take_clock_event(wake_on)) return WaitEnd::clock_set;
   }
   if (end_ms > state->monotonic_ms) pass_time(static_cast<uint32_t>(end_ms - state->monotonic_ms));
-  return WaitEnd::time;
+  return due_ms >= 0 ? WaitEnd::input : WaitEnd::time;
 }
 
 } // namespace
