@@ -6,20 +6,7 @@
 #include "app/time_of_day.h"
 #include "console/console.h"
 #include "console/key_input.h"
-#include "console/run_end.h"
-#include "console/spinner.h"
 #include "console/window_identity.h"
-#include "util/clock.h"
-#include "util/text.h"
-
-void reset_process_state() {
-  console_reset_state();
-  key_input_reset_state();
-  spinner_reset_state();
-  ordinal_suffix_reset_state();
-  run_end_reset_state();
-  clock_reset_state();
-}
 
 int vorbelin_main(int count, char** words) {
   RunSettings settings = default_run_settings();

@@ -3,6 +3,3 @@
 
 // Runs the whole program; returns the status of a normal end.
 int vorbelin_main(int count, char** words);
-
-// The process-wide state as a new process has it; the simulated backend starts each run so.
-void reset_process_state();

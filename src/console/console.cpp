@@ -10,7 +10,10 @@
 namespace {
 
 enum class DeviceState { not_opened, open, failed };
-DeviceState console_device = DeviceState::not_opened;
+struct ConsoleState {
+  DeviceState device = DeviceState::not_opened;
+};
+ConsoleState state;
 
 // Long enough for any line the program prints, a 256-character command included.
 constexpr int print_room = 2048;
@@ -21,10 +24,10 @@ int formatted_length(int written) {
 
 // The console device is opened on first use; a failed open is remembered and not retried.
 bool console_device_ready() {
-  if (console_device == DeviceState::not_opened) {
-    console_device = plat_console_open() ? DeviceState::open : DeviceState::failed;
+  if (state.device == DeviceState::not_opened) {
+    state.device = plat_console_open() ? DeviceState::open : DeviceState::failed;
   }
-  return console_device == DeviceState::open;
+  return state.device == DeviceState::open;
 }
 
 } // namespace
@@ -172,7 +175,7 @@ int con_print(const char* format, ...) {
 }
 
 void console_reset_state() {
-  console_device = DeviceState::not_opened;
+  state = ConsoleState{};
 }
 
 int con_putc(int c) {

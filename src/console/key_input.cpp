@@ -125,26 +125,29 @@ const CodePair other_keys[89][4] = {
 };
 
 enum class InputState { not_opened, open, unavailable };
-InputState input_state = InputState::not_opened;
-int pending_code = -1;
+struct KeyInputState {
+  InputState input = InputState::not_opened;
+  int pending_code = -1; // the second code of an extended key, for the next read
+};
+KeyInputState state;
 
-// More events than this waiting at once are looked at only as far as the first ones. Kept here
-// rather than on the stack, so that a look for a key with none waiting stays within a short frame.
+// More events than this waiting at once are looked at only as far as the first ones. A look's
+// events, kept off the stack (16 KiB).
 constexpr uint32_t peek_room = 1024;
-InputEvent peeked[peek_room];
+InputEvent peek_scratch[peek_room];
 
-int shift_column(uint32_t state) {
-  if (state & (LEFT_ALT_DOWN | RIGHT_ALT_DOWN)) return 3;
-  if (state & (LEFT_CTRL_DOWN | RIGHT_CTRL_DOWN)) return 2;
-  if (state & SHIFT_DOWN) return 1;
+int shift_column(uint32_t control_state) {
+  if (control_state & (LEFT_ALT_DOWN | RIGHT_ALT_DOWN)) return 3;
+  if (control_state & (LEFT_CTRL_DOWN | RIGHT_CTRL_DOWN)) return 2;
+  if (control_state & SHIFT_DOWN) return 1;
   return 0;
 }
 
 bool input_available() {
-  if (input_state == InputState::not_opened) {
-    input_state = plat_input_open() ? InputState::open : InputState::unavailable;
+  if (state.input == InputState::not_opened) {
+    state.input = plat_input_open() ? InputState::open : InputState::unavailable;
   }
-  return input_state == InputState::open;
+  return state.input == InputState::open;
 }
 
 bool is_readable_key(const InputEvent& event) {
@@ -176,11 +179,11 @@ bool extended_key_code(const InputEvent& event, int* first, int* second) {
 }
 
 int key_waiting() {
-  if (pending_code != -1) return 1;
+  if (state.pending_code != -1) return 1;
   if (!input_available()) return 0;
   uint32_t count = 0;
   if (!plat_input_count(&count)) {
-    input_state = InputState::unavailable; // gone (a terminal hung up): no key will come
+    state.input = InputState::unavailable; // gone (a terminal hung up): no key will come
     return 0;
   }
   // What no read would deliver (releases, modifiers alone, mouse, focus and menu events) is
@@ -189,9 +192,9 @@ int key_waiting() {
   while (count > 0) {
     const uint32_t room = count < peek_room ? count : peek_room;
     uint32_t got = 0;
-    if (!plat_input_peek(peeked, room, &got) || got == 0 || got > room) return 0;
+    if (!plat_input_peek(peek_scratch, room, &got) || got == 0 || got > room) return 0;
     uint32_t first_key = 0;
-    while (first_key < got && !is_readable_key(peeked[first_key])) ++first_key;
+    while (first_key < got && !is_readable_key(peek_scratch[first_key])) ++first_key;
     uint32_t taken = 0;
     if (first_key > 0 && !plat_input_discard(first_key, &taken)) return first_key < got ? 1 : 0;
     if (first_key < got) return 1;
@@ -202,9 +205,9 @@ int key_waiting() {
 }
 
 int read_key() {
-  if (pending_code != -1) {
-    const int code = pending_code;
-    pending_code = -1;
+  if (state.pending_code != -1) {
+    const int code = state.pending_code;
+    state.pending_code = -1;
     return code;
   }
   if (!input_available()) return -1;
@@ -225,7 +228,7 @@ int read_key() {
     int first = 0;
     int second = 0;
     if (extended_key_code(event, &first, &second)) {
-      pending_code = second;
+      state.pending_code = second;
       result = first;
       break;
     }
@@ -235,7 +238,7 @@ int read_key() {
 }
 
 int read_key_echo() {
-  if (pending_code != -1) return read_key();
+  if (state.pending_code != -1) return read_key();
   const int key = read_key();
   if (key == -1) return -1;
   return con_putc(key) == -1 ? -1 : key;
@@ -266,6 +269,5 @@ bool wait_for_key(uint32_t milliseconds, unsigned also_wake_on) {
 }
 
 void key_input_reset_state() {
-  input_state = InputState::not_opened;
-  pending_code = -1;
+  state = KeyInputState{};
 }

@@ -6,23 +6,25 @@
 namespace {
 
 const unsigned char spinner_glyphs[4] = {0xB3, '/', '-', '\\'};
-uint32_t spinner_passes = 0;
-uint32_t spinner_index = 0;
+struct SpinnerState {
+  uint32_t passes = 0;
+  uint32_t index = 0; // of the glyph shown next
+};
+SpinnerState state;
 
 } // namespace
 
 void spinner_step(uint32_t every) {
   CursorMark mark = mark_cursor();
-  if (spinner_passes % every == 0) {
+  if (state.passes % every == 0) {
     move_cursor(&mark, CUR_SAVE);
-    con_putc(spinner_glyphs[spinner_index % 4]);
+    con_putc(spinner_glyphs[state.index % 4]);
     move_cursor(&mark, CUR_RESTORE);
-    ++spinner_index;
+    ++state.index;
   }
-  ++spinner_passes;
+  ++state.passes;
 }
 
 void spinner_reset_state() {
-  spinner_passes = 0;
-  spinner_index = 0;
+  state = SpinnerState{};
 }

@@ -24,7 +24,10 @@ const uint16_t high_glyphs[128] = {
     0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
-GlyphSet glyph_set = GlyphSet::utf8;
+struct Cp437State {
+  GlyphSet glyph_set = GlyphSet::utf8;
+};
+Cp437State state;
 
 // A character of one column for a glyph that ASCII lacks: the square and blocks as #, the
 // frame-drawing lines as |, - and +.
@@ -39,18 +42,22 @@ char ascii_stand_in(uint32_t code_point) {
 } // namespace
 
 void glyphs_set(GlyphSet set) {
-  glyph_set = set;
+  state.glyph_set = set;
+}
+
+void cp437_reset_state() {
+  state = Cp437State{};
 }
 
 GlyphSet glyphs_in_use() {
-  return glyph_set;
+  return state.glyph_set;
 }
 
 size_t glyph_bytes_for(unsigned char byte, char* out) {
   const uint32_t code_point = cp437_glyph(byte);
-  if (glyph_set == GlyphSet::utf8) return utf8_encode(code_point, out);
-  const bool own = code_point < 0x80 ||
-                   (glyph_set == GlyphSet::latin1 && code_point >= 0xA0 && code_point <= 0xFF);
+  if (state.glyph_set == GlyphSet::utf8) return utf8_encode(code_point, out);
+  const bool own = code_point < 0x80 || (state.glyph_set == GlyphSet::latin1 &&
+                                         code_point >= 0xA0 && code_point <= 0xFF);
   out[0] = own ? static_cast<char>(code_point) : ascii_stand_in(code_point);
   return 1;
 }
@@ -58,7 +65,7 @@ size_t glyph_bytes_for(unsigned char byte, char* out) {
 size_t foreign_glyph_bytes(const uint32_t* points, int count, int columns, char* out) {
   size_t used = 0;
   for (int i = 0; i < count && points[i] != 0; ++i) {
-    if (glyph_set == GlyphSet::utf8) {
+    if (state.glyph_set == GlyphSet::utf8) {
       used += utf8_encode(points[i], out + used);
       continue;
     }

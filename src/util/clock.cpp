@@ -16,17 +16,22 @@ struct OffsetMemo {
   int64_t minute;
   int32_t offset;
 };
-OffsetMemo memo[2] = {{INT64_MIN, 0}, {INT64_MIN, 0}};
-int memo_next = 0;
+constexpr OffsetMemo no_memo = {INT64_MIN, 0};
 
 // The system's zone is read again once a minute (on the monotonic clock): the user may move it.
 constexpr int64_t zone_look_ms = 60000;
-bool zone_read = false;
-int64_t zone_read_ms = 0;
+
+struct ClockState {
+  OffsetMemo memo[2] = {no_memo, no_memo};
+  int memo_next = 0;
+  bool zone_read = false;
+  int64_t zone_read_ms = 0;
+};
+ClockState state;
 
 void forget_offsets() {
-  memo[0] = memo[1] = OffsetMemo{INT64_MIN, 0};
-  memo_next = 0;
+  state.memo[0] = state.memo[1] = no_memo;
+  state.memo_next = 0;
 }
 
 int64_t floor_div(int64_t value, int64_t divisor) {
@@ -36,15 +41,15 @@ int64_t floor_div(int64_t value, int64_t divisor) {
 int32_t offset_at(int64_t utc_ms) {
   const int64_t second = floor_div(utc_ms, 1000);
   const int64_t minute = floor_div(second, 60);
-  for (const OffsetMemo& known : memo) {
+  for (const OffsetMemo& known : state.memo) {
     if (known.minute == minute) return known.offset;
   }
   const int32_t first = plat_utc_offset_s(minute * 60 * 1000);
   if (plat_utc_offset_s((minute * 60 + 59) * 1000) != first) {
     return plat_utc_offset_s(second * 1000); // the minute of a change
   }
-  memo[memo_next] = OffsetMemo{minute, first};
-  memo_next = 1 - memo_next;
+  state.memo[state.memo_next] = OffsetMemo{minute, first};
+  state.memo_next = 1 - state.memo_next;
   return first;
 }
 
@@ -114,9 +119,9 @@ bool clock_day_exists(int32_t day) {
 
 bool clock_follow_zone() {
   const int64_t now_ms = plat_monotonic_ms();
-  if (zone_read && now_ms - zone_read_ms < zone_look_ms) return false;
-  zone_read = true;
-  zone_read_ms = now_ms;
+  if (state.zone_read && now_ms - state.zone_read_ms < zone_look_ms) return false;
+  state.zone_read = true;
+  state.zone_read_ms = now_ms;
   plat_zone_reload();
   forget_offsets();
   return true;
@@ -172,6 +177,5 @@ const char* month_name(int month) {
 }
 
 void clock_reset_state() {
-  forget_offsets();
-  zone_read = false;
+  state = ClockState{};
 }

@@ -13,7 +13,11 @@ bool is_space(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-char suffix_buffer[3] = {'x', 'x', '\0'};
+// The last suffix given: asked for a number below 1, the suffix of the one before.
+struct TextState {
+  char suffix[3] = {'x', 'x', '\0'};
+};
+TextState state;
 
 } // namespace
 
@@ -58,7 +62,7 @@ int text_pos_nocase(const char* text, const char* find) {
 }
 
 const char* ordinal_suffix(int32_t number) {
-  if (number <= 0) return suffix_buffer;
+  if (number <= 0) return state.suffix;
   const char* suffix = "th";
   const int32_t last = number % 10;
   if (number <= 3 || number > 20) {
@@ -66,14 +70,13 @@ const char* ordinal_suffix(int32_t number) {
     if (last == 2) suffix = "nd";
     if (last == 3) suffix = "rd";
   }
-  suffix_buffer[0] = suffix[0];
-  suffix_buffer[1] = suffix[1];
-  return suffix_buffer;
+  state.suffix[0] = suffix[0];
+  state.suffix[1] = suffix[1];
+  return state.suffix;
 }
 
 void ordinal_suffix_reset_state() {
-  suffix_buffer[0] = 'x';
-  suffix_buffer[1] = 'x';
+  state = TextState{};
 }
 
 char* trim_leading(char* text, char c) {

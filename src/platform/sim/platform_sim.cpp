@@ -9,8 +9,12 @@
 #include "platform/sim/sim.h"
 
 #include "app/vorbelin.h"
+#include "console/console.h"
+#include "console/key_input.h"
 #include "console/run_end.h"
+#include "console/spinner.h"
 #include "util/clock.h"
+#include "util/text.h"
 
 namespace {
 
@@ -52,6 +56,19 @@ SimState* state = new SimState; // lives for the whole test process
 void* const sim_window = reinterpret_cast<void*>(0x1000);
 void* const sim_large_icon = reinterpret_cast<void*>(0x101);
 void* const sim_small_icon = reinterpret_cast<void*>(0x102);
+
+// Each run starts as a new process would: every module the program is built of keeps its state
+// in one object, which this puts back to its starting values (tests/process_state.py checks that
+// no module is left out).
+void reset_every_module() {
+  clock_reset_state();
+  console_reset_state();
+  cp437_reset_state();
+  key_input_reset_state();
+  ordinal_suffix_reset_state();
+  run_end_reset_state();
+  spinner_reset_state();
+}
 
 bool stdout_is_console() {
   return state->config.stdout_present && state->config.has_console &&
@@ -106,7 +123,7 @@ const SimRun& sim_result() {
 }
 
 SimRun sim_call(const std::function<void()>& body) {
-  reset_process_state();
+  reset_every_module();
   try {
     body();
   } catch (const SimExit& end) {
