@@ -7,9 +7,9 @@
 #include "app/launch.h"
 #include "console/console.h"
 #include "console/help_screen.h"
-#include "console/run_end.h"
 #include "console/window_identity.h"
 #include "platform/platform.h"
+#include "util/run_end.h"
 #include "util/text.h"
 
 namespace {

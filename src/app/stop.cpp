@@ -3,8 +3,8 @@
 
 #include "console/console.h"
 #include "console/key_input.h"
-#include "console/run_end.h"
 #include "console/window_identity.h"
+#include "util/run_end.h"
 
 bool is_stop_key(int key) {
   return key == KEY_ESC || key == KEY_CTRL_C;

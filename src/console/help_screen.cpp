@@ -5,7 +5,7 @@
 
 #include "console/console.h"
 #include "console/key_input.h"
-#include "console/run_end.h"
+#include "util/run_end.h"
 
 #ifndef VORBELIN_VERSION
 #define VORBELIN_VERSION "0.0.0"

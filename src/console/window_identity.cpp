@@ -2,8 +2,8 @@
 // hook and the console control handler) that take the icon off again.
 #include "console/window_identity.h"
 
-#include "console/run_end.h"
 #include "platform/platform.h"
+#include "util/run_end.h"
 
 namespace {
 

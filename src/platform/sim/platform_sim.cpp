@@ -11,9 +11,9 @@
 #include "app/vorbelin.h"
 #include "console/console.h"
 #include "console/key_input.h"
-#include "console/run_end.h"
 #include "console/spinner.h"
 #include "util/clock.h"
+#include "util/run_end.h"
 #include "util/text.h"
 
 namespace {

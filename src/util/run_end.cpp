@@ -1,5 +1,5 @@
 // The exit hooks and the end of the run.
-#include "console/run_end.h"
+#include "util/run_end.h"
 
 #include <cassert>
 
