@@ -16,7 +16,7 @@ TEST(Renderer, ColourMappingSwapsRedAndBlueAndSetsOnlyWhatChanges) {
                {0x09, 0x07, "\x1b[94m"},  {0x1F, 0x4F, "\x1b[44m"},  {0x09, 0x4F, "\x1b[94;49m"},
                {0x07, 0x4F, "\x1b[m"},    {0x17, 0x07, "\x1b[44m"},  {0x0C, 0x09, "\x1b[91m"}};
   for (const auto& c : cases) {
-    EXPECT_EQ(std::string(sgr, sgr_for_attr(c.attr, c.from, sgr)), c.sequence)
+    EXPECT_EQ(std::string(sgr, sgr_for_attr(c.attr, c.from, TerminalTraits{}, sgr)), c.sequence)
         << std::hex << c.attr << " from " << c.from;
   }
 }
@@ -138,8 +138,8 @@ TEST(Renderer, ScrollingAndRepaint) {
 }
 
 TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothing) {
-  renderer_show_colours(false);
   static Terminal t;
+  t.shown.traits.colours = false;
   t.back.attr = 0x1F;
   t.write("bar");
   t.back.attr = 0x0C;
@@ -150,7 +150,6 @@ TEST(Renderer, WithoutColoursBackgroundsAreReverseVideoAndColourChangesDrawNothi
   // The title bar's colour changes every second: the same reverse video, nothing to draw.
   screen_fill_attrs(&t.back, 0x2F, 3, 0, 0);
   EXPECT_EQ(t.render(), "");
-  renderer_show_colours(true);
 }
 
 TEST(Renderer, UtfEightCharactersOfTheTextTakeACellEachAndPassThrough) {

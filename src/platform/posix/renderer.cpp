@@ -7,9 +7,6 @@
 
 namespace {
 
-bool colours_shown = true;
-bool cursor_hides = true;
-
 // A frame up to this size reaches the terminal in one read: its cursor hops are never seen.
 constexpr size_t hide_cursor_above_bytes = 1024;
 const char hide_cursor[] = "\x1b[?25l";
@@ -109,7 +106,7 @@ size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int
   size_t length = 0;
   for (int i = from.x; i < x; ++i) {
     const ScreenCell& cell = row[i];
-    if (!cell.known || displayed_attr(cell.attr) != from.attr) return 0;
+    if (!cell.known || displayed_attr(cell.attr, from.traits) != from.attr) return 0;
     char glyph[GLYPH_BYTES_MAX];
     const size_t size = glyph_bytes(back, cell, screen_cell_wide(back, i, y) ? 2 : 1, glyph);
     if (length + size > room) return 0;
@@ -139,14 +136,15 @@ void move_to(const ScreenBuffer* back, FrameBytes* frame, TerminalState* termina
 void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
   if (terminal->attr == attr) return;
   char sequence[32];
-  frame_append(frame, sequence, sgr_for_attr(attr, terminal->attr, sequence));
+  frame_append(frame, sequence, sgr_for_attr(attr, terminal->attr, terminal->traits, sequence));
   terminal->attr = attr;
 }
 
 // Cells that look the same on the terminal.
-bool shows_the_same(const ScreenCell& a, const ScreenCell& b) {
+bool shows_the_same(const ScreenCell& a, const ScreenCell& b, const TerminalTraits& traits) {
   if (!a.known || !b.known) return a.known == b.known;
-  return a.ch == b.ch && a.known == b.known && displayed_attr(a.attr) == displayed_attr(b.attr);
+  return a.ch == b.ch && a.known == b.known &&
+         displayed_attr(a.attr, traits) == displayed_attr(b.attr, traits);
 }
 
 // Rows equal byte for byte hold the same cells; only the others are looked at cell by cell.
@@ -155,21 +153,25 @@ bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
 }
 
 // Where the row's blanks in the normal colours begin, up to its end.
-int blank_tail(const ScreenBuffer* back, int y) {
+int blank_tail(const ScreenBuffer* back, int y, const TerminalTraits& traits) {
   int x = back->width;
   while (x > 0) {
     const ScreenCell& cell = screen_row(back, y)[x - 1];
-    if (cell.known != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr) != 0x07) break;
+    if (cell.known != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr, traits) != 0x07)
+      break;
     --x;
   }
   return x;
 }
 
-int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from) {
+int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from,
+                    const TerminalTraits& traits) {
   const ScreenCell* const row = screen_row(back, y);
   const ScreenCell* const shown = screen_row(front, y);
   int count = 0;
-  for (int x = from; x < back->width; ++x) count += shows_the_same(row[x], shown[x]) ? 0 : 1;
+  for (int x = from; x < back->width; ++x) {
+    count += shows_the_same(row[x], shown[x], traits) ? 0 : 1;
+  }
   return count;
 }
 
@@ -177,17 +179,18 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
                 int y, int end) {
   const ScreenCell* const row = screen_row(back, y);
   ScreenCell* const shown = screen_row(front, y);
+  const TerminalTraits& traits = terminal->traits;
   for (int x = 0; x < end; ++x) {
     const ScreenCell& cell = row[x];
     // A wide character is drawn whole when either half differs.
     const int columns = screen_cell_wide(back, x, y) ? 2 : 1;
-    if (!cell.known || (shows_the_same(cell, shown[x]) &&
-                        (columns == 1 || shows_the_same(row[x + 1], shown[x + 1])))) {
+    if (!cell.known || (shows_the_same(cell, shown[x], traits) &&
+                        (columns == 1 || shows_the_same(row[x + 1], shown[x + 1], traits)))) {
       x += columns - 1;
       continue;
     }
     move_to(back, frame, terminal, x, y);
-    use_attr(frame, terminal, displayed_attr(cell.attr));
+    use_attr(frame, terminal, displayed_attr(cell.attr, traits));
     if (cell.known == CELL_WIDE_RIGHT) {
       emit_glyph(frame, back, ScreenCell{' ', CELL_BYTE, cell.attr}, 1); // a half left alone
     } else {
@@ -216,8 +219,8 @@ void draw_changes(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termin
                   FrameBytes* frame) {
   for (int y = 0; y < back->height; ++y) {
     if (same_row(back, front, y)) continue;
-    const int tail = blank_tail(back, y);
-    const bool erase = cells_differing(back, front, y, tail) > 3;
+    const int tail = blank_tail(back, y, terminal->traits);
+    const bool erase = cells_differing(back, front, y, tail, terminal->traits) > 3;
     draw_cells(back, front, terminal, frame, y, erase ? tail : back->width);
     if (erase) erase_tail(back, front, terminal, frame, y, tail);
   }
@@ -276,21 +279,13 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length) {
   frame->length += length;
 }
 
-void renderer_hide_cursor(bool hides) {
-  cursor_hides = hides;
-}
-
-void renderer_show_colours(bool shown) {
-  colours_shown = shown;
-}
-
-uint16_t displayed_attr(uint16_t attr) {
-  if (colours_shown) return attr;
+uint16_t displayed_attr(uint16_t attr, const TerminalTraits& traits) {
+  if (traits.colours) return attr;
   return (attr & 0xF0) != 0 ? 0x70 : 0x07;
 }
 
-size_t sgr_for_attr(uint16_t attr, int from, char* out) {
-  if (!colours_shown) {
+size_t sgr_for_attr(uint16_t attr, int from, const TerminalTraits& traits, char* out) {
+  if (!traits.colours) {
     // Without colours a background is shown as reverse video, everything else plain.
     const char* const sequence = (attr & 0xF0) != 0 ? "\x1b[7m" : "\x1b[m";
     const size_t length = strlen(sequence);
@@ -332,13 +327,13 @@ void render_frame(ScreenBuffer* back, ScreenBuffer* front, bool* front_valid,
   // Drawn with the cursor hidden, which a small frame takes out again at the end.
   const size_t hide_at = frame->length;
   const uint32_t spills = frame->spills;
-  if (cursor_hides) append_text(frame, hide_cursor);
+  if (terminal->traits.hides_cursor) append_text(frame, hide_cursor);
   if (repaint) start_repaint(front, terminal, frame);
   draw_changes(back, front, terminal, frame);
   if (terminal->x != back->cursor_x || terminal->y != back->cursor_y) {
     move_to(back, frame, terminal, back->cursor_x, back->cursor_y);
   }
-  if (!cursor_hides) return;
+  if (!terminal->traits.hides_cursor) return;
   const size_t hide_length = sizeof hide_cursor - 1;
   const bool small = frame->spills == spills && !repaint &&
                      frame->length - hide_at - hide_length <= hide_cursor_above_bytes;

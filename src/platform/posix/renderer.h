@@ -7,13 +7,24 @@
 
 #include "platform/screen_buffer.h"
 
+// What the terminal makes of what it is sent. colours off (NO_COLOR, or a terminal without
+// them): any background shows as reverse video and every foreground as the terminal's own, so
+// that cells differing only in colour are the same. hides_cursor off: the terminal is sent no
+// sequence for its cursor.
+struct TerminalTraits {
+  bool colours = true;
+  bool hides_cursor = true;
+};
+
 // Where the terminal's cursor stands and which attribute is in force; -1 when not known.
 // cleared: the program has cleared the screen once; later repaints write every cell over what
-// is there instead, since terminals push a cleared screen into their scrollback.
+// is there instead, since terminals push a cleared screen into their scrollback. traits: what
+// the terminal makes of the bytes, known from when the screen opens.
 struct TerminalState {
   int x, y;
   int attr;
   bool cleared;
+  TerminalTraits traits = {};
 };
 
 // A frame's bytes. When it fills up, and at each spill, they go to send, or are dropped while
@@ -31,17 +42,13 @@ struct FrameBytes {
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);
 void frame_spill(FrameBytes* frame);
 
-// Colours on or off (NO_COLOR): off, any background shows as reverse video and every
-// foreground as the terminal's own, so that cells differing only in colour are the same.
-void renderer_show_colours(bool shown);
-uint16_t displayed_attr(uint16_t attr);
-// A terminal that cannot hide its cursor is sent no sequence for it.
-void renderer_hide_cursor(bool hides);
+// The attribute as the terminal shows it: without colours, reverse video or the normal one.
+uint16_t displayed_attr(uint16_t attr, const TerminalTraits& traits);
 
 // SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
 // the bright colours, light grey on black as the terminal's own colours (a reset). Only what
 // differs from the attribute from is set; from -1 (not known) sets both. Room for 32 bytes.
-size_t sgr_for_attr(uint16_t attr, int from, char* out);
+size_t sgr_for_attr(uint16_t attr, int from, const TerminalTraits& traits, char* out);
 
 // Appends the update to frame and makes front equal to back. front_valid false: the terminal's
 // content is not known (start, foreign output, a resize, a return to the foreground) and is

@@ -73,10 +73,10 @@ void follow_foreground() {
 
 // Streamed text goes out in the current attribute.
 void stream_attr() {
-  const uint16_t attr = displayed_attr(back.attr);
+  const uint16_t attr = displayed_attr(back.attr, shown.traits);
   if (shown.attr != attr) {
     char sequence[32];
-    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, sequence));
+    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, shown.traits, sequence));
     shown.attr = attr;
   }
 }
@@ -107,8 +107,8 @@ bool screen_open() {
   if (screen_ready) return true;
   if (!terminal_open()) return false;
   const char* const no_colour = getenv("NO_COLOR");
-  renderer_show_colours((no_colour == nullptr || no_colour[0] == '\0') && terminal_shows_colours());
-  renderer_hide_cursor(terminal_hides_cursor());
+  shown.traits.colours = (no_colour == nullptr || no_colour[0] == '\0') && terminal_shows_colours();
+  shown.traits.hides_cursor = terminal_hides_cursor();
   stdout_is_terminal = terminal_is(STDOUT_FILENO);
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);
@@ -168,7 +168,9 @@ void screen_flush(bool repaint) {
 
 void screen_forget_shown() {
   front_valid = false;
-  shown = TerminalState{-1, -1, -1, shown.cleared};
+  shown.x = -1;
+  shown.y = -1;
+  shown.attr = -1;
 }
 
 void screen_after_launch() {
