@@ -5,6 +5,17 @@
 
 namespace {
 
+// Where a byte that acts takes the cursor, as the screen buffer moves it.
+void move_by_acting_byte(unsigned char byte, int* x, int* y) {
+  switch (byte) {
+  case '\n': *x = 0, ++*y; break;
+  case '\r': *x = 0; break;
+  case '\b': *x = *x > 0 ? *x - 1 : 0; break;
+  case '\t': *x = (*x / 8 + 1) * 8; break;
+  default: break; // the bell
+  }
+}
+
 // A foreign character's index may equal a byte: the kind counts too.
 bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
   return a.ch == b.ch && a.known == b.known && a.attr == b.attr;
@@ -81,15 +92,10 @@ int frame_row_after(const ScreenBuffer* screen, const char* text, size_t length)
       if (columns == 2 && x + 2 > screen->width) x = 0, ++y;
       x += columns;
       i += size - 1;
+    } else if (screen_byte_acts(bytes[i])) {
+      move_by_acting_byte(bytes[i], &x, &y);
     } else {
-      switch (text[i]) {
-      case '\n': x = 0, ++y; break;
-      case '\r': x = 0; break;
-      case '\a': break;
-      case '\b': x = x > 0 ? x - 1 : 0; break;
-      case '\t': x = (x / 8 + 1) * 8; break;
-      default: ++x; break;
-      }
+      ++x;
     }
     // The last column moves the cursor straight on to the next row, a tab included.
     if (x >= screen->width) x = 0, ++y;

@@ -21,12 +21,6 @@ void advance_line(ScreenBuffer* screen) {
   ++screen->scrolled;
 }
 
-// Line feed, carriage return, backspace, tab and bell move the cursor or do nothing.
-bool acts(unsigned char byte) {
-  return byte < 0x20 && ((1u << byte) & ((1u << '\n') | (1u << '\r') | (1u << '\b') | (1u << '\t') |
-                                         (1u << '\a'))) != 0;
-}
-
 // Cells from..to of a row are about to be written: a wide character they cut in two leaves a
 // blank in its other half, as on a terminal.
 void split_wide_edges(ScreenBuffer* screen, int y, int from, int to) {
@@ -198,11 +192,14 @@ void screen_resize(ScreenBuffer* screen, int width, int height) {
 }
 
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
-  if (acts(byte)) screen->last_put = -1; // a mark after it has nothing to join
+  if (!screen_byte_acts(byte)) {
+    put_visible(screen, byte);
+    return;
+  }
+  screen->last_put = -1; // a mark after it has nothing to join
   switch (byte) {
   case '\n': advance_line(screen); return;
   case '\r': screen->cursor_x = 0; return;
-  case '\a': return;
   case '\b':
     if (screen->cursor_x > 0) --screen->cursor_x;
     return;
@@ -211,7 +208,7 @@ void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
     while (screen->cursor_x % 8 != 0);
     screen->last_put = -1;
     return;
-  default: put_visible(screen, byte); return;
+  default: return; // the bell
   }
 }
 
@@ -220,7 +217,7 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
   const unsigned char* byte = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* const end = byte + length;
   while (byte < end) {
-    if (acts(*byte)) {
+    if (screen_byte_acts(*byte)) {
       screen_write_byte(screen, *byte++);
       continue;
     }
@@ -235,7 +232,7 @@ void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
     const unsigned char* const run = byte;
     int x = screen->cursor_x;
     split_wide_edges(screen, screen->cursor_y, x, x + 1);
-    for (; byte < end && x < screen->width && !acts(*byte); ++byte, ++x) {
+    for (; byte < end && x < screen->width && !screen_byte_acts(*byte); ++byte, ++x) {
       if (byte != run && *byte >= 0xC2 && screen->utf8_text) break; // maybe a UTF-8 character
       row[x] = ScreenCell{*byte, CELL_BYTE, screen->attr};
     }

@@ -76,7 +76,14 @@ inline bool screen_cell_wide(const ScreenBuffer* screen, int x, int y) {
   return x + 1 < screen->width && screen_row(screen, y)[x + 1].known == CELL_WIDE_RIGHT;
 }
 
-// One byte of processed output at the cursor: CR, LF, BS, TAB and BEL act, others are shown.
+// Line feed, carriage return, backspace, tab and bell act on a console: they move the cursor or
+// do nothing. Every other byte, control bytes included, shows as its glyph.
+inline bool screen_byte_acts(unsigned char byte) {
+  return byte < 0x20 && ((1u << byte) & ((1u << '\n') | (1u << '\r') | (1u << '\b') | (1u << '\t') |
+                                         (1u << '\a'))) != 0;
+}
+
+// One byte of processed output at the cursor: the bytes that act move it, others are shown.
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte);
 void screen_write(ScreenBuffer* screen, const char* text, size_t length);
 // Fill from (x, y) onwards in reading order, up to the end of the buffer; returns cells filled.

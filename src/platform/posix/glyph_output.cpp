@@ -16,12 +16,6 @@ namespace {
 constexpr int plain_columns = 80;
 bool redirected_buffered = false; // redirected text may wait in the C library's buffer
 
-// Line feed, carriage return, backspace, tab and bell act on a console; other control bytes show
-// as their glyphs.
-bool acts_on_console(unsigned char byte) {
-  return byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
-}
-
 // OEM bytes leave as their glyphs in the locale's character set, and the user's characters
 // (UTF-8 inside the program) in that set too, in chunks given to write_chunk. controls_as_glyphs: a
 // stream of the console's text, where a control byte (a key's echo: SO would switch a terminal's
@@ -34,7 +28,7 @@ void write_glyphs(const char* text, size_t length, bool controls_as_glyphs, Writ
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
     size_t size = 0;
-    const bool control = bytes[i] == 0x7F || (bytes[i] < 0x20 && !acts_on_console(bytes[i]));
+    const bool control = bytes[i] == 0x7F || (bytes[i] < 0x20 && !screen_byte_acts(bytes[i]));
     if (bytes[i] < 0x80 && !(controls_as_glyphs && control)) {
       chunk[used++] = static_cast<char>(bytes[i]);
     } else if ((size = utf8_sequence(bytes + i, length - i, &code_point)) > 0) {

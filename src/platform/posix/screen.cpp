@@ -85,8 +85,7 @@ void stream_attr() {
 void stream_byte(unsigned char byte) {
   stream_attr();
   char glyph[4];
-  const bool acts = byte == '\n' || byte == '\r' || byte == '\b' || byte == '\t' || byte == '\a';
-  if (acts) {
+  if (screen_byte_acts(byte)) {
     frame_append(&frame, reinterpret_cast<const char*>(&byte), 1);
   } else {
     frame_append(&frame, glyph, glyph_bytes_for(byte, glyph));
