@@ -20,9 +20,8 @@
 
 namespace {
 
-// On a page boundary each, an 80 by 25 screen with its fields is two pages.
-alignas(4096) ScreenBuffer back;
-alignas(4096) ScreenBuffer front;
+ScreenBuffer back;
+ScreenBuffer front;
 bool screen_ready = false;
 bool front_valid = false;
 bool screen_mode = false; // false: streaming, until the program first clears the whole screen
