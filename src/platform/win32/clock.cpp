@@ -1,4 +1,6 @@
 // The clock, the zone with each year's rules, and sleeps that hand the console its frame first.
+#include <windows.h>
+
 #include "platform/platform.h"
 #include "platform/win32/input.h"
 #include "platform/win32/screen.h"
@@ -13,28 +15,35 @@ int64_t filetime_value(const FILETIME& time) {
                               time.dwLowDateTime);
 }
 
-// The active zone as last read, and its rules for the last years asked: a zone's rules may
-// differ from year to year, and the rules without a year are this year's.
-DYNAMIC_TIME_ZONE_INFORMATION zone;
-bool zone_read = false;
 struct YearRules {
   int year;
   TIME_ZONE_INFORMATION rules;
 };
-YearRules year_rules[2] = {{-1, {}}, {-1, {}}};
-int year_next = 0;
+
+struct ClockState {
+  // The active zone as last read, and its rules for the last years asked: a zone's rules may
+  // differ from year to year, and the rules without a year are this year's.
+  DYNAMIC_TIME_ZONE_INFORMATION zone = {};
+  bool zone_read = false;
+  YearRules year_rules[2] = {{-1, {}}, {-1, {}}};
+  int year_next = 0;
+  // The timer that wakes a wait (wake_timer), once it was made.
+  bool timer_made = false;
+  HANDLE timer = nullptr;
+};
+ClockState state;
 
 const TIME_ZONE_INFORMATION* rules_for(int year) {
-  if (!zone_read) plat_zone_reload();
-  for (const YearRules& known : year_rules) {
+  if (!state.zone_read) plat_zone_reload();
+  for (const YearRules& known : state.year_rules) {
     if (known.year == year) return &known.rules;
   }
-  YearRules& slot = year_rules[year_next];
-  if (!GetTimeZoneInformationForYear(static_cast<USHORT>(year), &zone, &slot.rules)) {
+  YearRules& slot = state.year_rules[state.year_next];
+  if (!GetTimeZoneInformationForYear(static_cast<USHORT>(year), &state.zone, &slot.rules)) {
     return nullptr;
   }
   slot.year = year;
-  year_next = 1 - year_next;
+  state.year_next = 1 - state.year_next;
   return &slot.rules;
 }
 
@@ -52,8 +61,8 @@ int64_t plat_utc_ms() {
 }
 
 void plat_zone_reload() {
-  zone_read = GetDynamicTimeZoneInformation(&zone) != TIME_ZONE_ID_INVALID;
-  year_rules[0].year = year_rules[1].year = -1;
+  state.zone_read = GetDynamicTimeZoneInformation(&state.zone) != TIME_ZONE_ID_INVALID;
+  state.year_rules[0].year = state.year_rules[1].year = -1;
 }
 
 // The local time the zone's rules for the local year give for the instant, less the instant.
@@ -89,9 +98,13 @@ constexpr int64_t early_ms = 1000;
 // From Windows 8 on, the time-outs of waits and relative timers do not count time the machine
 // spends asleep: a wait that falls due during a sleep would end that much late. An absolute
 // due time is the system time's: when the machine wakes after it, the timer is signalled.
+// Made at the first wait, and only tried once.
 HANDLE wake_timer() {
-  static HANDLE timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
-  return timer;
+  if (!state.timer_made) {
+    state.timer = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+    state.timer_made = true;
+  }
+  return state.timer;
 }
 
 bool arm_wake_timer(int64_t left_ms) {

@@ -8,11 +8,17 @@
 
 namespace {
 
-HANDLE console_input = INVALID_HANDLE_VALUE;
-// The console's input mode as the program found it, while the program's own is set.
-DWORD user_input_mode = 0;
-bool mode_taken = false;
-INPUT_RECORD records[1024];
+struct InputState {
+  HANDLE console_input = INVALID_HANDLE_VALUE;
+  // The console's input mode as the program found it, while the program's own is set.
+  DWORD user_input_mode = 0;
+  bool mode_taken = false;
+};
+// Braced: so its starting values are put in the program file, where without the braces code at
+// start-up would set them (INVALID_HANDLE_VALUE is no constant expression).
+InputState state = {};
+
+INPUT_RECORD records_scratch[1024];
 
 InputEvent from_record(const INPUT_RECORD& record) {
   InputEvent event = {INPUT_OTHER_EVENT, false, 0, 0, 0};
@@ -31,27 +37,27 @@ InputEvent from_record(const INPUT_RECORD& record) {
 } // namespace
 
 HANDLE console_input_handle() {
-  return console_input;
+  return state.console_input;
 }
 
 void give_back_input_mode() {
-  if (mode_taken) SetConsoleMode(console_input, user_input_mode);
-  mode_taken = false;
+  if (state.mode_taken) SetConsoleMode(state.console_input, state.user_input_mode);
+  state.mode_taken = false;
 }
 
 // A console without a window (a scheduled task, a service) is one nobody sees or types into:
 // it is no console input, so that nothing waits there for a key that cannot come.
 bool plat_input_open() {
   if (GetConsoleWindow() == nullptr) return false;
-  console_input =
+  state.console_input =
       CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
-  if (console_input == INVALID_HANDLE_VALUE) return false;
+  if (state.console_input == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
-  if (GetConsoleMode(console_input, &mode) &&
-      SetConsoleMode(console_input, running_input_mode(mode))) {
-    user_input_mode = mode;
-    mode_taken = true;
+  if (GetConsoleMode(state.console_input, &mode) &&
+      SetConsoleMode(state.console_input, running_input_mode(mode))) {
+    state.user_input_mode = mode;
+    state.mode_taken = true;
   }
   return true;
 }
@@ -59,9 +65,9 @@ bool plat_input_open() {
 bool plat_input_count(uint32_t* count) {
   // A wait of no time costs nothing on Windows; wine's console on a terminal reads what was
   // typed only when someone waits on the input, and would otherwise never count a key.
-  WaitForSingleObject(console_input, 0);
+  WaitForSingleObject(state.console_input, 0);
   DWORD events = 0;
-  if (!GetNumberOfConsoleInputEvents(console_input, &events)) return false;
+  if (!GetNumberOfConsoleInputEvents(state.console_input, &events)) return false;
   *count = events;
   return true;
 }
@@ -69,8 +75,9 @@ bool plat_input_count(uint32_t* count) {
 bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
   DWORD read = 0;
   *got = 0;
-  if (!PeekConsoleInputA(console_input, records, room < 1024 ? room : 1024, &read)) return false;
-  for (DWORD i = 0; i < read; ++i) events[(*got)++] = from_record(records[i]);
+  if (!PeekConsoleInputA(state.console_input, records_scratch, room < 1024 ? room : 1024, &read))
+    return false;
+  for (DWORD i = 0; i < read; ++i) events[(*got)++] = from_record(records_scratch[i]);
   return true;
 }
 
@@ -79,11 +86,12 @@ bool plat_input_peek(InputEvent* events, uint32_t room, uint32_t* got) {
 bool plat_input_discard(uint32_t count, uint32_t* got) {
   DWORD waiting = 0;
   *got = 0;
-  if (!GetNumberOfConsoleInputEvents(console_input, &waiting)) return false;
+  if (!GetNumberOfConsoleInputEvents(state.console_input, &waiting)) return false;
   DWORD wanted = count < waiting ? count : waiting;
   if (wanted > 1024) wanted = 1024;
   DWORD read = 0;
-  if (wanted > 0 && !ReadConsoleInputA(console_input, records, wanted, &read)) return false;
+  if (wanted > 0 && !ReadConsoleInputA(state.console_input, records_scratch, wanted, &read))
+    return false;
   *got = read;
   return true;
 }
@@ -93,7 +101,7 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
   INPUT_RECORD record;
   DWORD read = 0;
   *got = 0;
-  if (!ReadConsoleInputA(console_input, &record, 1, &read)) return false;
+  if (!ReadConsoleInputA(state.console_input, &record, 1, &read)) return false;
   *got = read;
   if (read == 1) *event = from_record(record);
   return true;
@@ -101,11 +109,11 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
 
 bool plat_input_get_mode(uint32_t* mode) {
   DWORD value = 0;
-  if (!GetConsoleMode(console_input, &value)) return false;
+  if (!GetConsoleMode(state.console_input, &value)) return false;
   *mode = value;
   return true;
 }
 
 bool plat_input_set_mode(uint32_t mode) {
-  return SetConsoleMode(console_input, mode) != FALSE;
+  return SetConsoleMode(state.console_input, mode) != FALSE;
 }

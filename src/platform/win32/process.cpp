@@ -14,16 +14,23 @@
 
 namespace {
 
+struct ProcessState {
+  // The program's first word as typed (typed_first_word), once the command line was looked at.
+  bool typed_looked = false;
+  wchar_t typed_word[300] = {};
+};
+ProcessState state;
+
 // The ANSI argument vector has lost what the ANSI code page cannot hold; the wide command line
 // has every character. The program's first word (the command) as the user typed it, or empty.
 const wchar_t* typed_first_word() {
-  static wchar_t word[300];
-  static bool looked = false;
-  if (looked) return word;
-  looked = true;
+  wchar_t* const word = state.typed_word;
+  if (state.typed_looked) return word;
+  state.typed_looked = true;
   int count = 0;
   LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (words != nullptr && count > 1 && wcslen(words[1]) < sizeof word / sizeof word[0]) {
+  if (words != nullptr && count > 1 &&
+      wcslen(words[1]) < sizeof state.typed_word / sizeof word[0]) {
     wcscpy(word, words[1]);
   }
   LocalFree(words);
@@ -109,23 +116,26 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
   const StartResult found = resolve_program(candidate, path, sizeof path);
   if (found != StartResult::started) return found;
   // Wide, so that the command reaches the command processor with every character it has.
-  static char head[MAX_PATH + 8];
-  static wchar_t command_line[MAX_PATH + 600];
-  static wchar_t wide_path[MAX_PATH + 8];
-  const int used = snprintf(head, sizeof head, "%s /c ", argument0);
-  const int head_size = used < 0 || static_cast<size_t>(used) >= sizeof head
-                            ? 0
-                            : MultiByteToWideChar(CP_ACP, 0, head, -1, command_line, MAX_PATH + 8);
-  const int room = static_cast<int>(sizeof command_line / sizeof command_line[0]) - head_size;
+  static char head_scratch[MAX_PATH + 8];
+  static wchar_t command_line_scratch[MAX_PATH + 600];
+  static wchar_t wide_path_scratch[MAX_PATH + 8];
+  wchar_t* const command_line = command_line_scratch;
+  const int used = snprintf(head_scratch, sizeof head_scratch, "%s /c ", argument0);
+  const int head_size =
+      used < 0 || static_cast<size_t>(used) >= sizeof head_scratch
+          ? 0
+          : MultiByteToWideChar(CP_ACP, 0, head_scratch, -1, command_line, MAX_PATH + 8);
+  const int room =
+      static_cast<int>(sizeof command_line_scratch / sizeof command_line_scratch[0]) - head_size;
   if (head_size == 0 || !launch_line_wide(line, command_line + head_size - 1, room) ||
-      MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path, MAX_PATH + 8) == 0) {
+      MultiByteToWideChar(CP_ACP, 0, path, -1, wide_path_scratch, MAX_PATH + 8) == 0) {
     return StartResult::failed;
   }
   STARTUPINFOW startup;
   memset(&startup, 0, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessW(wide_path, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  if (!CreateProcessW(wide_path_scratch, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                       &startup, &process)) {
     return failure_for(GetLastError());
   }
@@ -153,10 +163,10 @@ int start_along_path(const char* name, const LaunchLine& line) {
   StartResult result = start_processor(name, name, line, &exit_code);
   if (result == StartResult::started) return exit_code;
   if (result != StartResult::not_found) return -1;
-  static char path_list[32768];
-  const DWORD length = GetEnvironmentVariableA("PATH", path_list, sizeof path_list);
-  if (length == 0 || length >= sizeof path_list) return -1;
-  for (char* directory = path_list; *directory != '\0';) {
+  static char path_list_scratch[32768];
+  const DWORD length = GetEnvironmentVariableA("PATH", path_list_scratch, sizeof path_list_scratch);
+  if (length == 0 || length >= sizeof path_list_scratch) return -1;
+  for (char* directory = path_list_scratch; *directory != '\0';) {
     char* end = strchr(directory, ';');
     char* next = end != nullptr ? end + 1 : directory + strlen(directory);
     if (end != nullptr) *end = '\0';
@@ -182,11 +192,11 @@ int start_along_path(const char* name, const LaunchLine& line) {
 // exit code, still_running, or -1 when none could be started.
 int run_command_processor(const LaunchLine& line) {
   fflush(stdout);
-  static char comspec[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableA("COMSPEC", comspec, sizeof comspec);
+  static char comspec_scratch[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("COMSPEC", comspec_scratch, sizeof comspec_scratch);
   int exit_code = -1;
-  if (length > 0 && length < sizeof comspec) {
-    const StartResult result = start_processor(comspec, comspec, line, &exit_code);
+  if (length > 0 && length < sizeof comspec_scratch) {
+    const StartResult result = start_processor(comspec_scratch, comspec_scratch, line, &exit_code);
     if (result == StartResult::started) return exit_code;
     if (result == StartResult::failed) return -1;
   }

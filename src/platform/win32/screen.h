@@ -1,26 +1,9 @@
-// The console's screen: its handle, the frame that brings it up to date at each flush point, and
-// the console primitives (the plat_ calls of the screen, in screen.cpp).
+// The console's screen: the console primitives (the plat_ calls of the screen, in screen.cpp) and
+// the flush points that hand the frame to the console.
 #pragma once
-
-#include <windows.h>
 
 #include <cstddef>
 
-// The console's output code page; without a console, the OEM code page.
-UINT console_page();
-// The program's own bytes are not its glyphs in the console's code page (UTF-8, a double-byte
-// page, a page whose 0xFE is no square), asked once: the command then comes in UTF-8, each
-// character a cell of its own, as on POSIX, and the program's bytes show as code page 437's.
-bool console_utf8_text();
-// The program's text as wide characters: UTF-8 characters as themselves, every other byte as its
-// code page 437 glyph. Returns the bytes of text it took; used is the characters it gave.
-size_t widen_text(const char* text, size_t length, WCHAR* wide, size_t room, size_t* used);
-// As much of the program's text as fits, for a file: in the console's code page, with the
-// program's bytes as their glyphs where those are not its own. Returns the bytes given in out;
-// taken is the bytes of text used.
-size_t text_for_file(const char* text, size_t length, char* out, size_t room, size_t* taken);
-// Standard output's handle, asked for once.
-HANDLE stdout_handle();
 // Hands what changed to the console: the cells, the cursor, the attribute.
 void flush_frame();
 // Whatever the command processor wrote went to the console behind the frame's back: the copy
@@ -28,5 +11,3 @@ void flush_frame();
 void take_console_back();
 // Text for the console, taken into the frame's copy; false when the console is to take it.
 bool frame_takes_text(const char* text, size_t length);
-// Text for the console itself, in its code page (wide on a UTF-8 console).
-bool write_console(HANDLE handle, const char* text, size_t length, DWORD* written);

@@ -7,12 +7,15 @@ namespace {
 // Windows calls a handler that takes a DWORD and returns BOOL. The one Win32 handler stays
 // registered and forwards to the program's, or to nothing once that is removed: wine frees a
 // handler that removes itself during its own call and then calls through it.
-CtrlHandler volatile registered_handler = nullptr;
-bool forwarder_registered = false;
+struct SignalsState {
+  CtrlHandler volatile registered_handler = nullptr;
+  bool forwarder_registered = false;
+};
+SignalsState state;
 
 BOOL WINAPI forward_ctrl_event(DWORD event) {
   give_back_input_mode(); // Ctrl-C, Ctrl-Break and the close button end the process
-  const CtrlHandler handler = registered_handler;
+  const CtrlHandler handler = state.registered_handler;
   return handler != nullptr && handler(event) != 0 ? TRUE : FALSE;
 }
 
@@ -21,12 +24,12 @@ BOOL WINAPI forward_ctrl_event(DWORD event) {
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
   if (handler == nullptr) return SetConsoleCtrlHandler(nullptr, add ? TRUE : FALSE) != FALSE;
   if (!add) {
-    if (registered_handler == handler) registered_handler = nullptr;
+    if (state.registered_handler == handler) state.registered_handler = nullptr;
     return true;
   }
-  registered_handler = handler;
-  if (!forwarder_registered) {
-    forwarder_registered = SetConsoleCtrlHandler(forward_ctrl_event, TRUE) != FALSE;
+  state.registered_handler = handler;
+  if (!state.forwarder_registered) {
+    state.forwarder_registered = SetConsoleCtrlHandler(forward_ctrl_event, TRUE) != FALSE;
   }
-  return forwarder_registered;
+  return state.forwarder_registered;
 }
