@@ -18,7 +18,7 @@ void move_by_acting_byte(unsigned char byte, int* x, int* y) {
 
 // A foreign character's index may equal a byte: the kind counts too.
 bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
-  return a.ch == b.ch && a.known == b.known && a.attr == b.attr;
+  return a.ch == b.ch && a.kind == b.kind && a.attr == b.attr;
 }
 
 } // namespace

@@ -25,17 +25,17 @@ void advance_line(ScreenBuffer* screen) {
 // blank in its other half, as on a terminal.
 void split_wide_edges(ScreenBuffer* screen, int y, int from, int to) {
   ScreenCell* const row = screen_row(screen, y);
-  if (from > 0 && row[from].known == CELL_WIDE_RIGHT)
+  if (from > 0 && row[from].kind == CELL_WIDE_RIGHT)
     row[from - 1] = {' ', CELL_BYTE, row[from - 1].attr};
-  if (to < screen->width && row[to].known == CELL_WIDE_RIGHT)
+  if (to < screen->width && row[to].kind == CELL_WIDE_RIGHT)
     row[to] = {' ', CELL_BYTE, row[to].attr};
 }
 
-void put_cell(ScreenBuffer* screen, unsigned char ch, uint8_t kind) {
+void put_cell(ScreenBuffer* screen, unsigned char ch, CellKind kind) {
   split_wide_edges(screen, screen->cursor_y, screen->cursor_x, screen->cursor_x + 1);
   ScreenCell& cell = screen_row(screen, screen->cursor_y)[screen->cursor_x];
   cell.ch = ch;
-  cell.known = kind;
+  cell.kind = kind;
   cell.attr = screen->attr;
   screen->last_put = screen->cursor_y * screen->width + screen->cursor_x;
   // The last column moves the cursor straight on to the next row.
@@ -75,7 +75,7 @@ void put_mark(ScreenBuffer* screen, uint32_t mark) {
   if (screen->last_put < 0) put_visible(screen, ' ');
   ScreenCell* const cell = &screen->cells[screen->last_put];
   uint32_t points[FOREIGN_POINTS] = {};
-  if (cell->known == CELL_FOREIGN) {
+  if (cell->kind == CELL_FOREIGN) {
     memcpy(points, screen->foreign[cell->ch], sizeof points);
   } else {
     points[0] = cp437_glyph(cell->ch);
@@ -89,7 +89,7 @@ void put_mark(ScreenBuffer* screen, uint32_t mark) {
   const int x = screen->last_put % screen->width, y = screen->last_put / screen->width;
   if (screen_cell_wide(screen, x, y)) cell[1].ch = static_cast<unsigned char>(index);
   cell->ch = static_cast<unsigned char>(index);
-  cell->known = CELL_FOREIGN;
+  cell->kind = CELL_FOREIGN;
 }
 
 // A UTF-8 character at text put in the cells it takes; gives the bytes it took, 0 when there is
@@ -162,13 +162,14 @@ void screen_init(ScreenBuffer* screen, int width, int height, bool known) {
 
 void screen_blank(ScreenBuffer* screen, bool known) {
   const int cells = screen->width * screen->height;
-  for (int i = 0; i < cells; ++i) screen->cells[i] = ScreenCell{' ', known, 0x07};
+  for (int i = 0; i < cells; ++i)
+    screen->cells[i] = ScreenCell{' ', known ? CELL_BYTE : CELL_UNKNOWN, 0x07};
 }
 
 void screen_resize(ScreenBuffer* screen, int width, int height) {
   const int new_width = clamp(width, 1, SCREEN_MAX_COLUMNS);
   const int new_height = clamp(height, 1, SCREEN_MAX_ROWS);
-  const ScreenCell fresh{' ', screen->fully_known, 0x07};
+  const ScreenCell fresh{' ', screen->fully_known ? CELL_BYTE : CELL_UNKNOWN, 0x07};
   // The rows move to their places at the new width: a wider buffer's from the bottom up, a
   // narrower one's from the top down, so that no row is overwritten before it has moved.
   const int kept_rows = screen->height < new_height ? screen->height : new_height;
@@ -179,7 +180,7 @@ void screen_resize(ScreenBuffer* screen, int width, int height) {
     const int kept = y < kept_rows ? kept_columns : 0;
     // A wide character the new edge cuts leaves its left half blank.
     const bool cut =
-        kept > 0 && kept < screen->width && screen_row(screen, y)[kept].known == CELL_WIDE_RIGHT;
+        kept > 0 && kept < screen->width && screen_row(screen, y)[kept].kind == CELL_WIDE_RIGHT;
     if (kept > 0) memmove(row, screen_row(screen, y), sizeof(ScreenCell) * kept);
     if (cut) row[kept - 1] = ScreenCell{' ', CELL_BYTE, row[kept - 1].attr};
     for (int x = kept; x < new_width; ++x) row[x] = fresh;
@@ -266,16 +267,17 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
   const int start =
       x >= 0 && y >= 0 && x < screen->width && y < screen->height ? y * screen->width + x : -1;
   ScreenCell* const cells = screen->cells;
-  if (start > 0 && cells[start].known == CELL_WIDE_RIGHT)
+  if (start > 0 && cells[start].kind == CELL_WIDE_RIGHT)
     cells[start - 1] = {' ', CELL_BYTE, cells[start - 1].attr};
   const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
-    // The character and its known flag are the cell's first two bytes: one store for both.
-    const unsigned char pair[2] = {ch, 1};
 #pragma GCC unroll 8
-    for (uint32_t i = 0; i < span; ++i) memcpy(&cells[i], pair, 2);
+    for (uint32_t i = 0; i < span; ++i) {
+      cells[i].ch = ch;
+      cells[i].kind = CELL_BYTE;
+    }
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
-  if (start >= 0 && start + filled < all && cells[start + filled].known == CELL_WIDE_RIGHT)
+  if (start >= 0 && start + filled < all && cells[start + filled].kind == CELL_WIDE_RIGHT)
     cells[start + filled] = {' ', CELL_BYTE, cells[start + filled].attr};
   if (x == 0 && y == 0 && filled == all) screen->fully_known = true;
   return filled;
@@ -302,7 +304,7 @@ void screen_scroll_up(ScreenBuffer* screen, int count, uint16_t attr) {
   const int kept = screen->width * (screen->height - count);
   memmove(screen->cells, screen_row(screen, count), sizeof(ScreenCell) * kept);
   const int cells = screen->width * screen->height;
-  for (int i = kept; i < cells; ++i) screen->cells[i] = ScreenCell{' ', true, attr};
+  for (int i = kept; i < cells; ++i) screen->cells[i] = ScreenCell{' ', CELL_BYTE, attr};
   if (screen->last_put >= 0) screen->last_put -= screen->width * count;
   if (screen->last_put < 0) screen->last_put = -1;
 }

@@ -12,7 +12,8 @@
 
 enum : int { SCREEN_MAX_COLUMNS = 512, SCREEN_MAX_ROWS = 256 };
 
-enum : uint8_t {
+// What a cell holds.
+enum CellKind : uint8_t {
   CELL_UNKNOWN = 0,    // whatever the terminal showed before the program wrote there
   CELL_BYTE = 1,       // ch is a byte of the program's code page
   CELL_FOREIGN = 2,    // ch indexes the screen's foreign characters
@@ -25,7 +26,7 @@ enum : int { FOREIGN_MAX = 256, FOREIGN_POINTS = 4 };
 
 struct ScreenCell {
   unsigned char ch;
-  uint8_t known; // one of the CELL_ kinds: unknown is 0, known is anything else
+  CellKind kind;
   uint16_t attr;
 };
 // Rows are compared and filled as plain bytes.
@@ -73,7 +74,7 @@ void screen_blank(ScreenBuffer* screen, bool known);
 void screen_resize(ScreenBuffer* screen, int width, int height);
 // The cell x of row y is the left half of a wide character.
 inline bool screen_cell_wide(const ScreenBuffer* screen, int x, int y) {
-  return x + 1 < screen->width && screen_row(screen, y)[x + 1].known == CELL_WIDE_RIGHT;
+  return x + 1 < screen->width && screen_row(screen, y)[x + 1].kind == CELL_WIDE_RIGHT;
 }
 
 // Line feed, carriage return, backspace, tab and bell act on a console: they move the cursor or

@@ -68,9 +68,9 @@ std::string cells_text(const ScreenBuffer& screen) {
     if (y > 0) text += '|';
     for (int x = 0; x < screen.width; ++x) {
       const ScreenCell& cell = screen_row(&screen, y)[x];
-      if (cell.known == CELL_WIDE_RIGHT) {
+      if (cell.kind == CELL_WIDE_RIGHT) {
         text += '>';
-      } else if (cell.known == CELL_FOREIGN) {
+      } else if (cell.kind == CELL_FOREIGN) {
         text += '<';
         for (uint32_t point : screen.foreign[cell.ch]) {
           if (point == 0) break;

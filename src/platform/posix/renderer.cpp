@@ -19,15 +19,15 @@ void append_text(FrameBytes* frame, const char* text) {
 // A wide character's bytes go with its left half; the right half has none. Room for
 // GLYPH_BYTES_MAX.
 size_t glyph_bytes(const ScreenBuffer* back, const ScreenCell& cell, int columns, char* out) {
-  if (cell.known == CELL_WIDE_RIGHT) return 0;
-  if (cell.known == CELL_FOREIGN)
+  if (cell.kind == CELL_WIDE_RIGHT) return 0;
+  if (cell.kind == CELL_FOREIGN)
     return foreign_glyph_bytes(back->foreign[cell.ch], FOREIGN_POINTS, columns, out);
   return glyph_bytes_for(cell.ch, out);
 }
 
 void emit_glyph(FrameBytes* frame, const ScreenBuffer* back, const ScreenCell& cell, int columns) {
   // Printable ASCII is its own glyph, and most of what is drawn.
-  if (cell.ch >= 0x20 && cell.ch < 0x7F && cell.known == CELL_BYTE &&
+  if (cell.ch >= 0x20 && cell.ch < 0x7F && cell.kind == CELL_BYTE &&
       frame->length < sizeof frame->data) {
     frame->data[frame->length++] = static_cast<char>(cell.ch);
     return;
@@ -102,11 +102,11 @@ size_t gap_bytes(const ScreenBuffer* back, const TerminalState& from, int x, int
   if (from.y != y || from.x < 0 || x <= from.x) return 0;
   const ScreenCell* const row = screen_row(back, y);
   // The terminal's cursor never stands inside a wide character it shows.
-  if (row[from.x].known == CELL_WIDE_RIGHT) return 0;
+  if (row[from.x].kind == CELL_WIDE_RIGHT) return 0;
   size_t length = 0;
   for (int i = from.x; i < x; ++i) {
     const ScreenCell& cell = row[i];
-    if (!cell.known || displayed_attr(cell.attr, from.traits) != from.attr) return 0;
+    if (cell.kind == CELL_UNKNOWN || displayed_attr(cell.attr, from.traits) != from.attr) return 0;
     char glyph[GLYPH_BYTES_MAX];
     const size_t size = glyph_bytes(back, cell, screen_cell_wide(back, i, y) ? 2 : 1, glyph);
     if (length + size > room) return 0;
@@ -142,8 +142,8 @@ void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
 
 // Cells that look the same on the terminal.
 bool shows_the_same(const ScreenCell& a, const ScreenCell& b, const TerminalTraits& traits) {
-  if (!a.known || !b.known) return a.known == b.known;
-  return a.ch == b.ch && a.known == b.known &&
+  if (a.kind == CELL_UNKNOWN || b.kind == CELL_UNKNOWN) return a.kind == b.kind;
+  return a.ch == b.ch && a.kind == b.kind &&
          displayed_attr(a.attr, traits) == displayed_attr(b.attr, traits);
 }
 
@@ -157,7 +157,7 @@ int blank_tail(const ScreenBuffer* back, int y, const TerminalTraits& traits) {
   int x = back->width;
   while (x > 0) {
     const ScreenCell& cell = screen_row(back, y)[x - 1];
-    if (cell.known != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr, traits) != 0x07)
+    if (cell.kind != CELL_BYTE || cell.ch != ' ' || displayed_attr(cell.attr, traits) != 0x07)
       break;
     --x;
   }
@@ -184,14 +184,15 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
     const ScreenCell& cell = row[x];
     // A wide character is drawn whole when either half differs.
     const int columns = screen_cell_wide(back, x, y) ? 2 : 1;
-    if (!cell.known || (shows_the_same(cell, shown[x], traits) &&
-                        (columns == 1 || shows_the_same(row[x + 1], shown[x + 1], traits)))) {
+    if (cell.kind == CELL_UNKNOWN ||
+        (shows_the_same(cell, shown[x], traits) &&
+         (columns == 1 || shows_the_same(row[x + 1], shown[x + 1], traits)))) {
       x += columns - 1;
       continue;
     }
     move_to(back, frame, terminal, x, y);
     use_attr(frame, terminal, displayed_attr(cell.attr, traits));
-    if (cell.known == CELL_WIDE_RIGHT) {
+    if (cell.kind == CELL_WIDE_RIGHT) {
       emit_glyph(frame, back, ScreenCell{' ', CELL_BYTE, cell.attr}, 1); // a half left alone
     } else {
       emit_glyph(frame, back, cell, columns);

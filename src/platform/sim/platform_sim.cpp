@@ -191,8 +191,8 @@ std::string sim_row_text(int row) {
   std::string text;
   for (int x = 0; x < state->screen.width; ++x) {
     const ScreenCell& cell = screen_row(&state->screen, row)[x];
-    if (cell.known == CELL_WIDE_RIGHT) continue;
-    if (cell.known != CELL_FOREIGN) {
+    if (cell.kind == CELL_WIDE_RIGHT) continue;
+    if (cell.kind != CELL_FOREIGN) {
       text += static_cast<char>(cell.ch);
       continue;
     }

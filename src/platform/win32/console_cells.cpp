@@ -46,8 +46,8 @@ WCHAR foreign_glyph(const ScreenBuffer* copy, unsigned char index) {
 }
 
 WCHAR cell_glyph(const ScreenBuffer* copy, const ScreenCell& cell) {
-  return cell.known == CELL_FOREIGN || cell.known == CELL_WIDE_RIGHT ? foreign_glyph(copy, cell.ch)
-                                                                     : state.byte_glyphs[cell.ch];
+  return cell.kind == CELL_FOREIGN || cell.kind == CELL_WIDE_RIGHT ? foreign_glyph(copy, cell.ch)
+                                                                   : state.byte_glyphs[cell.ch];
 }
 
 // A cell of the copy as the console's: the two halves of a wide character flagged as the leading
@@ -56,8 +56,8 @@ WCHAR cell_glyph(const ScreenBuffer* copy, const ScreenCell& cell) {
 CHAR_INFO console_cell(const ScreenBuffer* copy, int x, int y) {
   const ScreenCell& cell = screen_row(copy, y)[x];
   const WCHAR glyph = cell_glyph(copy, cell);
-  const bool halves = glyph != L'?' || cell.known == CELL_BYTE;
-  if (cell.known == CELL_WIDE_RIGHT) {
+  const bool halves = glyph != L'?' || cell.kind == CELL_BYTE;
+  if (cell.kind == CELL_WIDE_RIGHT) {
     if (!halves) return CHAR_INFO{{L' '}, cell.attr};
     return CHAR_INFO{{state.trailing_zero_width ? L'\x200B' : glyph},
                      static_cast<WORD>(cell.attr | COMMON_LVB_TRAILING_BYTE)};

@@ -194,7 +194,7 @@ void send_frame(const SMALL_RECT& window) {
             changed && rect.bottom >= shown_rows ? rect.bottom : shown_rows - 1};
   // A wide character goes whole, both halves.
   for (int y = rect.top; changed && y <= rect.bottom; ++y) {
-    if (rect.left > 0 && screen_row(&back, y)[rect.left].known == CELL_WIDE_RIGHT) --rect.left;
+    if (rect.left > 0 && screen_row(&back, y)[rect.left].kind == CELL_WIDE_RIGHT) --rect.left;
     if (screen_cell_wide(&back, rect.right, y)) ++rect.right;
   }
   // Only cells the console took are shown: a write that failed is sent again next time.
