@@ -33,8 +33,15 @@ size_t locale_character(const char* text, size_t length, mbstate_t* state, uint3
 #endif
 }
 
-PlainStream standard_error = {STDERR_FILENO, 0};
-PlainStream plain_terminal = {-1, 0};
+enum class StdoutState { not_asked, open, closed };
+
+struct ChannelsState {
+  // Each plain stream with the column its line has reached.
+  PlainStream standard_error = {STDERR_FILENO, 0};
+  PlainStream plain_terminal = {-1, 0};
+  StdoutState stdout_state = StdoutState::not_asked;
+};
+ChannelsState state;
 
 // On a plain terminal the console's text follows what standard output has written, and only
 // the foreground job writes.
@@ -42,22 +49,20 @@ size_t write_plain_terminal(const char* text, size_t length) {
   flush_redirected();
   terminal_follow_foreground();
   if (!terminal_owned()) return length;
-  plain_terminal.fd = terminal_fd();
-  write_plain(&plain_terminal, text, length);
+  state.plain_terminal.fd = terminal_fd();
+  write_plain(&state.plain_terminal, text, length);
   return length;
 }
-
-enum class StdoutState { not_asked, open, closed };
-StdoutState stdout_state = StdoutState::not_asked;
 
 } // namespace
 
 // Only the process itself could close its standard output, and it never does: asked once.
 bool plat_stdout_present() {
-  if (stdout_state == StdoutState::not_asked) {
-    stdout_state = fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
+  if (state.stdout_state == StdoutState::not_asked) {
+    state.stdout_state =
+        fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
   }
-  return stdout_state == StdoutState::open;
+  return state.stdout_state == StdoutState::open;
 }
 
 int plat_stdout_write(const char* text, size_t length) {
@@ -72,7 +77,7 @@ bool plat_console_open() {
 }
 
 size_t plat_console_write(const char* text, size_t length) {
-  if (!screen_open()) return write_plain(&standard_error, text, length);
+  if (!screen_open()) return write_plain(&state.standard_error, text, length);
   if (terminal_is_plain()) return write_plain_terminal(text, length);
   screen_text(text, length);
   return length;

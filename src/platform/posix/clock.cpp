@@ -25,13 +25,13 @@ int32_t plat_utc_offset_s(int64_t utc_ms) {
 // (after a look at the file's identity and time, so an unchanged zone costs a stat), but a TZ
 // whose value has not changed not at all: set aside for a moment, its zone is read anew too.
 void plat_zone_reload() {
-  static char zone[256];
+  static char zone_scratch[256]; // TZ's value, which the first setenv may free
   const char* value = getenv("TZ");
-  if (value != nullptr && strlen(value) < sizeof zone) {
-    memcpy(zone, value, strlen(value) + 1);
+  if (value != nullptr && strlen(value) < sizeof zone_scratch) {
+    memcpy(zone_scratch, value, strlen(value) + 1);
     setenv("TZ", "UTC0", 1);
     tzset();
-    setenv("TZ", zone, 1);
+    setenv("TZ", zone_scratch, 1);
   }
   tzset();
 }

@@ -14,7 +14,12 @@
 namespace {
 
 constexpr int plain_columns = 80;
-bool redirected_buffered = false; // redirected text may wait in the C library's buffer
+
+struct GlyphOutputState {
+  bool glyphs_chosen = false;       // from the locale, once
+  bool redirected_buffered = false; // redirected text may wait in the C library's buffer
+};
+GlyphOutputState state;
 
 // OEM bytes leave as their glyphs in the locale's character set, and the user's characters
 // (UTF-8 inside the program) in that set too, in chunks given to write_chunk. controls_as_glyphs: a
@@ -58,9 +63,8 @@ bool write_glyphs_to(int fd, const char* text, size_t length) {
 } // namespace
 
 void glyphs_from_locale() {
-  static bool chosen = false;
-  if (chosen) return;
-  chosen = true;
+  if (state.glyphs_chosen) return;
+  state.glyphs_chosen = true;
   setlocale(LC_CTYPE, "");
   const char* const codeset = nl_langinfo(CODESET);
   if (strcmp(codeset, "UTF-8") == 0) {
@@ -72,15 +76,15 @@ void glyphs_from_locale() {
 
 int write_redirected(const char* text, size_t length) {
   glyphs_from_locale();
-  redirected_buffered = true;
+  state.redirected_buffered = true;
   write_glyphs(text, length, false,
                [](const char* chunk, size_t size) { fwrite(chunk, 1, size, stdout); });
   return ferror(stdout) ? -1 : static_cast<int>(length);
 }
 
 void flush_redirected() {
-  if (!redirected_buffered) return;
-  redirected_buffered = false;
+  if (!state.redirected_buffered) return;
+  state.redirected_buffered = false;
   fflush(stdout);
 }
 

@@ -23,31 +23,38 @@ namespace {
 
 constexpr int escape_wait_ms = 50; // a lone ESC is told from a sequence by this pause
 constexpr int background_wait_ms = 200;
-unsigned char pending[32]; // the bytes of the key being read
-size_t pending_length = 0;
-InputEvent events[64];
-uint32_t event_count = 0;
-bool input_ended = false;
 
-// Bytes read from the terminal since the start, and notes of where the stream stood when it was
-// looked at: from first_ms to last_ms nothing had arrived past position. A byte came apart from
-// the one before it only when the stream was seen standing between them for the whole pause.
-uint64_t bytes_read = 0;
+// Where the stream stood when it was looked at: from first_ms to last_ms nothing had arrived
+// past position.
 struct ArrivalNote {
   uint64_t position;
   int64_t first_ms, last_ms;
 };
-ArrivalNote notes[8];
-int note_count = 0;
-// The last sleep ended with nothing to read: a look for keys right after it needs no system
-// call. What arrives later is seen by the next sleep's watch at once.
-bool quiet_after_sleep = false;
-// A sequence longer than any key is dropped through its final byte.
-bool dropping_sequence = false;
+
+struct InputState {
+  unsigned char pending[32] = {}; // the bytes of the key being read, pending_length of them
+  size_t pending_length = 0;
+  InputEvent events[64] = {}; // event_count of them
+  uint32_t event_count = 0;
+  bool input_ended = false;
+
+  // Bytes read from the terminal since the start, and notes of where the stream stood when it
+  // was looked at. A byte came apart from the one before it only when the stream was seen
+  // standing between them for the whole pause.
+  uint64_t bytes_read = 0;
+  ArrivalNote notes[8] = {}; // note_count of them
+  int note_count = 0;
+  // The last sleep ended with nothing to read: a look for keys right after it needs no system
+  // call. What arrives later is seen by the next sleep's watch at once.
+  bool quiet_after_sleep = false;
+  // A sequence longer than any key is dropped through its final byte.
+  bool dropping_sequence = false;
+};
+InputState state;
 
 // After a hang-up (EIO, POLLHUP) nothing more will ever be read.
 void note_hang_up(short events) {
-  if (events & (POLLHUP | POLLERR | POLLNVAL)) input_ended = true;
+  if (events & (POLLHUP | POLLERR | POLLNVAL)) state.input_ended = true;
 }
 
 // Out of the foreground the terminal is another job's, or gone: a hang-up shows without a read.
@@ -59,7 +66,7 @@ void look_for_hang_up() {
 size_t bytes_waiting() {
   int count = 0;
   if (ioctl(terminal_fd(), FIONREAD, &count) != 0) {
-    if (errno == EIO) input_ended = true;
+    if (errno == EIO) state.input_ended = true;
     return 0;
   }
   return count > 0 ? static_cast<size_t>(count) : 0;
@@ -68,39 +75,41 @@ size_t bytes_waiting() {
 // Notes where the stream stands now; gives how many bytes wait unread.
 size_t note_arrivals() {
   const size_t waiting = bytes_waiting();
-  const uint64_t position = bytes_read + waiting;
+  const uint64_t position = state.bytes_read + waiting;
   const int64_t now = suspend_clock_ms();
   // Notes behind what has been read tell nothing any more; the one where it stands still does.
   // Another reader of the terminal took bytes: what was noted before tells nothing either.
   int kept = 0;
-  for (int i = 0; i < note_count; ++i) {
-    if (notes[i].position >= bytes_read && notes[i].position <= position) notes[kept++] = notes[i];
+  for (int i = 0; i < state.note_count; ++i) {
+    if (state.notes[i].position >= state.bytes_read && state.notes[i].position <= position) {
+      state.notes[kept++] = state.notes[i];
+    }
   }
-  note_count = kept;
-  if (note_count > 0 && notes[note_count - 1].position == position) {
-    notes[note_count - 1].last_ms = now;
+  state.note_count = kept;
+  if (state.note_count > 0 && state.notes[state.note_count - 1].position == position) {
+    state.notes[state.note_count - 1].last_ms = now;
     return waiting;
   }
   // With no room the last note gives way: a pause it held is forgotten, and its bytes count as
   // having come together.
-  if (note_count == sizeof notes / sizeof notes[0]) --note_count;
-  notes[note_count++] = ArrivalNote{position, now, now};
+  if (state.note_count == sizeof state.notes / sizeof state.notes[0]) --state.note_count;
+  state.notes[state.note_count++] = ArrivalNote{position, now, now};
   return waiting;
 }
 
 // When the byte at the stream's position (counted from 1) was first seen; now when never.
 int64_t first_seen(uint64_t position) {
-  for (int i = 0; i < note_count; ++i) {
-    if (notes[i].position >= position) return notes[i].first_ms;
+  for (int i = 0; i < state.note_count; ++i) {
+    if (state.notes[i].position >= position) return state.notes[i].first_ms;
   }
   return suspend_clock_ms();
 }
 
 // The stream was seen standing at position for the whole pause.
 bool paused_at(uint64_t position) {
-  for (int i = 0; i < note_count; ++i) {
-    if (notes[i].position == position) {
-      return notes[i].last_ms - notes[i].first_ms >= escape_wait_ms;
+  for (int i = 0; i < state.note_count; ++i) {
+    if (state.notes[i].position == position) {
+      return state.notes[i].last_ms - state.notes[i].first_ms >= escape_wait_ms;
     }
   }
   return false;
@@ -113,14 +122,14 @@ bool read_byte(int timeout_ms) {
   unsigned char byte = 0;
   const ssize_t got = read(terminal_fd(), &byte, 1);
   if (got == 1) {
-    pending[pending_length++] = byte;
-    ++bytes_read;
+    state.pending[state.pending_length++] = byte;
+    ++state.bytes_read;
     return true;
   }
   // End of input, or an error while the terminal is gone (it no longer names a foreground).
   if (got == 0 || errno == EIO ||
       (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal_fd()) < 0)) {
-    input_ended = true;
+    state.input_ended = true;
   }
   note_hang_up(poll_fd.revents);
   return false;
@@ -130,11 +139,11 @@ bool read_byte(int timeout_ms) {
 // the program looks: waits for it until the pause has passed since the last byte was first
 // seen. False when the key's bytes have ended.
 bool read_byte_together() {
-  const int64_t seen = first_seen(bytes_read);
+  const int64_t seen = first_seen(state.bytes_read);
   for (;;) {
-    if (note_arrivals() > 0) return !paused_at(bytes_read) && read_byte(0);
+    if (note_arrivals() > 0) return !paused_at(state.bytes_read) && read_byte(0);
     const int64_t left = seen + escape_wait_ms - suspend_clock_ms();
-    if (left <= 0 || input_ended) return false;
+    if (left <= 0 || state.input_ended) return false;
     pollfd poll_fd = {terminal_fd(), POLLIN, 0};
     if (poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
     note_hang_up(poll_fd.revents);
@@ -142,52 +151,55 @@ bool read_byte_together() {
 }
 
 void drop_pending(size_t count) {
-  memmove(pending, pending + count, pending_length - count);
-  pending_length -= count;
+  memmove(state.pending, state.pending + count, state.pending_length - count);
+  state.pending_length -= count;
 }
 
 // Decodes what is pending; true when a key event was queued.
 bool decode_pending(bool complete) {
   InputEvent event;
   size_t consumed = 1;
-  const DecodeResult result = decode_key(pending, pending_length, complete, &event, &consumed);
+  const DecodeResult result =
+      decode_key(state.pending, state.pending_length, complete, &event, &consumed);
   if (result == DecodeResult::need_more) {
-    if (complete) pending_length = 0; // no key can come of it
+    if (complete) state.pending_length = 0; // no key can come of it
     return false;
   }
   drop_pending(consumed);
   if (result == DecodeResult::skip) return false;
-  if (event_count < sizeof events / sizeof events[0]) events[event_count++] = event;
+  if (state.event_count < sizeof state.events / sizeof state.events[0]) {
+    state.events[state.event_count++] = event;
+  }
   return true;
 }
 
 // Reads the bytes of one key, waiting up to wait_ms for its first one. A key's bytes are those
 // that came within the pause of each other, however they were split.
 void take_key(int wait_ms) {
-  const bool quiet = quiet_after_sleep;
-  quiet_after_sleep = false;
+  const bool quiet = state.quiet_after_sleep;
+  state.quiet_after_sleep = false;
   for (;;) {
-    if (pending_length == 0 && !dropping_sequence) {
+    if (state.pending_length == 0 && !state.dropping_sequence) {
       if (wait_ms == 0 && (quiet || note_arrivals() == 0)) return;
       if (!read_byte(wait_ms)) return;
     } else if (!read_byte_together()) {
-      dropping_sequence = false;
+      state.dropping_sequence = false;
       // What is pending came alone: ESC, Alt with a key, or a sequence cut short.
-      while (pending_length > 0) {
+      while (state.pending_length > 0) {
         if (decode_pending(true)) return;
       }
       continue;
     }
-    if (dropping_sequence) {
-      const unsigned char last = pending[pending_length - 1];
-      pending_length = 0;
-      dropping_sequence = last < 0x40 || last > 0x7E;
+    if (state.dropping_sequence) {
+      const unsigned char last = state.pending[state.pending_length - 1];
+      state.pending_length = 0;
+      state.dropping_sequence = last < 0x40 || last > 0x7E;
       continue;
     }
     if (decode_pending(false)) return;
-    if (pending_length == sizeof pending) {
-      pending_length = 0;
-      dropping_sequence = true;
+    if (state.pending_length == sizeof state.pending) {
+      state.pending_length = 0;
+      state.dropping_sequence = true;
     }
   }
 }
@@ -195,10 +207,10 @@ void take_key(int wait_ms) {
 } // namespace
 
 WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
-  quiet_after_sleep = false;
+  state.quiet_after_sleep = false;
   for (;;) {
-    if (!terminal_owned() || input_ended || terminal_modes_left_alone()) {
-      note_count = 0; // whoever has the terminal now reads what arrives
+    if (!terminal_owned() || state.input_ended || terminal_modes_left_alone()) {
+      state.note_count = 0; // whoever has the terminal now reads what arrives
       return WatchEnd::unwatched;
     }
     // Keys already waiting unread answer at once: the rest of the sleep does not watch.
@@ -212,12 +224,12 @@ WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
     if (ready > 0 && fds[0].revents != 0) {
       note_hang_up(fds[0].revents);
       note_arrivals();
-      return input_ended ? WatchEnd::unwatched : WatchEnd::input;
+      return state.input_ended ? WatchEnd::unwatched : WatchEnd::input;
     }
     const TimerEnd end = timers_fired(end_ms, fds + 1, timers);
     if (end == TimerEnd::clock_set) return WatchEnd::clock_set;
     if (end == TimerEnd::time) {
-      quiet_after_sleep = true;
+      state.quiet_after_sleep = true;
       return WatchEnd::deadline;
     }
   }
@@ -230,20 +242,20 @@ bool plat_input_open() {
 // False once the input has ended: no key will ever come.
 bool plat_input_count(uint32_t* count) {
   if (terminal_fd() < 0) return false;
-  if (event_count == 0 && !input_ended) {
+  if (state.event_count == 0 && !state.input_ended) {
     if (terminal_owned()) {
       take_key(0);
     } else {
       look_for_hang_up();
     }
   }
-  *count = event_count;
-  return event_count > 0 || !input_ended;
+  *count = state.event_count;
+  return state.event_count > 0 || !state.input_ended;
 }
 
 bool plat_input_peek(InputEvent* out, uint32_t room, uint32_t* got) {
   *got = 0;
-  for (uint32_t i = 0; i < event_count && i < room; ++i) out[(*got)++] = events[i];
+  for (uint32_t i = 0; i < state.event_count && i < room; ++i) out[(*got)++] = state.events[i];
   return true;
 }
 
@@ -251,8 +263,8 @@ bool plat_input_peek(InputEvent* out, uint32_t room, uint32_t* got) {
 bool plat_input_read(InputEvent* event, uint32_t* got) {
   *got = 0;
   if (terminal_fd() < 0) return false;
-  while (event_count == 0) {
-    if (input_ended) return false;
+  while (state.event_count == 0) {
+    if (state.input_ended) return false;
     flush_all(); // and takes the terminal when the program has come to the foreground
     if (!terminal_owned()) {
       look_for_hang_up();
@@ -261,17 +273,17 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
     }
     take_key(-1);
   }
-  *event = events[0];
-  memmove(events, events + 1, (event_count - 1) * sizeof events[0]);
-  --event_count;
+  *event = state.events[0];
+  memmove(state.events, state.events + 1, (state.event_count - 1) * sizeof state.events[0]);
+  --state.event_count;
   *got = 1;
   return true;
 }
 
 bool plat_input_discard(uint32_t count, uint32_t* got) {
-  *got = count < event_count ? count : event_count;
-  memmove(events, events + *got, (event_count - *got) * sizeof events[0]);
-  event_count -= *got;
+  *got = count < state.event_count ? count : state.event_count;
+  memmove(state.events, state.events + *got, (state.event_count - *got) * sizeof state.events[0]);
+  state.event_count -= *got;
   return true;
 }
 

@@ -29,11 +29,15 @@ int wait_for(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The process groups of the commands started and maybe still running; a group lives as long as
-// any process in it, and its number is not given to another process meanwhile.
 constexpr int group_room = 16;
-pid_t launched_groups[group_room];
-int launched_count = 0;
+
+struct ProcessState {
+  // The process groups of the commands started and maybe still running; a group lives as long
+  // as any process in it, and its number is not given to another process meanwhile.
+  pid_t launched_groups[group_room] = {};
+  int launched_count = 0;
+};
+ProcessState state;
 
 bool group_alive(pid_t group) {
   return kill(-group, 0) == 0 || errno == EPERM;
@@ -41,20 +45,22 @@ bool group_alive(pid_t group) {
 
 void forget_ended_groups() {
   int kept = 0;
-  for (int i = 0; i < launched_count; ++i) {
-    if (group_alive(launched_groups[i])) launched_groups[kept++] = launched_groups[i];
+  for (int i = 0; i < state.launched_count; ++i) {
+    if (group_alive(state.launched_groups[i])) {
+      state.launched_groups[kept++] = state.launched_groups[i];
+    }
   }
-  launched_count = kept;
+  state.launched_count = kept;
 }
 
 // With the list full of running commands the oldest makes room: it has run the longest.
 void remember_group(pid_t group) {
   forget_ended_groups();
-  if (launched_count == group_room) {
-    for (int i = 1; i < group_room; ++i) launched_groups[i - 1] = launched_groups[i];
-    --launched_count;
+  if (state.launched_count == group_room) {
+    for (int i = 1; i < group_room; ++i) state.launched_groups[i - 1] = state.launched_groups[i];
+    --state.launched_count;
   }
-  launched_groups[launched_count++] = group;
+  state.launched_groups[state.launched_count++] = group;
 }
 
 // The shell's own exit code when it ends at once with one that says it could not find (127) or
@@ -105,7 +111,7 @@ int start_detached(const char* command) {
 
 bool launched_output_possible() {
   // A command that was running at the last look may have written before it ended.
-  const bool were_running = launched_count > 0;
+  const bool were_running = state.launched_count > 0;
   if (were_running) forget_ended_groups();
   return were_running;
 }

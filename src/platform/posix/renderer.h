@@ -32,7 +32,7 @@ struct TerminalState {
 // not take at once is dropped, since a stalled terminal must never hold up the program); that
 // is noted in dropped.
 struct FrameBytes {
-  size_t length;
+  size_t length = 0;
   bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;

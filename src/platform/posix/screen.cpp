@@ -20,15 +20,22 @@
 
 namespace {
 
-ScreenBuffer back;
-ScreenBuffer front;
-bool screen_ready = false;
-bool front_valid = false;
-bool screen_mode = false; // false: streaming, until the program first clears the whole screen
-TerminalState shown = {-1, -1, -1, false};
-FrameBytes frame;
-char title[256] = "";
-bool stdout_is_terminal = false;
+struct ScreenState {
+  // What the program drew and what the terminal shows; screen_open sizes and clears both.
+  ScreenBuffer back;
+  ScreenBuffer front;
+  bool screen_ready = false;
+  bool front_valid = false;
+  bool screen_mode = false; // false: streaming, until the program first clears the whole screen
+  // Where the terminal's cursor stands, the attribute in force and what the terminal makes of
+  // the bytes: not known before screen_open asks. Every starting value here is zero, so that the
+  // buffers stay out of the program's file.
+  TerminalState shown = {0, 0, 0, false, {false, false}};
+  FrameBytes frame;
+  char title[256] = "";
+  bool stdout_is_terminal = false;
+};
+ScreenState state;
 
 // The ASCII set in G0 and shifted in, autowrap, replacing rather than inserting, and the whole
 // window to scroll, the cursor kept.
@@ -38,25 +45,25 @@ const char title_push[] = "\x1b[22;0t";
 
 // Frames reach the terminal only while the program owns it; otherwise they are dropped.
 void send_frames_while_owned() {
-  frame.send = terminal_owned() ? terminal_write : nullptr;
+  state.frame.send = terminal_owned() ? terminal_write : nullptr;
 }
 
 void follow_resize() {
   if (!signals_take_resize()) return;
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);
-  screen_resize(&back, columns, rows);
-  front.width = back.width;
-  front.height = back.height;
-  front_valid = false;
+  screen_resize(&state.back, columns, rows);
+  state.front.width = state.back.width;
+  state.front.height = state.back.height;
+  state.front_valid = false;
 }
 
 void append_title() {
-  if (title[0] == '\0' || terminal_is_plain() || !terminal_has_title()) return;
-  if (terminal_title_push_due()) frame_append(&frame, title_push, sizeof title_push - 1);
-  frame_append(&frame, "\x1b]0;", 4);
-  frame_append(&frame, title, strlen(title));
-  frame_append(&frame, "\x07", 1);
+  if (state.title[0] == '\0' || terminal_is_plain() || !terminal_has_title()) return;
+  if (terminal_title_push_due()) frame_append(&state.frame, title_push, sizeof title_push - 1);
+  frame_append(&state.frame, "\x1b]0;", 4);
+  frame_append(&state.frame, state.title, strlen(state.title));
+  frame_append(&state.frame, "\x07", 1);
 }
 
 // Frames go to the terminal only while the program owns it; taken again, it is repainted, with
@@ -67,17 +74,27 @@ void follow_foreground() {
     append_title();
   }
   send_frames_while_owned();
-  if (!terminal_owned()) front_valid = false;
+  if (!terminal_owned()) state.front_valid = false;
 }
 
 // Streamed text goes out in the current attribute.
 void stream_attr() {
-  const uint16_t attr = displayed_attr(back.attr, shown.traits);
-  if (shown.attr != attr) {
+  const uint16_t attr = displayed_attr(state.back.attr, state.shown.traits);
+  if (state.shown.attr != attr) {
     char sequence[32];
-    frame_append(&frame, sequence, sgr_for_attr(attr, shown.attr, shown.traits, sequence));
-    shown.attr = attr;
+    frame_append(&state.frame, sequence,
+                 sgr_for_attr(attr, state.shown.attr, state.shown.traits, sequence));
+    state.shown.attr = attr;
   }
+}
+
+// Colours unless the terminal has none or NO_COLOR asks for none.
+TerminalTraits traits_of_terminal() {
+  const char* const no_colour = getenv("NO_COLOR");
+  TerminalTraits traits;
+  traits.colours = (no_colour == nullptr || no_colour[0] == '\0') && terminal_shows_colours();
+  traits.hides_cursor = terminal_hides_cursor();
+  return traits;
 }
 
 // A byte in streaming mode goes out as it is.
@@ -85,9 +102,9 @@ void stream_byte(unsigned char byte) {
   stream_attr();
   char glyph[4];
   if (screen_byte_acts(byte)) {
-    frame_append(&frame, reinterpret_cast<const char*>(&byte), 1);
+    frame_append(&state.frame, reinterpret_cast<const char*>(&byte), 1);
   } else {
-    frame_append(&frame, glyph, glyph_bytes_for(byte, glyph));
+    frame_append(&state.frame, glyph, glyph_bytes_for(byte, glyph));
   }
 }
 
@@ -96,87 +113,88 @@ void stream_foreign(uint32_t code_point) {
   stream_attr();
   char glyph[GLYPH_BYTES_MAX];
   const uint32_t points[1] = {code_point};
-  frame_append(&frame, glyph, foreign_glyph_bytes(points, 1, char_width(code_point), glyph));
+  frame_append(&state.frame, glyph, foreign_glyph_bytes(points, 1, char_width(code_point), glyph));
 }
 
 } // namespace
 
 bool screen_open() {
-  if (screen_ready) return true;
+  if (state.screen_ready) return true;
   if (!terminal_open()) return false;
-  const char* const no_colour = getenv("NO_COLOR");
-  shown.traits.colours = (no_colour == nullptr || no_colour[0] == '\0') && terminal_shows_colours();
-  shown.traits.hides_cursor = terminal_hides_cursor();
-  stdout_is_terminal = terminal_is(STDOUT_FILENO);
+  state.shown = TerminalState{-1, -1, -1, false, traits_of_terminal()};
+  state.stdout_is_terminal = terminal_is(STDOUT_FILENO);
   int columns = 0, rows = 0;
   terminal_size(&columns, &rows);
-  screen_init(&back, columns, rows, false);
-  screen_init(&front, columns, rows, false);
+  screen_init(&state.back, columns, rows, false);
+  screen_init(&state.front, columns, rows, false);
   glyphs_from_locale();
   // The user's text reaches the screen as UTF-8 in every locale (plat_console_text).
-  back.utf8_text = true;
+  state.back.utf8_text = true;
   send_frames_while_owned();
-  screen_ready = true;
+  state.screen_ready = true;
   return true;
 }
 
 // Standard output is the console's screen buffer; on a terminal that cannot place the cursor
 // it is a stream, as when it goes to a file.
 bool screen_takes_stdout() {
-  return screen_open() && stdout_is_terminal && !terminal_is_plain();
+  return screen_open() && state.stdout_is_terminal && !terminal_is_plain();
 }
 
 void screen_text(const char* text, size_t length) {
   follow_resize();
-  if (screen_mode) {
-    screen_write(&back, text, length);
+  if (state.screen_mode) {
+    screen_write(&state.back, text, length);
     return;
   }
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) {
     uint32_t code_point = 0;
-    const size_t size = back.utf8_text ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
+    const size_t size =
+        state.back.utf8_text ? utf8_sequence(bytes + i, length - i, &code_point) : 0;
     if (size > 0) {
-      screen_write(&back, text + i, size);
+      screen_write(&state.back, text + i, size);
       stream_foreign(code_point);
       i += size - 1;
       continue;
     }
-    screen_write_byte(&back, bytes[i]);
+    screen_write_byte(&state.back, bytes[i]);
     stream_byte(bytes[i]);
   }
-  back.scrolled = 0;
+  state.back.scrolled = 0;
 }
 
 void screen_flush(bool repaint) {
-  if (!screen_ready) {
+  if (!state.screen_ready) {
     terminal_follow_foreground();
     return;
   }
   follow_resize();
   follow_foreground();
-  if (repaint) front_valid = false;
-  if (screen_mode && terminal_owned()) render_frame(&back, &front, &front_valid, &shown, &frame);
-  frame_spill(&frame);
-  if (frame.dropped) {
-    frame.dropped = false;
+  if (repaint) state.front_valid = false;
+  if (state.screen_mode && terminal_owned()) {
+    render_frame(&state.back, &state.front, &state.front_valid, &state.shown, &state.frame);
+  }
+  frame_spill(&state.frame);
+  if (state.frame.dropped) {
+    state.frame.dropped = false;
     screen_forget_shown();
   }
 }
 
 void screen_forget_shown() {
-  front_valid = false;
-  shown.x = -1;
-  shown.y = -1;
-  shown.attr = -1;
+  state.front_valid = false;
+  state.shown.x = -1;
+  state.shown.y = -1;
+  state.shown.attr = -1;
 }
 
 void screen_after_launch() {
   screen_forget_shown();
-  screen_mode = false;
+  state.screen_mode = false;
   // The text streamed after the command's needs the ASCII set and autowrap, whatever it left.
   if (terminal_owned() && !terminal_is_plain()) {
-    frame_append(&frame, screen_modes_reset, sizeof screen_modes_reset - 1);
+    frame_append(&state.frame, screen_modes_reset, sizeof screen_modes_reset - 1);
   }
 }
 
@@ -185,38 +203,38 @@ void screen_after_launch() {
 bool plat_screen_info(ScreenInfo* info) {
   if (!screen_takes_stdout()) return false;
   follow_resize();
-  info->size_x = static_cast<int16_t>(back.width);
-  info->size_y = static_cast<int16_t>(back.height);
-  info->cursor_x = static_cast<int16_t>(back.cursor_x);
-  info->cursor_y = static_cast<int16_t>(back.cursor_y);
-  info->attr = back.attr;
+  info->size_x = static_cast<int16_t>(state.back.width);
+  info->size_y = static_cast<int16_t>(state.back.height);
+  info->cursor_x = static_cast<int16_t>(state.back.cursor_x);
+  info->cursor_y = static_cast<int16_t>(state.back.cursor_y);
+  info->attr = state.back.attr;
   info->left = 0;
   info->top = 0;
-  info->right = static_cast<int16_t>(back.width - 1);
-  info->bottom = static_cast<int16_t>(back.height - 1);
+  info->right = static_cast<int16_t>(state.back.width - 1);
+  info->bottom = static_cast<int16_t>(state.back.height - 1);
   return true;
 }
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   if (!screen_takes_stdout()) return;
-  screen_fill_chars(&back, static_cast<unsigned char>(ch), count, x, y);
-  if (!screen_mode && fill_is_whole_clear(count, x, y, back.width, back.height)) {
+  screen_fill_chars(&state.back, static_cast<unsigned char>(ch), count, x, y);
+  if (!state.screen_mode && fill_is_whole_clear(count, x, y, state.back.width, state.back.height)) {
     // The program has taken the whole screen: from now on frames are drawn, not streamed.
-    screen_mode = true;
-    front_valid = false;
+    state.screen_mode = true;
+    state.front_valid = false;
   }
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
-  if (screen_takes_stdout()) screen_fill_attrs(&back, attr, count, x, y);
+  if (screen_takes_stdout()) screen_fill_attrs(&state.back, attr, count, x, y);
 }
 
 void plat_set_cursor(int16_t x, int16_t y) {
-  if (screen_takes_stdout()) screen_set_cursor(&back, x, y);
+  if (screen_takes_stdout()) screen_set_cursor(&state.back, x, y);
 }
 
 void plat_set_attr(uint16_t attr) {
-  if (screen_takes_stdout()) back.attr = attr;
+  if (screen_takes_stdout()) state.back.attr = attr;
 }
 
 // --- The window: a terminal has a title, but no window manager to find.
@@ -224,10 +242,10 @@ void plat_set_attr(uint16_t attr) {
 bool plat_set_title(const char* text) {
   if (!screen_open()) return false;
   size_t used = 0;
-  for (const char* c = text; *c != '\0' && used + 1 < sizeof title; ++c) {
-    if (static_cast<unsigned char>(*c) >= 0x20) title[used++] = *c;
+  for (const char* c = text; *c != '\0' && used + 1 < sizeof state.title; ++c) {
+    if (static_cast<unsigned char>(*c) >= 0x20) state.title[used++] = *c;
   }
-  title[used] = '\0';
+  state.title[used] = '\0';
   if (terminal_owned()) append_title();
   return true;
 }

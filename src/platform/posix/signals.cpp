@@ -12,29 +12,33 @@
 
 namespace {
 
-void (*volatile restore_terminal)() = nullptr;
-volatile sig_atomic_t continued = 0;
-volatile sig_atomic_t resized = 0;
-
-CtrlHandler volatile ctrl_handler = nullptr;
-volatile sig_atomic_t ctrl_c_ignored = 0;
-
 constexpr int signal_slots = 65;
-struct sigaction found[signal_slots]; // as the program found them, for a launched command
-bool changed[signal_slots] = {};
 
-// While the main flow updates what the handlers read (the bytes in flight to the terminal), a
-// signal that would give the terminal back waits, and is raised again when the update is done.
-volatile sig_atomic_t held = 0;
-volatile sig_atomic_t deferred[signal_slots] = {};
-volatile sig_atomic_t any_deferred = 0;
-// A signal is ending the run: another one to end does not wait for it.
-volatile sig_atomic_t ending_by_signal = 0;
+struct SignalsState {
+  void (*volatile restore_terminal)() = nullptr;
+  volatile sig_atomic_t continued = 0;
+  volatile sig_atomic_t resized = 0;
+
+  CtrlHandler volatile ctrl_handler = nullptr;
+  volatile sig_atomic_t ctrl_c_ignored = 0;
+
+  struct sigaction found[signal_slots] = {}; // as the program found them, for a launched command
+  bool changed[signal_slots] = {};
+
+  // While the main flow updates what the handlers read (the bytes in flight to the terminal), a
+  // signal that would give the terminal back waits, and is raised again when the update is done.
+  volatile sig_atomic_t held = 0;
+  volatile sig_atomic_t deferred[signal_slots] = {};
+  volatile sig_atomic_t any_deferred = 0;
+  // A signal is ending the run: another one to end does not wait for it.
+  volatile sig_atomic_t ending_by_signal = 0;
+};
+SignalsState state;
 
 bool defer(int signal_number) {
-  if (!held || signal_number >= signal_slots) return false;
-  deferred[signal_number] = 1;
-  any_deferred = 1;
+  if (!state.held || signal_number >= signal_slots) return false;
+  state.deferred[signal_number] = 1;
+  state.any_deferred = 1;
   return true;
 }
 
@@ -48,8 +52,8 @@ uint32_t ctrl_event_for(int signal_number) {
 }
 
 void end_by_signal(int signal_number) {
-  ending_by_signal = 1;
-  restore_terminal();
+  state.ending_by_signal = 1;
+  state.restore_terminal();
   signal(signal_number, SIG_DFL);
   raise(signal_number); // delivered when the handler returns: the signal's own ending
 }
@@ -58,10 +62,10 @@ void end_by_signal(int signal_number) {
 void on_terminate_signal(int signal_number) {
   if (defer(signal_number)) return;
   // A second signal to end while the first waits for a stalled terminal: the end comes now.
-  if (ending_by_signal) end_by_signal(signal_number);
+  if (state.ending_by_signal) end_by_signal(signal_number);
   const int saved_errno = errno;
-  const CtrlHandler handler = ctrl_handler;
-  const bool goes_on = (signal_number == SIGINT && ctrl_c_ignored) ||
+  const CtrlHandler handler = state.ctrl_handler;
+  const bool goes_on = (signal_number == SIGINT && state.ctrl_c_ignored) ||
                        (handler != nullptr && handler(ctrl_event_for(signal_number)) != 0);
   if (!goes_on) end_by_signal(signal_number);
   errno = saved_errno;
@@ -72,9 +76,9 @@ void on_ending_signal(int signal_number) {
 }
 
 void on_crash_signal(int signal_number) {
-  restore_terminal();
+  state.restore_terminal();
   // Hand the signal to whoever had it before (the default action, or a sanitizer's report).
-  sigaction(signal_number, &found[signal_number], nullptr);
+  sigaction(signal_number, &state.found[signal_number], nullptr);
   raise(signal_number);
 }
 
@@ -86,8 +90,8 @@ void install(int signal_number, void (*handler)(int), int flags = 0) {
   sigemptyset(&action.sa_mask);
   struct sigaction previous;
   sigaction(signal_number, &action, &previous);
-  if (!changed[signal_number]) found[signal_number] = previous;
-  changed[signal_number] = true;
+  if (!state.changed[signal_number]) state.found[signal_number] = previous;
+  state.changed[signal_number] = true;
 }
 
 // nohup, or a shell starting a background job without job control, ignores some signals for
@@ -99,7 +103,7 @@ void install_unless_ignored(int signal_number, void (*handler)(int), int flags =
 }
 
 bool ignored_at_start(int signal_number) {
-  if (changed[signal_number]) return found[signal_number].sa_handler == SIG_IGN;
+  if (state.changed[signal_number]) return state.found[signal_number].sa_handler == SIG_IGN;
   struct sigaction current;
   return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
@@ -107,7 +111,7 @@ bool ignored_at_start(int signal_number) {
 void on_stop_signal(int) {
   if (defer(SIGTSTP)) return;
   const int saved_errno = errno;
-  restore_terminal();
+  state.restore_terminal();
   signal(SIGTSTP, SIG_DFL);
   raise(SIGTSTP);
   errno = saved_errno;
@@ -116,13 +120,13 @@ void on_stop_signal(int) {
 // Whoever sent it, the next flush point looks at the terminal again.
 void on_continue_signal(int) {
   const int saved_errno = errno;
-  if (changed[SIGTSTP]) install(SIGTSTP, on_stop_signal);
-  continued = 1;
+  if (state.changed[SIGTSTP]) install(SIGTSTP, on_stop_signal);
+  state.continued = 1;
   errno = saved_errno;
 }
 
 void on_resize_signal(int) {
-  resized = 1;
+  state.resized = 1;
 }
 
 bool take_flag(volatile sig_atomic_t* flag) {
@@ -149,7 +153,7 @@ void signals_install_process_wide() {
 }
 
 void signals_install_terminal(void (*restore)()) {
-  restore_terminal = restore;
+  state.restore_terminal = restore;
   // The same signal again while its handler waits for a stalled terminal ends the run.
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     install_unless_ignored(signal_number, on_terminate_signal, SA_NODEFER);
@@ -171,7 +175,8 @@ void signals_install_terminal(void (*restore)()) {
 
 void signals_reset_for_child() {
   for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
-    if (changed[signal_number]) sigaction(signal_number, &found[signal_number], nullptr);
+    if (state.changed[signal_number])
+      sigaction(signal_number, &state.found[signal_number], nullptr);
   }
   sigset_t none;
   sigemptyset(&none);
@@ -180,41 +185,41 @@ void signals_reset_for_child() {
 
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
   if (handler == nullptr) {
-    ctrl_c_ignored = add ? 1 : 0;
+    state.ctrl_c_ignored = add ? 1 : 0;
   } else {
-    ctrl_handler = add ? handler : nullptr;
+    state.ctrl_handler = add ? handler : nullptr;
   }
   return true;
 }
 
 void signals_hold() {
-  held = 1;
+  state.held = 1;
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
 void signals_release() {
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  held = 0;
+  state.held = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
-  if (!any_deferred) return;
-  any_deferred = 0;
+  if (!state.any_deferred) return;
+  state.any_deferred = 0;
   for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
-    if (!deferred[signal_number]) continue;
-    deferred[signal_number] = 0;
+    if (!state.deferred[signal_number]) continue;
+    state.deferred[signal_number] = 0;
     raise(signal_number);
   }
 }
 
 bool signals_held() {
-  return held != 0;
+  return state.held != 0;
 }
 
 bool signals_take_continue() {
-  return take_flag(&continued);
+  return take_flag(&state.continued);
 }
 
 bool signals_take_resize() {
-  return take_flag(&resized);
+  return take_flag(&state.resized);
 }
 
 bool signals_interrupt_ignored() {

@@ -16,7 +16,7 @@
 
 namespace {
 
-struct Terminal {
+struct TerminalDeviceState {
   int fd = -1;
   bool tried = false;
   bool plain = false;
@@ -27,13 +27,27 @@ struct Terminal {
   uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
   termios original{};          // the mode to give back
   termios ours{};
-};
+  // Read by the signal handlers.
+  volatile sig_atomic_t owned = 0;
+  volatile sig_atomic_t title_pushed = 0;
+  pid_t own_group = -1; // the program never changes its process group
 
-Terminal terminal;
-// Read by the signal handlers.
-volatile sig_atomic_t owned = 0;
-volatile sig_atomic_t title_pushed = 0;
-pid_t own_group = -1; // the program never changes its process group
+  // The bytes on their way to the terminal that it has not taken yet: the rest of a write, sent
+  // before anything new, so that it never gets part of an escape sequence or of a character.
+  // The handlers that give the terminal back send them first; the main flow changes them only
+  // with signals held (signals_hold), so that a handler never sees them half updated. The rest
+  // of a write is copied into unsent, out of the caller's buffer. Only the flight_length bytes
+  // at flight count: unsent needs no starting value (one would put its 64 KiB in the program's
+  // file).
+  char unsent[65536];
+  const char* volatile flight = nullptr;
+  volatile size_t flight_length = 0;
+  // Once the program is ending, writes wait for a terminal that is slow to read for as long as
+  // it is open: no time limit may cut a sequence. Another signal to end meanwhile ends at once.
+  volatile sig_atomic_t ending = 0;
+};
+TerminalDeviceState state;
+
 // The colours and the cursor, and what the screen depends on and a command may have changed:
 // the ASCII set, autowrap, replacing rather than inserting, and the whole
 // window to scroll, the cursor kept where it is.
@@ -41,33 +55,22 @@ const char restore_sequence[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338\033[0
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
 
-// The bytes on their way to the terminal that it has not taken yet: the rest of a write, sent
-// before anything new, so that it never gets part of an escape sequence or of a character. The
-// handlers that give the terminal back send them first; the main flow changes them only with
-// signals held (signals_hold), so that a handler never sees them half updated.
-char unsent[65536];
-const char* volatile flight = nullptr;
-volatile size_t flight_length = 0;
-// Once the program is ending, writes wait for a terminal that is slow to read for as long as it
-// is open: no time limit may cut a sequence. Another signal to end meanwhile ends at once.
-volatile sig_atomic_t ending = 0;
-
 // Sends what is in flight; false when the terminal takes no more (for now, or at all). While
 // the program ends it waits for the terminal to read, until it does or hangs up.
 bool send_flight() {
-  while (flight_length > 0) {
+  while (state.flight_length > 0) {
     signals_hold();
-    const ssize_t written = write(terminal.fd, flight, flight_length);
+    const ssize_t written = write(state.fd, state.flight, state.flight_length);
     const int error = errno;
     if (written > 0) {
-      flight += written;
-      flight_length -= static_cast<size_t>(written);
+      state.flight += written;
+      state.flight_length -= static_cast<size_t>(written);
     }
     signals_release();
     if (written > 0) continue;
     if (written < 0 && error == EINTR) continue;
-    if (written == 0 || error != EAGAIN || !ending) return false;
-    pollfd poll_fd = {terminal.fd, POLLOUT, 0};
+    if (written == 0 || error != EAGAIN || !state.ending) return false;
+    pollfd poll_fd = {state.fd, POLLOUT, 0};
     const int ready = poll(&poll_fd, 1, -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || (poll_fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
@@ -86,26 +89,26 @@ void make_user_mode(termios* mode) {
 // Non-canonical and without echo for the whole run, signals as the input mode says, and no
 // flow control: Ctrl-S must not stop the program's output, nor Ctrl-Q be needed to go on.
 void build_our_mode() {
-  terminal.ours = terminal.original;
-  terminal.ours.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  if (terminal.input_mode & 0x1) {
-    terminal.ours.c_lflag |= ISIG;
+  state.ours = state.original;
+  state.ours.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  if (state.input_mode & 0x1) {
+    state.ours.c_lflag |= ISIG;
   } else {
-    terminal.ours.c_lflag &= static_cast<tcflag_t>(~ISIG);
+    state.ours.c_lflag &= static_cast<tcflag_t>(~ISIG);
   }
   // Enter reads as carriage return, as on the console.
-  terminal.ours.c_iflag &= static_cast<tcflag_t>(~(ICRNL | INLCR | IGNCR | IXON | IXOFF));
-  terminal.ours.c_cc[VMIN] = 1;
-  terminal.ours.c_cc[VTIME] = 0;
+  state.ours.c_iflag &= static_cast<tcflag_t>(~(ICRNL | INLCR | IGNCR | IXON | IXOFF));
+  state.ours.c_cc[VMIN] = 1;
+  state.ours.c_cc[VTIME] = 0;
 }
 
 void apply_our_mode() {
-  if (terminal.modes_left_alone) {
-    owned = 1;
+  if (state.modes_left_alone) {
+    state.owned = 1;
     return;
   }
   build_our_mode();
-  if (tcsetattr(terminal.fd, TCSANOW, &terminal.ours) == 0) owned = 1;
+  if (tcsetattr(state.fd, TCSANOW, &state.ours) == 0) state.owned = 1;
 }
 
 bool same_mode(const termios& a, const termios& b) {
@@ -114,22 +117,21 @@ bool same_mode(const termios& a, const termios& b) {
 }
 
 bool take_terminal() {
-  if (tcgetattr(terminal.fd, &terminal.original) != 0) return false;
-  make_user_mode(&terminal.original);
+  if (tcgetattr(state.fd, &state.original) != 0) return false;
+  make_user_mode(&state.original);
   apply_our_mode();
-  return owned != 0;
+  return state.owned != 0;
 }
 
 // Stopped and continued: a mode that is no longer ours is the one the user set meanwhile, and
 // the one to give back; our own mode found as it was means nobody touched the terminal.
 bool retake_after_continue() {
   termios now;
-  if (terminal.modes_left_alone || tcgetattr(terminal.fd, &now) != 0 ||
-      same_mode(now, terminal.ours)) {
+  if (state.modes_left_alone || tcgetattr(state.fd, &now) != 0 || same_mode(now, state.ours)) {
     return false;
   }
-  terminal.original = now;
-  make_user_mode(&terminal.original);
+  state.original = now;
+  make_user_mode(&state.original);
   apply_our_mode();
   return true;
 }
@@ -137,20 +139,20 @@ bool retake_after_continue() {
 } // namespace
 
 bool terminal_open() {
-  if (terminal.tried) return terminal.fd >= 0;
-  terminal.tried = true;
+  if (state.tried) return state.fd >= 0;
+  state.tried = true;
   signals_install_process_wide();
   const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
-  if (tcgetattr(fd, &terminal.original) != 0) {
+  if (tcgetattr(fd, &state.original) != 0) {
     close(fd);
     return false;
   }
-  terminal.fd = fd;
-  own_group = getpgrp();
-  terminal.type = terminal_type_of(getenv("TERM"), fd);
-  terminal.plain = terminal.type.plain;
-  terminal.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
+  state.fd = fd;
+  state.own_group = getpgrp();
+  state.type = terminal_type_of(getenv("TERM"), fd);
+  state.plain = state.type.plain;
+  state.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore_on_signal);
   atexit(terminal_restore);
   if (terminal_in_foreground()) take_terminal();
@@ -158,86 +160,85 @@ bool terminal_open() {
 }
 
 int terminal_fd() {
-  return terminal.fd;
+  return state.fd;
 }
 
 bool terminal_is_plain() {
-  return terminal.plain;
+  return state.plain;
 }
 
 bool terminal_shows_colours() {
-  return terminal.type.colours;
+  return state.type.colours;
 }
 
 bool terminal_has_title() {
-  return terminal.type.title;
+  return state.type.title;
 }
 
 bool terminal_hides_cursor() {
-  return terminal.type.cursor_visibility;
+  return state.type.cursor_visibility;
 }
 
 bool terminal_is(int fd) {
-  if (terminal.fd < 0 || !isatty(fd)) return false;
+  if (state.fd < 0 || !isatty(fd)) return false;
   const pid_t session = tcgetsid(fd);
-  return session != -1 && session == tcgetsid(terminal.fd);
+  return session != -1 && session == tcgetsid(state.fd);
 }
 
 void terminal_size(int* columns, int* rows) {
   winsize size;
   memset(&size, 0, sizeof size);
-  const bool known =
-      ioctl(terminal.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  const bool known = ioctl(state.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
   *columns = known ? size.ws_col : 80;
   *rows = known ? size.ws_row : 24;
 }
 
 bool terminal_owned() {
-  return owned != 0;
+  return state.owned != 0;
 }
 
 bool terminal_modes_left_alone() {
-  return terminal.modes_left_alone;
+  return state.modes_left_alone;
 }
 
 bool terminal_in_foreground() {
-  return terminal.fd >= 0 && tcgetpgrp(terminal.fd) == own_group;
+  return state.fd >= 0 && tcgetpgrp(state.fd) == state.own_group;
 }
 
 bool terminal_follow_foreground() {
-  if (terminal.fd < 0) return false;
+  if (state.fd < 0) return false;
   const bool was_continued = signals_take_continue();
   if (!terminal_in_foreground()) {
     // Sent to the background by a stop we could not see: the shell has the terminal now.
-    owned = 0;
+    state.owned = 0;
     return false;
   }
-  if (!owned) return take_terminal();
+  if (!state.owned) return take_terminal();
   if (was_continued) retake_after_continue();
   // After any continue the screen may have been used by someone else.
   return was_continued;
 }
 
 uint32_t terminal_input_mode() {
-  return terminal.input_mode;
+  return state.input_mode;
 }
 
 void terminal_set_input_mode(uint32_t mode) {
-  terminal.input_mode = mode;
-  if (owned && !terminal.modes_left_alone && terminal_in_foreground()) apply_our_mode();
+  state.input_mode = mode;
+  if (state.owned && !state.modes_left_alone && terminal_in_foreground()) apply_our_mode();
 }
 
 void terminal_keep_our_mode() {
-  if (!owned || terminal.modes_left_alone || !terminal_in_foreground()) return;
+  if (!state.owned || state.modes_left_alone || !terminal_in_foreground()) return;
   termios now;
-  if (tcgetattr(terminal.fd, &now) == 0 && !same_mode(now, terminal.ours)) {
-    tcsetattr(terminal.fd, TCSANOW, &terminal.ours);
+  if (tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) {
+    tcsetattr(state.fd, TCSANOW, &state.ours);
   }
 }
 
 bool terminal_title_push_due() {
-  if (title_pushed) return false;
-  title_pushed = 1;
+  if (state.title_pushed) return false;
+  state.title_pushed = 1;
   return true;
 }
 
@@ -256,52 +257,52 @@ bool terminal_write(const char* bytes, size_t length) {
   // While the terminal still holds back earlier bytes, new ones are dropped whole.
   if (!send_flight()) return false;
   signals_hold();
-  flight = bytes;
-  flight_length = length;
+  state.flight = bytes;
+  state.flight_length = length;
   signals_release();
   if (send_flight()) return true;
   signals_hold();
-  memcpy(unsent, const_cast<const char*>(flight), flight_length);
-  flight = unsent;
+  memcpy(state.unsent, const_cast<const char*>(state.flight), state.flight_length);
+  state.flight = state.unsent;
   signals_release();
   return false;
 }
 
 void terminal_start_ending() {
-  ending = 1;
+  state.ending = 1;
 }
 
 namespace {
 
 // The modes as the user had them, and nothing more written.
 void give_modes_back() {
-  owned = 0;
-  if (!terminal.modes_left_alone) tcsetattr(terminal.fd, TCSANOW, &terminal.original);
+  state.owned = 0;
+  if (!state.modes_left_alone) tcsetattr(state.fd, TCSANOW, &state.original);
 }
 
 // waits: the rest of what is in flight and the restore reach a terminal slow to read; without
 // it (another signal to end while an end waits, or one that came in the middle of a write) no
 // more is written, so that what the terminal has is whole up to its last write.
 void give_terminal_back(bool waits) {
-  if (terminal.fd < 0 || !owned) return;
+  if (state.fd < 0 || !state.owned) return;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
-  if (tcgetpgrp(terminal.fd) != own_group) {
-    owned = 0;
+  if (tcgetpgrp(state.fd) != state.own_group) {
+    state.owned = 0;
     return;
   }
   if (!waits || signals_held()) {
     give_modes_back();
     return;
   }
-  const sig_atomic_t was_ending = ending;
-  ending = 1;
+  const sig_atomic_t was_ending = state.ending;
+  state.ending = 1;
   // What the terminal has not taken yet first; then each sequence whole, or none of it.
   bool sent = send_flight();
-  if (sent && !terminal.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
-  if (sent && title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
-  title_pushed = 0;
+  if (sent && !state.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (sent && state.title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
+  state.title_pushed = 0;
   give_modes_back();
-  ending = was_ending;
+  state.ending = was_ending;
 }
 
 } // namespace
@@ -311,5 +312,5 @@ void terminal_restore() {
 }
 
 void terminal_restore_on_signal() {
-  give_terminal_back(!ending);
+  give_terminal_back(!state.ending);
 }

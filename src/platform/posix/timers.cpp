@@ -13,17 +13,20 @@ namespace {
 constexpr int64_t slice_ms = 15000;
 
 #ifdef __linux__
-int end_fd = -1; // on the boot-time clock
-int set_fd = -1; // on the wall clock, cancelled when it is set
-bool timers_made = false;
-bool end_armed = false;
-bool set_armed = false;
+struct TimersState {
+  int end_fd = -1; // on the boot-time clock
+  int set_fd = -1; // on the wall clock, cancelled when it is set
+  bool timers_made = false;
+  bool end_armed = false;
+  bool set_armed = false;
+};
+TimersState state;
 
 void make_timers() {
-  if (timers_made) return;
-  timers_made = true;
-  end_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-  set_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (state.timers_made) return;
+  state.timers_made = true;
+  state.end_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  state.set_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
 }
 
 // A time to wait, not an instant: a relative timer on the boot-time clock goes on running while
@@ -37,7 +40,7 @@ bool arm_end(int64_t end_ms) {
   } else {
     setting.it_value.tv_nsec = 1;
   }
-  return timerfd_settime(end_fd, 0, &setting, nullptr) == 0;
+  return timerfd_settime(state.end_fd, 0, &setting, nullptr) == 0;
 }
 
 // Cancelled by any set of the wall clock (and by a resume); its own time, a year on, never
@@ -46,8 +49,8 @@ bool arm_set_watch() {
   itimerspec setting = {};
   clock_gettime(CLOCK_REALTIME, &setting.it_value);
   setting.it_value.tv_sec += 366 * 86400;
-  return timerfd_settime(set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting, nullptr) ==
-         0;
+  return timerfd_settime(state.set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting,
+                         nullptr) == 0;
 }
 #endif
 
@@ -68,11 +71,11 @@ int timers_arm(int64_t end_ms, bool watch_clock_set, pollfd* fds) {
   int count = 0;
 #ifdef __linux__
   make_timers();
-  end_armed = end_fd >= 0 && arm_end(end_ms);
-  if (end_armed) fds[count++] = pollfd{end_fd, POLLIN, 0};
-  if (watch_clock_set && set_fd >= 0) {
-    if (!set_armed) set_armed = arm_set_watch();
-    if (set_armed) fds[count++] = pollfd{set_fd, POLLIN, 0};
+  state.end_armed = state.end_fd >= 0 && arm_end(end_ms);
+  if (state.end_armed) fds[count++] = pollfd{state.end_fd, POLLIN, 0};
+  if (watch_clock_set && state.set_fd >= 0) {
+    if (!state.set_armed) state.set_armed = arm_set_watch();
+    if (state.set_armed) fds[count++] = pollfd{state.set_fd, POLLIN, 0};
   }
 #else
   (void)end_ms;
@@ -88,7 +91,7 @@ int timers_poll_ms(int64_t end_ms) {
   const int64_t left_ms = end_ms - suspend_clock_ms();
   int64_t most_ms = slice_ms;
 #ifdef __linux__
-  if (end_armed) most_ms = INT32_MAX;
+  if (state.end_armed) most_ms = INT32_MAX;
 #endif
   return static_cast<int>(left_ms <= 0 ? 0 : left_ms < most_ms ? left_ms : most_ms);
 }
@@ -98,10 +101,10 @@ TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
 #ifdef __linux__
   for (int i = 0; i < count; ++i) {
     if (fds[i].revents == 0) continue;
-    if (fds[i].fd == set_fd) {
+    if (fds[i].fd == state.set_fd) {
       uint64_t expirations;
-      set_armed = false; // armed again at the next wait that watches
-      if (read(set_fd, &expirations, sizeof expirations) < 0 && errno == ECANCELED) {
+      state.set_armed = false; // armed again at the next wait that watches
+      if (read(state.set_fd, &expirations, sizeof expirations) < 0 && errno == ECANCELED) {
         end = TimerEnd::clock_set;
       }
     } else {
