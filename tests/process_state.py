@@ -22,10 +22,24 @@ RESET_BY_SIM = ('vorbelin_core', 'vorbelin_terminal')
 STATE = '(anonymous namespace)::state'
 
 
+def source_root(build):
+    with open(os.path.join(build, 'CMakeCache.txt'), encoding='utf-8') as cache:
+        for line in cache:
+            if line.startswith('CMAKE_HOME_DIRECTORY:'):
+                return line.split('=', 1)[1].strip()
+    sys.exit(f'{build}: no CMAKE_HOME_DIRECTORY in CMakeCache.txt')
+
+
 def objects(build, library):
-    folder = os.path.join(build, 'CMakeFiles', library + '.dir', '**')
-    return sorted(glob.glob(os.path.join(folder, '*.o'), recursive=True) +
-                  glob.glob(os.path.join(folder, '*.obj'), recursive=True))
+    """The library's object files whose source is still in the tree (a moved file leaves its
+    old object behind in a build folder)."""
+    folder = os.path.join(build, 'CMakeFiles', library + '.dir')
+    found = glob.glob(os.path.join(folder, '**', '*.o'), recursive=True) + \
+        glob.glob(os.path.join(folder, '**', '*.obj'), recursive=True)
+    root = source_root(build)
+    return sorted(path for path in found
+                  if os.path.exists(os.path.join(root, os.path.relpath(path, folder)
+                                                 .rsplit('.', 1)[0])))
 
 
 def run(*command):
