@@ -67,19 +67,19 @@ bool plat_stdout_present() {
 
 int plat_stdout_write(const char* text, size_t length) {
   if (!plat_stdout_present()) return -1;
-  if (!screen_takes_stdout()) return write_redirected(text, length);
-  screen_text(text, length);
+  if (!terminal_screen_takes_stdout()) return write_redirected(text, length);
+  terminal_screen_text(text, length);
   return static_cast<int>(length);
 }
 
 bool plat_console_open() {
-  return screen_open() || fcntl(STDERR_FILENO, F_GETFD) != -1;
+  return terminal_screen_open() || fcntl(STDERR_FILENO, F_GETFD) != -1;
 }
 
 size_t plat_console_write(const char* text, size_t length) {
-  if (!screen_open()) return write_plain(&state.standard_error, text, length);
+  if (!terminal_screen_open()) return write_plain(&state.standard_error, text, length);
   if (terminal_is_plain()) return write_plain_terminal(text, length);
-  screen_text(text, length);
+  terminal_screen_text(text, length);
   return length;
 }
 

@@ -14,7 +14,7 @@ void flush_screen() {
   // the terminal or changed its modes.
   const bool launched = launched_output_possible();
   if (launched) terminal_keep_our_mode();
-  screen_flush(launched);
+  terminal_screen_flush(launched);
 }
 
 void flush_all() {
@@ -26,7 +26,7 @@ void flush_all() {
 LaunchOutcome plat_launch(const char*, const char* command) {
   flush_all();
   const LaunchOutcome outcome = start_command(command);
-  screen_after_launch();
+  terminal_screen_after_launch();
   return outcome;
 }
 

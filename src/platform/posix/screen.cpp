@@ -21,15 +21,15 @@
 namespace {
 
 struct ScreenState {
-  // What the program drew and what the terminal shows; screen_open sizes and clears both.
+  // What the program drew and what the terminal shows; terminal_screen_open sizes and clears both.
   ScreenBuffer back;
   ScreenBuffer front;
   bool screen_ready = false;
   bool front_valid = false;
   bool screen_mode = false; // false: streaming, until the program first clears the whole screen
   // Where the terminal's cursor stands, the attribute in force and what the terminal makes of
-  // the bytes: not known before screen_open asks. Every starting value here is zero, so that the
-  // buffers stay out of the program's file.
+  // the bytes: not known before terminal_screen_open asks. Every starting value here is zero, so
+  // that the buffers stay out of the program's file.
   TerminalState shown = {0, 0, 0, false, {false, false}};
   FrameBytes frame;
   char title[256] = "";
@@ -70,7 +70,7 @@ void append_title() {
 // the title.
 void follow_foreground() {
   if (terminal_follow_foreground()) {
-    screen_forget_shown();
+    terminal_screen_forget_shown();
     append_title();
   }
   send_frames_while_owned();
@@ -118,7 +118,7 @@ void stream_foreign(uint32_t code_point) {
 
 } // namespace
 
-bool screen_open() {
+bool terminal_screen_open() {
   if (state.screen_ready) return true;
   if (!terminal_open()) return false;
   state.shown = TerminalState{-1, -1, -1, false, traits_of_terminal()};
@@ -137,11 +137,11 @@ bool screen_open() {
 
 // Standard output is the console's screen buffer; on a terminal that cannot place the cursor
 // it is a stream, as when it goes to a file.
-bool screen_takes_stdout() {
-  return screen_open() && state.stdout_is_terminal && !terminal_is_plain();
+bool terminal_screen_takes_stdout() {
+  return terminal_screen_open() && state.stdout_is_terminal && !terminal_is_plain();
 }
 
-void screen_text(const char* text, size_t length) {
+void terminal_screen_text(const char* text, size_t length) {
   follow_resize();
   if (state.screen_mode) {
     screen_write(&state.back, text, length);
@@ -164,7 +164,7 @@ void screen_text(const char* text, size_t length) {
   state.back.scrolled = 0;
 }
 
-void screen_flush(bool repaint) {
+void terminal_screen_flush(bool repaint) {
   if (!state.screen_ready) {
     terminal_follow_foreground();
     return;
@@ -178,19 +178,19 @@ void screen_flush(bool repaint) {
   frame_spill(&state.frame);
   if (state.frame.dropped) {
     state.frame.dropped = false;
-    screen_forget_shown();
+    terminal_screen_forget_shown();
   }
 }
 
-void screen_forget_shown() {
+void terminal_screen_forget_shown() {
   state.front_valid = false;
   state.shown.x = -1;
   state.shown.y = -1;
   state.shown.attr = -1;
 }
 
-void screen_after_launch() {
-  screen_forget_shown();
+void terminal_screen_after_launch() {
+  terminal_screen_forget_shown();
   state.screen_mode = false;
   // The text streamed after the command's needs the ASCII set and autowrap, whatever it left.
   if (terminal_owned() && !terminal_is_plain()) {
@@ -201,7 +201,7 @@ void screen_after_launch() {
 // --- The console primitives.
 
 bool plat_screen_info(ScreenInfo* info) {
-  if (!screen_takes_stdout()) return false;
+  if (!terminal_screen_takes_stdout()) return false;
   follow_resize();
   info->size_x = static_cast<int16_t>(state.back.width);
   info->size_y = static_cast<int16_t>(state.back.height);
@@ -216,7 +216,7 @@ bool plat_screen_info(ScreenInfo* info) {
 }
 
 void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
-  if (!screen_takes_stdout()) return;
+  if (!terminal_screen_takes_stdout()) return;
   screen_fill_chars(&state.back, static_cast<unsigned char>(ch), count, x, y);
   if (!state.screen_mode && fill_is_whole_clear(count, x, y, state.back.width, state.back.height)) {
     // The program has taken the whole screen: from now on frames are drawn, not streamed.
@@ -226,21 +226,21 @@ void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
 }
 
 void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
-  if (screen_takes_stdout()) screen_fill_attrs(&state.back, attr, count, x, y);
+  if (terminal_screen_takes_stdout()) screen_fill_attrs(&state.back, attr, count, x, y);
 }
 
 void plat_set_cursor(int16_t x, int16_t y) {
-  if (screen_takes_stdout()) screen_set_cursor(&state.back, x, y);
+  if (terminal_screen_takes_stdout()) screen_set_cursor(&state.back, x, y);
 }
 
 void plat_set_attr(uint16_t attr) {
-  if (screen_takes_stdout()) state.back.attr = attr;
+  if (terminal_screen_takes_stdout()) state.back.attr = attr;
 }
 
 // --- The window: a terminal has a title, but no window manager to find.
 
 bool plat_set_title(const char* text) {
-  if (!screen_open()) return false;
+  if (!terminal_screen_open()) return false;
   size_t used = 0;
   for (const char* c = text; *c != '\0' && used + 1 < sizeof state.title; ++c) {
     if (static_cast<unsigned char>(*c) >= 0x20) state.title[used++] = *c;
