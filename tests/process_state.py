@@ -65,9 +65,15 @@ def writable_coff(path):
     return names
 
 
+def is_state(name):
+    """The one state object, whole or in the parts clang may split it into (name.0, mangled)."""
+    return re.sub(r'\.\d+$', '', name) in (STATE, '_ZN12_GLOBAL__N_15stateE')
+
+
 def allowed(name):
+    """The state, a scratch buffer, or ASan's markers of them (__odr_asan...)."""
     last = re.sub(r'\(.*?\)', '', name).rsplit('::', 1)[-1]
-    return name == STATE or last.endswith('scratch')
+    return is_state(name) or last.endswith('scratch') or name.startswith('__odr_asan')
 
 
 def functions(path, undefined=False):
@@ -83,7 +89,7 @@ def check(build, windows):
             names = writable_coff(path) if windows else writable_elf(path)
             faults += [f'{path}: {name}: static state outside the module\'s `state`'
                        for name in names if not allowed(name)]
-            if STATE in names and library in RESET_BY_SIM:
+            if any(map(is_state, names)) and library in RESET_BY_SIM:
                 with_state.append(path)
     if windows:
         return faults
