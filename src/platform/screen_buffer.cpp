@@ -270,11 +270,10 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
   if (start > 0 && cells[start].kind == CELL_WIDE_RIGHT)
     cells[start - 1] = {' ', CELL_BYTE, cells[start - 1].attr};
   const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
+    // Every field before the attribute, in one store a cell.
+    const ScreenCell stamp = {ch, CELL_BYTE, 0};
 #pragma GCC unroll 8
-    for (uint32_t i = 0; i < span; ++i) {
-      cells[i].ch = ch;
-      cells[i].kind = CELL_BYTE;
-    }
+    for (uint32_t i = 0; i < span; ++i) memcpy(&cells[i], &stamp, offsetof(ScreenCell, attr));
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
   if (start >= 0 && start + filled < all && cells[start + filled].kind == CELL_WIDE_RIGHT)

@@ -29,8 +29,10 @@ struct ScreenCell {
   CellKind kind;
   uint16_t attr;
 };
-// Rows are compared and filled as plain bytes.
+// Rows are compared and filled as plain bytes; a fill of characters stores the fields before
+// the attribute.
 static_assert(sizeof(ScreenCell) == 4, "a cell is four bytes without padding");
+static_assert(offsetof(ScreenCell, attr) == sizeof(ScreenCell) - sizeof(uint16_t), "attr last");
 
 struct ScreenBuffer {
   int width, height;

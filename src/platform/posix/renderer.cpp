@@ -133,15 +133,19 @@ void move_to(const ScreenBuffer* back, FrameBytes* frame, TerminalState* termina
   terminal->y = y;
 }
 
-void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
-  if (terminal->attr == attr) return;
+void change_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
   char sequence[32];
   frame_append(frame, sequence, sgr_for_attr(attr, terminal->attr, terminal->traits, sequence));
   terminal->attr = attr;
 }
 
+// Most cells a frame draws are in the attribute already in force: that test stays in the loop.
+void use_attr(FrameBytes* frame, TerminalState* terminal, uint16_t attr) {
+  if (terminal->attr != attr) change_attr(frame, terminal, attr);
+}
+
 // Cells that look the same on the terminal.
-bool shows_the_same(const ScreenCell& a, const ScreenCell& b, const TerminalTraits& traits) {
+bool shows_the_same(const ScreenCell& a, const ScreenCell& b, TerminalTraits traits) {
   if (a.kind == CELL_UNKNOWN || b.kind == CELL_UNKNOWN) return a.kind == b.kind;
   return a.ch == b.ch && a.kind == b.kind &&
          displayed_attr(a.attr, traits) == displayed_attr(b.attr, traits);
@@ -153,7 +157,7 @@ bool same_row(const ScreenBuffer* back, const ScreenBuffer* front, int y) {
 }
 
 // Where the row's blanks in the normal colours begin, up to its end.
-int blank_tail(const ScreenBuffer* back, int y, const TerminalTraits& traits) {
+int blank_tail(const ScreenBuffer* back, int y, TerminalTraits traits) {
   int x = back->width;
   while (x > 0) {
     const ScreenCell& cell = screen_row(back, y)[x - 1];
@@ -165,7 +169,7 @@ int blank_tail(const ScreenBuffer* back, int y, const TerminalTraits& traits) {
 }
 
 int cells_differing(const ScreenBuffer* back, const ScreenBuffer* front, int y, int from,
-                    const TerminalTraits& traits) {
+                    TerminalTraits traits) {
   const ScreenCell* const row = screen_row(back, y);
   const ScreenCell* const shown = screen_row(front, y);
   int count = 0;
@@ -179,7 +183,7 @@ void draw_cells(ScreenBuffer* back, ScreenBuffer* front, TerminalState* terminal
                 int y, int end) {
   const ScreenCell* const row = screen_row(back, y);
   ScreenCell* const shown = screen_row(front, y);
-  const TerminalTraits& traits = terminal->traits;
+  const TerminalTraits traits = terminal->traits;
   for (int x = 0; x < end; ++x) {
     const ScreenCell& cell = row[x];
     // A wide character is drawn whole when either half differs.
@@ -280,12 +284,12 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length) {
   frame->length += length;
 }
 
-uint16_t displayed_attr(uint16_t attr, const TerminalTraits& traits) {
+uint16_t displayed_attr(uint16_t attr, TerminalTraits traits) {
   if (traits.colours) return attr;
   return (attr & 0xF0) != 0 ? 0x70 : 0x07;
 }
 
-size_t sgr_for_attr(uint16_t attr, int from, const TerminalTraits& traits, char* out) {
+size_t sgr_for_attr(uint16_t attr, int from, TerminalTraits traits, char* out) {
   if (!traits.colours) {
     // Without colours a background is shown as reverse video, everything else plain.
     const char* const sequence = (attr & 0xF0) != 0 ? "\x1b[7m" : "\x1b[m";

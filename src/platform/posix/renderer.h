@@ -43,12 +43,12 @@ void frame_append(FrameBytes* frame, const char* bytes, size_t length);
 void frame_spill(FrameBytes* frame);
 
 // The attribute as the terminal shows it: without colours, reverse video or the normal one.
-uint16_t displayed_attr(uint16_t attr, const TerminalTraits& traits);
+uint16_t displayed_attr(uint16_t attr, TerminalTraits traits);
 
 // SGR for a Win32 attribute: foreground and background with red and blue swapped, intensity as
 // the bright colours, light grey on black as the terminal's own colours (a reset). Only what
 // differs from the attribute from is set; from -1 (not known) sets both. Room for 32 bytes.
-size_t sgr_for_attr(uint16_t attr, int from, const TerminalTraits& traits, char* out);
+size_t sgr_for_attr(uint16_t attr, int from, TerminalTraits traits, char* out);
 
 // Appends the update to frame and makes front equal to back. front_valid false: the terminal's
 // content is not known (start, foreign output, a resize, a return to the foreground) and is
