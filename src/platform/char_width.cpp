@@ -26,10 +26,6 @@ template <int count> bool in_spans(const CharSpan (&spans)[count], uint32_t code
 
 } // namespace
 
-const char* char_width_unicode_version() {
-  return CHAR_WIDTH_UNICODE_VERSION;
-}
-
 int char_width(uint32_t code_point) {
   // Below the first combining mark every character takes one column.
   if (code_point < 0x0300) return 1;

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-// The Unicode version the table was made from.
-const char* char_width_unicode_version();
 // 0 for a character that joins the one before it (a combining mark, a zero-width character),
 // 2 for a wide one (East Asian wide and fullwidth, emoji), else 1. Control characters are the
 // caller's: they are never shown as themselves.
