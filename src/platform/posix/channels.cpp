@@ -4,13 +4,12 @@
 // lines without a controlling terminal.
 #include <cstring>
 #include <cwchar>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/cp437.h"
 #include "platform/platform.h"
 #include "platform/posix/glyph_output.h"
 #include "platform/posix/screen.h"
+#include "platform/posix/system.h"
 #include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
 
@@ -60,7 +59,7 @@ size_t write_plain_terminal(const char* text, size_t length) {
 bool plat_stdout_present() {
   if (state.stdout_state == StdoutState::not_asked) {
     state.stdout_state =
-        fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
+        sys_fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
   }
   return state.stdout_state == StdoutState::open;
 }
@@ -73,7 +72,7 @@ int plat_stdout_write(const char* text, size_t length) {
 }
 
 bool plat_console_open() {
-  return terminal_screen_open() || fcntl(STDERR_FILENO, F_GETFD) != -1;
+  return terminal_screen_open() || sys_fcntl(STDERR_FILENO, F_GETFD) != -1;
 }
 
 size_t plat_console_write(const char* text, size_t length) {
@@ -116,3 +115,5 @@ void plat_console_text(const char* text, char* out, size_t room) {
   }
   out[used] = '\0';
 }
+
+VORBELIN_FRESH_STATE(channels)

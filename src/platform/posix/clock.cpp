@@ -2,16 +2,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "platform/platform.h"
 #include "platform/posix/flush.h"
 #include "platform/posix/input.h"
+#include "platform/posix/system.h"
 #include "platform/posix/timers.h"
 
 int64_t plat_utc_ms() {
   timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
+  sys_clock_gettime(CLOCK_REALTIME, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
@@ -49,7 +49,7 @@ WaitEnd wait_on_timers(int64_t end_ms, bool watch_clock_set) {
   for (;;) {
     pollfd fds[2];
     const int timers = timers_arm(end_ms, watch_clock_set, fds);
-    if (poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0 && errno == EINTR) {
+    if (sys_poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0 && errno == EINTR) {
       flush_screen();
       continue;
     }

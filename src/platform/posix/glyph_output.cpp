@@ -8,6 +8,7 @@
 
 #include "platform/char_width.h"
 #include "platform/cp437.h"
+#include "platform/posix/system.h"
 #include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
 
@@ -120,3 +121,5 @@ size_t write_plain(PlainStream* stream, const char* text, size_t length) {
   }
   return write_glyphs_to(stream->fd, text + start, length - start) ? length : 0;
 }
+
+VORBELIN_FRESH_STATE(glyph_output)

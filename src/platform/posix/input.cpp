@@ -8,14 +8,12 @@
 // the sleep between passes watches for the first one, and each key read notes what is there.
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/posix/flush.h"
 #include "platform/posix/input.h"
 #include "platform/posix/key_decoder.h"
+#include "platform/posix/system.h"
 #include "platform/posix/terminal.h"
 #include "platform/posix/timers.h"
 
@@ -60,12 +58,12 @@ void note_hang_up(short events) {
 // Out of the foreground the terminal is another job's, or gone: a hang-up shows without a read.
 void look_for_hang_up() {
   pollfd poll_fd = {terminal_fd(), 0, 0};
-  if (poll(&poll_fd, 1, 0) > 0) note_hang_up(poll_fd.revents);
+  if (sys_poll(&poll_fd, 1, 0) > 0) note_hang_up(poll_fd.revents);
 }
 
 size_t bytes_waiting() {
   int count = 0;
-  if (ioctl(terminal_fd(), FIONREAD, &count) != 0) {
+  if (sys_ioctl(terminal_fd(), FIONREAD, &count) != 0) {
     if (errno == EIO) state.input_ended = true;
     return 0;
   }
@@ -118,9 +116,9 @@ bool paused_at(uint64_t position) {
 // Waits up to timeout_ms (-1: without end) for a byte and reads it.
 bool read_byte(int timeout_ms) {
   pollfd poll_fd = {terminal_fd(), POLLIN, 0};
-  if (poll(&poll_fd, 1, timeout_ms) <= 0) return false;
+  if (sys_poll(&poll_fd, 1, timeout_ms) <= 0) return false;
   unsigned char byte = 0;
-  const ssize_t got = read(terminal_fd(), &byte, 1);
+  const ssize_t got = sys_read(terminal_fd(), &byte, 1);
   if (got == 1) {
     state.pending[state.pending_length++] = byte;
     ++state.bytes_read;
@@ -128,7 +126,7 @@ bool read_byte(int timeout_ms) {
   }
   // End of input, or an error while the terminal is gone (it no longer names a foreground).
   if (got == 0 || errno == EIO ||
-      (errno != EINTR && errno != EAGAIN && tcgetpgrp(terminal_fd()) < 0)) {
+      (errno != EINTR && errno != EAGAIN && sys_tcgetpgrp(terminal_fd()) < 0)) {
     state.input_ended = true;
   }
   note_hang_up(poll_fd.revents);
@@ -145,7 +143,7 @@ bool read_byte_together() {
     const int64_t left = seen + escape_wait_ms - suspend_clock_ms();
     if (left <= 0 || state.input_ended) return false;
     pollfd poll_fd = {terminal_fd(), POLLIN, 0};
-    if (poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
+    if (sys_poll(&poll_fd, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
     note_hang_up(poll_fd.revents);
   }
 }
@@ -216,7 +214,7 @@ WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
     // Keys already waiting unread answer at once: the rest of the sleep does not watch.
     pollfd fds[3] = {{terminal_fd(), POLLIN, 0}};
     const int timers = timers_arm(end_ms, watch_clock_set, fds + 1);
-    const int ready = poll(fds, 1 + timers, timers_poll_ms(end_ms));
+    const int ready = sys_poll(fds, 1 + timers, timers_poll_ms(end_ms));
     if (ready < 0 && errno == EINTR) {
       flush_screen(); // a resize or a continue: the screen now, the sleep goes on
       continue;
@@ -268,7 +266,7 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
     flush_all(); // and takes the terminal when the program has come to the foreground
     if (!terminal_owned()) {
       look_for_hang_up();
-      poll(nullptr, 0, background_wait_ms);
+      sys_poll(nullptr, 0, background_wait_ms);
       continue;
     }
     take_key(-1);
@@ -297,3 +295,5 @@ bool plat_input_set_mode(uint32_t mode) {
   terminal_set_input_mode(mode);
   return true;
 }
+
+VORBELIN_FRESH_STATE(input)

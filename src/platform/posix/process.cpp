@@ -4,26 +4,24 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/posix/signals.h"
+#include "platform/posix/system.h"
 
 namespace {
 
 [[noreturn]] void exec_shell(const char* command) {
   signals_reset_for_child();
-  execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
-  _exit(127);
+  char* const arguments[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
+                             const_cast<char*>(command), nullptr};
+  sys_execv("/bin/sh", arguments);
+  sys_exit_now(127);
 }
 
 int wait_for(pid_t child) {
   int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
+  while (sys_waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) return -1;
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -40,7 +38,7 @@ struct ProcessState {
 ProcessState state;
 
 bool group_alive(pid_t group) {
-  return kill(-group, 0) == 0 || errno == EPERM;
+  return sys_kill(-group, 0) == 0 || errno == EPERM;
 }
 
 void forget_ended_groups() {
@@ -69,13 +67,13 @@ int early_failure(pid_t shell) {
   const timespec step = {0, 5 * 1000000};
   for (int waited_ms = 0; waited_ms < 100; waited_ms += 5) {
     int status = 0;
-    const pid_t ended = waitpid(shell, &status, WNOHANG);
+    const pid_t ended = sys_waitpid(shell, &status, WNOHANG);
     if (ended == shell) {
       const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
       return code == 126 || code == 127 ? code : 0;
     }
     if (ended < 0 && errno != EINTR) return 0;
-    nanosleep(&step, nullptr);
+    sys_nanosleep(&step, nullptr);
   }
   return 0;
 }
@@ -85,20 +83,20 @@ int early_failure(pid_t shell) {
 // the command is nobody's child to wait for. Gives the shell's 127 or 126, 0 when it started, -1
 // when no shell could be started.
 int start_detached(const char* command) {
-  if (access("/bin/sh", X_OK) != 0) return -1;
-  const pid_t child = fork();
+  if (sys_access("/bin/sh", X_OK) != 0) return -1;
+  const pid_t child = sys_fork();
   if (child < 0) return -1;
   if (child == 0) {
-    setsid();
-    const pid_t grandchild = fork();
-    if (grandchild < 0) _exit(1);
-    if (grandchild > 0) _exit(early_failure(grandchild));
+    sys_setsid();
+    const pid_t grandchild = sys_fork();
+    if (grandchild < 0) sys_exit_now(1);
+    if (grandchild > 0) sys_exit_now(early_failure(grandchild));
     // Standard input is /dev/null, or nothing when even that cannot be opened (no descriptor
     // left): never the user's terminal, whose keys (ESC among them) are the program's.
-    close(STDIN_FILENO);
-    const int null_fd = open("/dev/null", O_RDONLY); // the lowest free descriptor: 0
-    if (null_fd > STDIN_FILENO && (dup2(null_fd, STDIN_FILENO) < 0 || close(null_fd) < 0)) {
-      _exit(126);
+    sys_close(STDIN_FILENO);
+    const int null_fd = sys_open("/dev/null", O_RDONLY); // the lowest free descriptor: 0
+    if (null_fd > STDIN_FILENO && (sys_dup2(null_fd, STDIN_FILENO) < 0 || sys_close(null_fd) < 0)) {
+      sys_exit_now(126);
     }
     exec_shell(command);
   }
@@ -125,3 +123,5 @@ LaunchOutcome start_command(const char* command) {
   if (code == 126) strcpy(outcome.reason, "command cannot be run");
   return outcome;
 }
+
+VORBELIN_FRESH_STATE(process)

@@ -15,6 +15,7 @@
 #include "platform/posix/glyph_output.h"
 #include "platform/posix/renderer.h"
 #include "platform/posix/signals.h"
+#include "platform/posix/system.h"
 #include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
 
@@ -262,3 +263,5 @@ void* plat_load_small_icon(int) {
 int32_t plat_send_icon(void*, bool, void*) {
   return 0;
 }
+
+VORBELIN_FRESH_STATE(screen)

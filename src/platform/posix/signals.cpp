@@ -4,11 +4,11 @@
 
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <initializer_list>
 
 #include "platform/platform.h"
+#include "platform/posix/system.h"
 
 namespace {
 
@@ -51,11 +51,18 @@ uint32_t ctrl_event_for(int signal_number) {
   }
 }
 
+void set_default(int signal_number) {
+  struct sigaction action;
+  memset(&action, 0, sizeof action);
+  action.sa_handler = SIG_DFL;
+  sys_sigaction(signal_number, &action, nullptr);
+}
+
 void end_by_signal(int signal_number) {
   state.ending_by_signal = 1;
   state.restore_terminal();
-  signal(signal_number, SIG_DFL);
-  raise(signal_number); // delivered when the handler returns: the signal's own ending
+  set_default(signal_number);
+  sys_raise(signal_number); // delivered when the handler returns: the signal's own ending
 }
 
 // A handler that returns leaves errno as the interrupted code had it.
@@ -78,8 +85,8 @@ void on_ending_signal(int signal_number) {
 void on_crash_signal(int signal_number) {
   state.restore_terminal();
   // Hand the signal to whoever had it before (the default action, or a sanitizer's report).
-  sigaction(signal_number, &state.found[signal_number], nullptr);
-  raise(signal_number);
+  sys_sigaction(signal_number, &state.found[signal_number], nullptr);
+  sys_raise(signal_number);
 }
 
 void install(int signal_number, void (*handler)(int), int flags = 0) {
@@ -89,7 +96,7 @@ void install(int signal_number, void (*handler)(int), int flags = 0) {
   action.sa_flags = flags;
   sigemptyset(&action.sa_mask);
   struct sigaction previous;
-  sigaction(signal_number, &action, &previous);
+  sys_sigaction(signal_number, &action, &previous);
   if (!state.changed[signal_number]) state.found[signal_number] = previous;
   state.changed[signal_number] = true;
 }
@@ -98,22 +105,22 @@ void install(int signal_number, void (*handler)(int), int flags = 0) {
 // its children: they stay ignored.
 void install_unless_ignored(int signal_number, void (*handler)(int), int flags = 0) {
   struct sigaction current;
-  if (sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+  if (sys_sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
   install(signal_number, handler, flags);
 }
 
 bool ignored_at_start(int signal_number) {
   if (state.changed[signal_number]) return state.found[signal_number].sa_handler == SIG_IGN;
   struct sigaction current;
-  return sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+  return sys_sigaction(signal_number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
 void on_stop_signal(int) {
   if (defer(SIGTSTP)) return;
   const int saved_errno = errno;
   state.restore_terminal();
-  signal(SIGTSTP, SIG_DFL);
-  raise(SIGTSTP);
+  set_default(SIGTSTP);
+  sys_raise(SIGTSTP);
   errno = saved_errno;
 }
 
@@ -176,11 +183,11 @@ void signals_install_terminal(void (*restore)()) {
 void signals_reset_for_child() {
   for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
     if (state.changed[signal_number])
-      sigaction(signal_number, &state.found[signal_number], nullptr);
+      sys_sigaction(signal_number, &state.found[signal_number], nullptr);
   }
   sigset_t none;
   sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
+  sys_sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
 bool plat_set_ctrl_handler(CtrlHandler handler, bool add) {
@@ -206,7 +213,7 @@ void signals_release() {
   for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
     if (!state.deferred[signal_number]) continue;
     state.deferred[signal_number] = 0;
-    raise(signal_number);
+    sys_raise(signal_number);
   }
 }
 
@@ -225,3 +232,5 @@ bool signals_take_resize() {
 bool signals_interrupt_ignored() {
   return ignored_at_start(SIGINT);
 }
+
+VORBELIN_FRESH_STATE(signals)

@@ -2,16 +2,11 @@
 #include "platform/posix/terminal.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 #include "platform/posix/signals.h"
+#include "platform/posix/system.h"
 #include "platform/posix/terminal_type.h"
 
 namespace {
@@ -60,7 +55,7 @@ const char title_pop[] = "\x1b[23;0t";
 bool send_flight() {
   while (state.flight_length > 0) {
     signals_hold();
-    const ssize_t written = write(state.fd, state.flight, state.flight_length);
+    const ssize_t written = sys_write(state.fd, state.flight, state.flight_length);
     const int error = errno;
     if (written > 0) {
       state.flight += written;
@@ -71,7 +66,7 @@ bool send_flight() {
     if (written < 0 && error == EINTR) continue;
     if (written == 0 || error != EAGAIN || !state.ending) return false;
     pollfd poll_fd = {state.fd, POLLOUT, 0};
-    const int ready = poll(&poll_fd, 1, -1);
+    const int ready = sys_poll(&poll_fd, 1, -1);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || (poll_fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
   }
@@ -108,7 +103,7 @@ void apply_our_mode() {
     return;
   }
   build_our_mode();
-  if (tcsetattr(state.fd, TCSANOW, &state.ours) == 0) state.owned = 1;
+  if (sys_tcsetattr(state.fd, TCSANOW, &state.ours) == 0) state.owned = 1;
 }
 
 bool same_mode(const termios& a, const termios& b) {
@@ -117,7 +112,7 @@ bool same_mode(const termios& a, const termios& b) {
 }
 
 bool take_terminal() {
-  if (tcgetattr(state.fd, &state.original) != 0) return false;
+  if (sys_tcgetattr(state.fd, &state.original) != 0) return false;
   make_user_mode(&state.original);
   apply_our_mode();
   return state.owned != 0;
@@ -127,7 +122,7 @@ bool take_terminal() {
 // the one to give back; our own mode found as it was means nobody touched the terminal.
 bool retake_after_continue() {
   termios now;
-  if (state.modes_left_alone || tcgetattr(state.fd, &now) != 0 || same_mode(now, state.ours)) {
+  if (state.modes_left_alone || sys_tcgetattr(state.fd, &now) != 0 || same_mode(now, state.ours)) {
     return false;
   }
   state.original = now;
@@ -142,19 +137,19 @@ bool terminal_open() {
   if (state.tried) return state.fd >= 0;
   state.tried = true;
   signals_install_process_wide();
-  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = sys_open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
-  if (tcgetattr(fd, &state.original) != 0) {
-    close(fd);
+  if (sys_tcgetattr(fd, &state.original) != 0) {
+    sys_close(fd);
     return false;
   }
   state.fd = fd;
-  state.own_group = getpgrp();
+  state.own_group = sys_getpgrp();
   state.type = terminal_type_of(getenv("TERM"), fd);
   state.plain = state.type.plain;
-  state.modes_left_alone = signals_interrupt_ignored() && !isatty(STDIN_FILENO);
+  state.modes_left_alone = signals_interrupt_ignored() && !sys_isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore_on_signal);
-  atexit(terminal_restore);
+  sys_atexit(terminal_restore);
   if (terminal_in_foreground()) take_terminal();
   return true;
 }
@@ -180,15 +175,16 @@ bool terminal_hides_cursor() {
 }
 
 bool terminal_is(int fd) {
-  if (state.fd < 0 || !isatty(fd)) return false;
-  const pid_t session = tcgetsid(fd);
-  return session != -1 && session == tcgetsid(state.fd);
+  if (state.fd < 0 || !sys_isatty(fd)) return false;
+  const pid_t session = sys_tcgetsid(fd);
+  return session != -1 && session == sys_tcgetsid(state.fd);
 }
 
 void terminal_size(int* columns, int* rows) {
   winsize size;
   memset(&size, 0, sizeof size);
-  const bool known = ioctl(state.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
+  const bool known =
+      sys_ioctl(state.fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0;
   *columns = known ? size.ws_col : 80;
   *rows = known ? size.ws_row : 24;
 }
@@ -202,7 +198,7 @@ bool terminal_modes_left_alone() {
 }
 
 bool terminal_in_foreground() {
-  return state.fd >= 0 && tcgetpgrp(state.fd) == state.own_group;
+  return state.fd >= 0 && sys_tcgetpgrp(state.fd) == state.own_group;
 }
 
 bool terminal_follow_foreground() {
@@ -231,8 +227,8 @@ void terminal_set_input_mode(uint32_t mode) {
 void terminal_keep_our_mode() {
   if (!state.owned || state.modes_left_alone || !terminal_in_foreground()) return;
   termios now;
-  if (tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) {
-    tcsetattr(state.fd, TCSANOW, &state.ours);
+  if (sys_tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) {
+    sys_tcsetattr(state.fd, TCSANOW, &state.ours);
   }
 }
 
@@ -244,7 +240,7 @@ bool terminal_title_push_due() {
 
 bool write_fully(int fd, const char* bytes, size_t length) {
   while (length > 0) {
-    const ssize_t written = write(fd, bytes, length);
+    const ssize_t written = sys_write(fd, bytes, length);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     bytes += written;
@@ -277,7 +273,7 @@ namespace {
 // The modes as the user had them, and nothing more written.
 void give_modes_back() {
   state.owned = 0;
-  if (!state.modes_left_alone) tcsetattr(state.fd, TCSANOW, &state.original);
+  if (!state.modes_left_alone) sys_tcsetattr(state.fd, TCSANOW, &state.original);
 }
 
 // waits: the rest of what is in flight and the restore reach a terminal slow to read; without
@@ -286,7 +282,7 @@ void give_modes_back() {
 void give_terminal_back(bool waits) {
   if (state.fd < 0 || !state.owned) return;
   // From the background the terminal is the foreground job's: nothing of it is ours to change.
-  if (tcgetpgrp(state.fd) != state.own_group) {
+  if (sys_tcgetpgrp(state.fd) != state.own_group) {
     state.owned = 0;
     return;
   }
@@ -314,3 +310,5 @@ void terminal_restore() {
 void terminal_restore_on_signal() {
   give_terminal_back(!state.ending);
 }
+
+VORBELIN_FRESH_STATE(terminal)

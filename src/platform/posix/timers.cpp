@@ -2,11 +2,8 @@
 #include "platform/posix/timers.h"
 
 #include <cerrno>
-#include <ctime>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/timerfd.h>
-#endif
+
+#include "platform/posix/system.h"
 
 namespace {
 
@@ -25,8 +22,8 @@ TimersState state;
 void make_timers() {
   if (state.timers_made) return;
   state.timers_made = true;
-  state.end_fd = timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-  state.set_fd = timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  state.end_fd = sys_timerfd_create(CLOCK_BOOTTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  state.set_fd = sys_timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
 }
 
 // A time to wait, not an instant: a relative timer on the boot-time clock goes on running while
@@ -40,17 +37,17 @@ bool arm_end(int64_t end_ms) {
   } else {
     setting.it_value.tv_nsec = 1;
   }
-  return timerfd_settime(state.end_fd, 0, &setting, nullptr) == 0;
+  return sys_timerfd_settime(state.end_fd, 0, &setting, nullptr) == 0;
 }
 
 // Cancelled by any set of the wall clock (and by a resume); its own time, a year on, never
 // comes in a wait.
 bool arm_set_watch() {
   itimerspec setting = {};
-  clock_gettime(CLOCK_REALTIME, &setting.it_value);
+  sys_clock_gettime(CLOCK_REALTIME, &setting.it_value);
   setting.it_value.tv_sec += 366 * 86400;
-  return timerfd_settime(state.set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting,
-                         nullptr) == 0;
+  return sys_timerfd_settime(state.set_fd, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &setting,
+                             nullptr) == 0;
 }
 #endif
 
@@ -60,9 +57,9 @@ int64_t suspend_clock_ms() {
   timespec now;
 #ifdef CLOCK_BOOTTIME
   // Linux's monotonic clock stops while the machine is suspended; its boot-time clock does not.
-  clock_gettime(CLOCK_BOOTTIME, &now);
+  sys_clock_gettime(CLOCK_BOOTTIME, &now);
 #else
-  clock_gettime(CLOCK_MONOTONIC, &now);
+  sys_clock_gettime(CLOCK_MONOTONIC, &now);
 #endif
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
@@ -104,7 +101,7 @@ TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
     if (fds[i].fd == state.set_fd) {
       uint64_t expirations;
       state.set_armed = false; // armed again at the next wait that watches
-      if (read(state.set_fd, &expirations, sizeof expirations) < 0 && errno == ECANCELED) {
+      if (sys_read(state.set_fd, &expirations, sizeof expirations) < 0 && errno == ECANCELED) {
         end = TimerEnd::clock_set;
       }
     } else {
@@ -117,3 +114,7 @@ TimerEnd timers_fired(int64_t end_ms, const pollfd* fds, int count) {
 #endif
   return suspend_clock_ms() >= end_ms ? TimerEnd::time : end;
 }
+
+#ifdef __linux__
+VORBELIN_FRESH_STATE(timers)
+#endif

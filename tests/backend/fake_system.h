@@ -1,0 +1,64 @@
+// A scripted system under the POSIX backend: one terminal (descriptor 3), a clock that moves
+// only while a call waits, a process table, the signal dispositions, and errors to answer.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <termios.h>
+#include <vector>
+
+constexpr int fake_terminal_fd = 3;
+constexpr int fake_end_timer_fd = 10; // the boot-time timer
+constexpr int fake_set_timer_fd = 11; // the watch of a set of the wall clock
+
+struct FakeSystem {
+  bool has_terminal = true;
+  bool stdin_is_terminal = true;
+  bool stdout_open = true;
+  // Bytes the terminal has to give, each with the time it arrives; what it took of writes.
+  std::deque<std::pair<int64_t, std::string>> arrivals;
+  std::string shown;
+  // One answer a write, first to last: a count takes at most that many bytes, a negative
+  // number fails with that errno; none left, a write takes everything.
+  std::deque<long> write_answers;
+  bool hung_up = false;
+  termios mode{};
+  std::vector<termios> modes_set;
+  pid_t own_group = 100, foreground_group = 100;
+  unsigned short columns = 80, rows = 25;
+
+  int64_t now_ms = 1000000;
+  int64_t end_timer_due_ms = -1;
+  bool clock_was_set = false;
+
+  // Errors that the next calls of a name answer, one each: errors["poll"] = {EINTR}.
+  std::map<std::string, std::deque<int>> errors;
+  std::vector<std::string> calls;
+
+  // What the forks answer, first to last (0: this is the child); none left, a new pid. Exit
+  // statuses, as waitpid gives them, by pid.
+  std::deque<pid_t> forks;
+  pid_t next_pid = 200;
+  std::map<pid_t, std::deque<int>> exits;
+  std::vector<pid_t> live_groups;
+  bool shell_present = true;
+
+  struct sigaction dispositions[65] = {};
+  std::vector<int> raised;
+
+  size_t count(const std::string& call) const;
+  void type(const std::string& bytes, int64_t after_ms = 0);
+};
+
+extern FakeSystem fake;
+
+// A new fake, and every backend module as a new process starts.
+void fake_reset();
+
+// What the fake's _exit throws: a child's end, caught by the test.
+struct FakeExit {
+  int status;
+};

@@ -1,0 +1,456 @@
+// The POSIX backend's decisions over a scripted system: what reaches the terminal when it takes
+// bytes slowly, how keys are told apart in time, what a launch reports, which signals stay
+// ignored.
+#include <clocale>
+#include <cstring>
+#include <gtest/gtest.h>
+
+#include "backend/fake_system.h"
+#include "platform/posix/glyph_output.h"
+#include "platform/posix/input.h"
+#include "platform/posix/process.h"
+#include "platform/posix/signals.h"
+#include "platform/posix/terminal.h"
+#include "platform/posix/timers.h"
+
+namespace {
+
+class Backend : public ::testing::Test {
+protected:
+  void SetUp() override {
+    setenv("TERM", "xterm", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);
+    fake_reset();
+  }
+};
+
+bool mode_is_ours(const termios& mode) {
+  return !(mode.c_lflag & (ICANON | ECHO)) && !(mode.c_iflag & (IXON | ICRNL)) &&
+         mode.c_cc[VMIN] == 1;
+}
+
+// --- Writes to a terminal that takes bytes slowly.
+
+TEST_F(Backend, TerminalKeepsTheRestOfAWriteAndSendsItFirst) {
+  ASSERT_TRUE(terminal_open());
+  fake.shown.clear();
+  fake.write_answers = {3, -EAGAIN};
+  char frame[] = "abcdef";
+  EXPECT_FALSE(terminal_write(frame, 6));
+  memset(frame, 'x', 6); // the rest was copied out of the caller's buffer
+  fake.write_answers = {-EINTR, -EAGAIN};
+  EXPECT_FALSE(terminal_write("new", 3)); // dropped whole while the rest is held back
+  EXPECT_EQ(fake.shown, "abc");
+  EXPECT_TRUE(terminal_write("Z", 1));
+  EXPECT_EQ(fake.shown, "abcdefZ");
+}
+
+TEST_F(Backend, EndingWritesWaitForTheTerminalUntilItHangsUp) {
+  ASSERT_TRUE(terminal_open());
+  terminal_start_ending();
+  fake.shown.clear();
+  fake.write_answers = {2, -EAGAIN, -EAGAIN, 1};
+  EXPECT_TRUE(terminal_write("abcd", 4));
+  EXPECT_EQ(fake.shown, "abcd");
+  fake.write_answers = {-EAGAIN};
+  fake.hung_up = true;
+  EXPECT_FALSE(terminal_write("e", 1));
+}
+
+TEST_F(Backend, WriteFullyRetriesInterruptionsAndStopsAtNothingTaken) {
+  fake.write_answers = {-EINTR, 2, 1};
+  EXPECT_TRUE(write_fully(fake_terminal_fd, "abc", 3));
+  EXPECT_EQ(fake.shown, "abc");
+  fake.write_answers = {0};
+  EXPECT_FALSE(write_fully(fake_terminal_fd, "d", 1));
+  fake.write_answers = {-EIO};
+  EXPECT_FALSE(write_fully(fake_terminal_fd, "d", 1));
+}
+
+// --- The terminal's modes and its ownership.
+
+TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
+  struct Case {
+    const char* name;
+    bool has_terminal, stdin_terminal, interrupt_ignored, foreground, mode_readable;
+    bool opens, owned, mode_set;
+  };
+  const Case cases[] = {
+      {"foreground", true, true, false, true, true, true, true, true},
+      {"background job", true, true, false, false, true, true, false, false},
+      {"a script's & job", true, false, true, true, true, true, true, false},
+      {"ignored ^C, own terminal", true, true, true, true, true, true, true, true},
+      {"no terminal", false, false, false, true, true, false, false, false},
+      {"mode unreadable", true, true, false, true, false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    fake.has_terminal = c.has_terminal;
+    fake.stdin_is_terminal = c.stdin_terminal;
+    if (c.interrupt_ignored) fake.dispositions[SIGINT].sa_handler = SIG_IGN;
+    if (!c.foreground) fake.foreground_group = 7;
+    if (!c.mode_readable) fake.errors["tcgetattr"] = {EIO};
+    const termios found = fake.mode;
+    EXPECT_EQ(terminal_open(), c.opens) << c.name;
+    EXPECT_EQ(terminal_owned(), c.owned) << c.name;
+    EXPECT_EQ(!fake.modes_set.empty(), c.mode_set) << c.name;
+    EXPECT_TRUE(!c.mode_set || mode_is_ours(fake.mode)) << c.name;
+    EXPECT_EQ(fake.count("close"), c.has_terminal && !c.opens ? 1u : 0u) << c.name;
+    terminal_restore();
+    EXPECT_EQ(fake.mode.c_lflag, found.c_lflag) << c.name;
+    EXPECT_EQ(fake.mode.c_iflag, found.c_iflag) << c.name;
+    EXPECT_FALSE(terminal_owned()) << c.name;
+  }
+}
+
+TEST_F(Backend, RestoreSendsTheResetAndTheTitleOnlyFromTheForeground) {
+  ASSERT_TRUE(terminal_open());
+  EXPECT_TRUE(terminal_title_push_due());
+  EXPECT_FALSE(terminal_title_push_due());
+  fake.write_answers = {4, -EAGAIN};
+  EXPECT_FALSE(terminal_write("123456", 6));
+  terminal_restore();
+  EXPECT_EQ(fake.shown.substr(0, 6), "123456"); // the rest of the frame before the reset
+  EXPECT_NE(fake.shown.find("\033[0m\033[?25h"), std::string::npos);
+  EXPECT_EQ(fake.shown.substr(fake.shown.size() - 7), "\033[23;0t");
+  fake_reset();
+  ASSERT_TRUE(terminal_open());
+  fake.foreground_group = 7;
+  terminal_restore();
+  EXPECT_EQ(fake.shown, "");
+  EXPECT_TRUE(fake.modes_set.size() == 1 && mode_is_ours(fake.mode));
+}
+
+TEST_F(Backend, AProgramsModeFoundIsGivenBackWithLineEditing) {
+  fake.mode.c_lflag = 0;
+  fake.mode.c_iflag = 0;
+  ASSERT_TRUE(terminal_open());
+  terminal_restore();
+  EXPECT_EQ(fake.mode.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(ICANON | ECHO | ISIG));
+  EXPECT_EQ(fake.mode.c_iflag & (ICRNL | IXON), tcflag_t(ICRNL | IXON));
+}
+
+TEST_F(Backend, ModeFollowsTheInputModeAndALaunchedCommandsChange) {
+  ASSERT_TRUE(terminal_open());
+  EXPECT_TRUE(fake.mode.c_lflag & ISIG);
+  terminal_set_input_mode(0); // a key read: Ctrl-C is a key
+  EXPECT_FALSE(fake.mode.c_lflag & ISIG);
+  const size_t sets = fake.modes_set.size();
+  terminal_keep_our_mode();
+  EXPECT_EQ(fake.modes_set.size(), sets); // unchanged: nothing to set
+  fake.mode.c_lflag |= ICANON | ECHO;     // stty sane from a launched command
+  terminal_keep_our_mode();
+  EXPECT_EQ(fake.modes_set.size(), sets + 1);
+  EXPECT_TRUE(mode_is_ours(fake.mode));
+}
+
+TEST_F(Backend, TerminalSizeFallsBackTo80By24) {
+  ASSERT_TRUE(terminal_open());
+  int columns = 0, rows = 0;
+  fake.columns = 132;
+  terminal_size(&columns, &rows);
+  EXPECT_EQ(columns * 1000 + rows, 132025);
+  fake.columns = 0;
+  terminal_size(&columns, &rows);
+  EXPECT_EQ(columns * 1000 + rows, 80024);
+  fake.errors["ioctl"] = {EIO};
+  fake.columns = 100;
+  terminal_size(&columns, &rows);
+  EXPECT_EQ(columns * 1000 + rows, 80024);
+}
+
+// --- Keys: a key's bytes are those that came within the pause of each other.
+
+struct KeyCase {
+  const char* name;
+  std::vector<std::pair<int64_t, std::string>> arrivals; // ms after the start, bytes
+  std::vector<std::pair<unsigned char, uint16_t>> keys;  // character and scan code
+};
+
+TEST_F(Backend, KeysAreToldApartByThePauseBetweenTheirBytes) {
+  const KeyCase cases[] = {
+      {"lone ESC", {{0, "\033"}}, {{27, 1}}},
+      {"Up in one read", {{0, "\033[A"}}, {{0, 72}}},
+      {"Up split in time", {{0, "\033["}, {30, "A"}}, {{0, 72}}},
+      {"ESC, then a late [A", {{0, "\033"}, {80, "[A"}}, {{27, 1}, {'[', 0}, {'A', 0}}},
+      {"Alt-x", {{0, "\033x"}}, {{0, 45}}},
+      {"two keys", {{0, "ab"}}, {{'a', 0}, {'b', 0}}},
+      {"a sequence longer than any key", {{0, "\033[" + std::string(40, '1') + "~q"}}, {{'q', 0}}},
+  };
+  for (const KeyCase& c : cases) {
+    fake_reset();
+    ASSERT_TRUE(plat_input_open());
+    for (const auto& arrival : c.arrivals) fake.type(arrival.second, arrival.first);
+    std::vector<std::pair<unsigned char, uint16_t>> keys;
+    InputEvent event;
+    uint32_t got = 0;
+    while (keys.size() < c.keys.size() && plat_input_read(&event, &got)) {
+      keys.emplace_back(event.ch, event.scan_code);
+    }
+    EXPECT_EQ(keys, c.keys) << c.name;
+  }
+}
+
+TEST_F(Backend, InputEndsAtAHangUpAndAfterItNothingIsRead) {
+  struct Case {
+    const char* name;
+    const char* call;
+    int error;
+    bool hung_up;
+  };
+  const Case cases[] = {
+      {"read EIO", "read", EIO, false},
+      {"count EIO", "ioctl", EIO, false},
+      {"hang-up", "", 0, true},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    ASSERT_TRUE(plat_input_open());
+    fake.type("a");
+    if (c.error != 0) fake.errors[c.call] = {c.error};
+    fake.hung_up = c.hung_up;
+    uint32_t count = 0;
+    if (c.error == EIO && strcmp(c.call, "read") == 0) {
+      InputEvent event;
+      uint32_t got = 0;
+      EXPECT_FALSE(plat_input_read(&event, &got)) << c.name;
+    } else {
+      plat_input_count(&count);
+    }
+    const size_t reads = fake.count("read");
+    EXPECT_FALSE(plat_input_count(&count)) << c.name;
+    EXPECT_EQ(fake.count("read"), reads) << c.name;
+  }
+}
+
+TEST_F(Backend, TheSleepBetweenPassesEndsOnTheFirstOfItsEnds) {
+  struct Case {
+    const char* name;
+    int64_t key_after_ms; // -1: none
+    bool clock_set;
+    int interruptions;
+    WatchEnd end;
+    int64_t slept_ms;
+  };
+  const Case cases[] = {
+      {"deadline", -1, false, 0, WatchEnd::deadline, 5000},
+      {"a key", 1200, false, 0, WatchEnd::input, 1200},
+      {"clock set", -1, true, 0, WatchEnd::clock_set, 0},
+      {"interrupted twice", -1, false, 2, WatchEnd::deadline, 5000},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    ASSERT_TRUE(plat_input_open());
+    if (c.key_after_ms >= 0) fake.type("k", c.key_after_ms);
+    fake.clock_was_set = c.clock_set;
+    fake.errors["poll"] = std::deque<int>(c.interruptions, EINTR);
+    const int64_t start = fake.now_ms;
+    EXPECT_EQ(watch_input_until(suspend_clock_ms() + 5000, true), c.end) << c.name;
+    EXPECT_EQ(fake.now_ms - start, c.slept_ms) << c.name;
+    EXPECT_LE(fake.count("poll"), size_t(c.interruptions) + 2) << c.name;
+  }
+  // Right after a quiet sleep a look for keys costs no system call.
+  const size_t calls = fake.calls.size();
+  uint32_t count = 1;
+  EXPECT_TRUE(plat_input_count(&count));
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(fake.calls.size(), calls);
+}
+
+TEST_F(Backend, TimersEndAWaitOnTheBootClockOrInSlicesWithout) {
+  pollfd fds[2];
+  const int64_t now = suspend_clock_ms();
+  EXPECT_EQ(timers_arm(now + 40000, false, fds), 1);
+  EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms + 40000);
+  EXPECT_EQ(timers_poll_ms(now + 40000), 40000);
+  EXPECT_EQ(timers_arm(now - 5, true, fds), 2); // already due: it fires at once
+  EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms);
+  fds[1].revents = POLLIN;
+  fds[0].revents = 0;
+  fake.clock_was_set = true;
+  EXPECT_EQ(timers_fired(now + 40000, fds, 2), TimerEnd::clock_set);
+  fake_reset();
+  fake.errors["timerfd_create"] = {EMFILE, EMFILE};
+  EXPECT_EQ(timers_arm(now + 40000, true, fds), 0);
+  EXPECT_EQ(timers_poll_ms(now + 40000), 15000);
+  EXPECT_EQ(timers_poll_ms(now - 1), 0);
+  EXPECT_EQ(timers_fired(now, fds, 0), TimerEnd::time);
+  EXPECT_EQ(timers_fired(now + 1, fds, 0), TimerEnd::none);
+}
+
+// --- Launches.
+
+TEST_F(Backend, ALaunchReportsWhatTheShellSaidWithinATenthOfASecond) {
+  struct Case {
+    const char* name;
+    bool shell, fork_fails;
+    std::deque<int> child_exit, shell_exit; // as waitpid gives them
+    LaunchResult result;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"running", true, false, {0}, {}, LaunchResult::started, ""},
+      {"not found", true, false, {127 << 8}, {}, LaunchResult::failed, "command not found"},
+      {"cannot run", true, false, {126 << 8}, {}, LaunchResult::failed, "command cannot be run"},
+      {"no shell", false, false, {}, {}, LaunchResult::failed, "no command processor"},
+      {"no fork", true, true, {}, {}, LaunchResult::failed, "no command processor"},
+      {"killed child", true, false, {SIGKILL}, {}, LaunchResult::failed, "no command processor"},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    fake.shell_present = c.shell;
+    if (c.fork_fails) fake.errors["fork"] = {EAGAIN};
+    fake.exits[fake.next_pid] = c.child_exit;
+    const LaunchOutcome outcome = start_command("backup.sh");
+    EXPECT_EQ(outcome.result, c.result) << c.name;
+    EXPECT_STREQ(outcome.reason, c.reason) << c.name;
+  }
+}
+
+// The child that fork gives: it waits for the shell (the grandchild) a tenth of a second at
+// most, and the grandchild runs the shell with nothing to read.
+TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
+  struct Case {
+    const char* name;
+    std::deque<pid_t> forks;
+    std::deque<int> shell_exit;
+    int status;
+    int64_t waited_ms;
+  };
+  const Case cases[] = {
+      {"shell's 127", {0, 300}, {127 << 8}, 127, 0}, {"shell's 126", {0, 300}, {126 << 8}, 126, 0},
+      {"command's 1", {0, 300}, {1 << 8}, 0, 0},     {"still running", {0, 300}, {}, 0, 100},
+      {"the shell itself", {0, 0}, {}, 127, 0},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    fake.forks = c.forks;
+    fake.exits[300] = c.shell_exit;
+    const int64_t start = fake.now_ms;
+    int status = -1;
+    try {
+      start_command("backup.sh");
+    } catch (const FakeExit& end) {
+      status = end.status;
+    }
+    EXPECT_EQ(status, c.status) << c.name;
+    EXPECT_EQ(fake.now_ms - start, c.waited_ms) << c.name;
+    EXPECT_EQ(fake.count("setsid"), 1u) << c.name;
+    const bool shell = c.forks[1] == 0;
+    EXPECT_EQ(fake.count("exec /bin/sh -c backup.sh"), shell ? 1u : 0u) << c.name;
+    EXPECT_EQ(fake.count("sigprocmask"), shell ? 1u : 0u) << c.name;
+  }
+}
+
+TEST_F(Backend, CommandsStillRunningAreWatchedForOutputUntilTheyEnd) {
+  fake.live_groups = {200};
+  ASSERT_EQ(start_command("a").result, LaunchResult::started);
+  EXPECT_TRUE(launched_output_possible());
+  EXPECT_TRUE(launched_output_possible());
+  fake.live_groups.clear();
+  EXPECT_TRUE(launched_output_possible()); // once more after it ended
+  EXPECT_FALSE(launched_output_possible());
+}
+
+// --- The command as shown, and the plain streams.
+
+TEST_F(Backend, CommandTextShowsControlsAndBadBytesAsGlyphsWithinItsRoom) {
+  struct Case {
+    const char* command;
+    size_t room;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"a\033[2Jb", 64, "a\u2190[2Jb"},
+      {"x\ty\rz\x7f", 64, "x\u25cby\u266az\u2302"},
+      {"\u00e9t\u00e9 \u0085", 64, "\u00e9t\u00e9 \u00e0"}, // a C1 control: the glyph of 0x85
+      {"\xff\xc3", 64, "\u00a0\u251c"},                     // no UTF-8: each byte's glyph
+      {"abcdefghij", 6, "ab"},
+      {"\u00e9\u00e9\u00e9", 8, "\u00e9\u00e9"},
+  };
+  for (const Case& c : cases) {
+    char out[65];
+    memset(out, '#', sizeof out);
+    plat_console_text(c.command, out, c.room);
+    EXPECT_STREQ(out, c.shown) << c.command;
+    EXPECT_EQ(out[c.room], '#') << c.command;
+  }
+}
+
+TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
+  struct Case {
+    const char* name;
+    std::string text, shown;
+  };
+  const std::string full(80, 'a');
+  const Case cases[] = {
+      {"a full line", full + "b", full + "\nb"},
+      {"a line ended", "ab\ncd", "ab\ncd"},
+      {"a wide character that would straddle", std::string(79, 'a') + "\u4e00",
+       std::string(79, 'a') + "\n\u4e00"},
+      {"a control byte", "a\x0e", "a\u266b"},
+      {"the square", "\xfe", "\u25a0"},
+  };
+  for (const Case& c : cases) {
+    fake_reset();
+    PlainStream stream = {fake_terminal_fd, 0};
+    EXPECT_EQ(write_plain(&stream, c.text.data(), c.text.size()), c.text.size()) << c.name;
+    EXPECT_EQ(fake.shown, c.shown) << c.name;
+  }
+  PlainStream stream = {fake_terminal_fd, 0};
+  fake.write_answers = {0};
+  EXPECT_EQ(write_plain(&stream, "x", 1), 0u);
+}
+
+// --- Signals.
+
+TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredAndALaunchGetsTheFoundOnes) {
+  fake.dispositions[SIGHUP].sa_handler = SIG_IGN;
+  signals_install_process_wide();
+  signals_install_terminal(terminal_restore_on_signal);
+  EXPECT_EQ(fake.dispositions[SIGHUP].sa_handler, SIG_IGN);
+  EXPECT_EQ(fake.dispositions[SIGPIPE].sa_handler, SIG_IGN);
+  for (int handled : {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGSEGV, SIGUSR1}) {
+    EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_DFL) << handled;
+    EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_IGN) << handled;
+  }
+  signals_reset_for_child();
+  for (int signal_number = 1; signal_number < 65; ++signal_number) {
+    EXPECT_EQ(fake.dispositions[signal_number].sa_handler,
+              signal_number == SIGHUP ? SIG_IGN : SIG_DFL)
+        << signal_number;
+  }
+}
+
+TEST_F(Backend, ASignalToEndWaitsWhileTheFlightIsUpdatedAndEndsAfter) {
+  ASSERT_TRUE(terminal_open());
+  void (*const on_term)(int) = fake.dispositions[SIGTERM].sa_handler;
+  signals_hold();
+  on_term(SIGTERM);
+  EXPECT_TRUE(fake.raised.empty());
+  EXPECT_TRUE(terminal_owned());
+  signals_release();
+  EXPECT_EQ(fake.raised, std::vector<int>{SIGTERM});
+  fake.raised.clear();
+  on_term(SIGTERM); // as raised again: the terminal back, then the default ending
+  EXPECT_FALSE(terminal_owned());
+  EXPECT_EQ(fake.dispositions[SIGTERM].sa_handler, SIG_DFL);
+  EXPECT_EQ(fake.raised, std::vector<int>{SIGTERM});
+}
+
+TEST_F(Backend, CtrlCGoesToTheHandlerOrIsIgnoredAsTheProgramAsked) {
+  ASSERT_TRUE(terminal_open());
+  void (*const on_int)(int) = fake.dispositions[SIGINT].sa_handler;
+  static uint32_t seen = 99;
+  plat_set_ctrl_handler([](uint32_t event) -> int { return seen = event, 1; }, true);
+  on_int(SIGQUIT);
+  EXPECT_EQ(seen, 1u);
+  plat_set_ctrl_handler(nullptr, true);
+  plat_set_ctrl_handler([](uint32_t) -> int { return 0; }, true);
+  on_int(SIGINT);
+  EXPECT_TRUE(fake.raised.empty());
+  on_int(SIGTERM);
+  EXPECT_EQ(fake.raised, std::vector<int>{SIGTERM});
+}
+
+} // namespace
