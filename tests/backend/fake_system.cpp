@@ -119,7 +119,10 @@ ssize_t sys_read(int fd, void* bytes, size_t size) {
 
 ssize_t sys_write(int fd, const void* bytes, size_t size) {
   if (scripted_error("write")) return -1;
-  if (fd != fake_terminal_fd) return static_cast<ssize_t>(size);
+  if (fd != fake_terminal_fd) {
+    fake.other_output[fd].append(static_cast<const char*>(bytes), size);
+    return static_cast<ssize_t>(size);
+  }
   if (fake.hung_up) return errno = EIO, -1;
   size_t taken = size;
   if (!fake.write_answers.empty()) {
@@ -237,7 +240,7 @@ pid_t sys_fork() {
   if (fake.forks.empty()) return fake.next_pid++;
   const pid_t answer = fake.forks.front();
   fake.forks.pop_front();
-  return answer;
+  return answer < 0 ? (errno = EAGAIN, -1) : answer;
 }
 
 pid_t sys_setsid() {

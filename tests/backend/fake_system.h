@@ -21,6 +21,7 @@ struct FakeSystem {
   // Bytes the terminal has to give, each with the time it arrives; what it took of writes.
   std::deque<std::pair<int64_t, std::string>> arrivals;
   std::string shown;
+  std::map<int, std::string> other_output; // what went to other descriptors
   // One answer a write, first to last: a count takes at most that many bytes, a negative
   // number fails with that errno; none left, a write takes everything.
   std::deque<long> write_answers;
@@ -38,7 +39,8 @@ struct FakeSystem {
   std::map<std::string, std::deque<int>> errors;
   std::vector<std::string> calls;
 
-  // What the forks answer, first to last (0: this is the child); none left, a new pid. Exit
+  // What the forks answer, first to last (0: this is the child, -1: no fork); none left, a new
+  // pid. Exit
   // statuses, as waitpid gives them, by pid.
   std::deque<pid_t> forks;
   pid_t next_pid = 200;

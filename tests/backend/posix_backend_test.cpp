@@ -96,6 +96,11 @@ TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
     EXPECT_EQ(!fake.modes_set.empty(), c.mode_set) << c.name;
     EXPECT_TRUE(!c.mode_set || mode_is_ours(fake.mode)) << c.name;
     EXPECT_EQ(fake.count("close"), c.has_terminal && !c.opens ? 1u : 0u) << c.name;
+    fake.mode.c_lflag |= ICANON; // a launched command's stty
+    const size_t sets = fake.modes_set.size();
+    terminal_keep_our_mode();
+    EXPECT_EQ(fake.modes_set.size(), sets + (c.mode_set ? 1 : 0)) << c.name;
+    fake.mode = found;
     terminal_restore();
     EXPECT_EQ(fake.mode.c_lflag, found.c_lflag) << c.name;
     EXPECT_EQ(fake.mode.c_iflag, found.c_iflag) << c.name;
@@ -119,6 +124,29 @@ TEST_F(Backend, RestoreSendsTheResetAndTheTitleOnlyFromTheForeground) {
   terminal_restore();
   EXPECT_EQ(fake.shown, "");
   EXPECT_TRUE(fake.modes_set.size() == 1 && mode_is_ours(fake.mode));
+}
+
+TEST_F(Backend, ComingToTheForegroundTakesTheTerminal) {
+  fake.foreground_group = 7;
+  ASSERT_TRUE(terminal_open());
+  EXPECT_FALSE(terminal_follow_foreground());
+  fake.foreground_group = fake.own_group; // fg
+  EXPECT_TRUE(terminal_follow_foreground());
+  EXPECT_TRUE(terminal_owned() && mode_is_ours(fake.mode));
+}
+
+// A signal while the main flow updates the bytes in flight, or one while an end already waits
+// for the terminal: the mode back, and nothing more written.
+TEST_F(Backend, ARestoreFromAHandlerThatCannotWaitWritesNothing) {
+  for (bool held : {true, false}) {
+    fake_reset();
+    ASSERT_TRUE(terminal_open());
+    if (held) signals_hold();
+    if (!held) terminal_start_ending();
+    terminal_restore_on_signal();
+    EXPECT_EQ(fake.shown, "") << held;
+    EXPECT_FALSE(mode_is_ours(fake.mode)) << held;
+  }
 }
 
 TEST_F(Backend, AProgramsModeFoundIsGivenBackWithLineEditing) {
@@ -188,6 +216,39 @@ TEST_F(Backend, KeysAreToldApartByThePauseBetweenTheirBytes) {
       keys.emplace_back(event.ch, event.scan_code);
     }
     EXPECT_EQ(keys, c.keys) << c.name;
+  }
+}
+
+// Keys stay in the terminal until asked for, one at a time; ESC is told from the start of a
+// sequence by what was seen standing for the whole pause, however late the program reads.
+TEST_F(Backend, KeysAreReadOnlyWhenAskedForAndTimedByWhatWasSeen) {
+  ASSERT_TRUE(plat_input_open());
+  fake.type("ab");
+  uint32_t count = 0;
+  EXPECT_TRUE(plat_input_count(&count));
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(fake.arrivals.front().second, "b");
+  struct Case {
+    std::vector<int64_t> looks_ms; // sleeps that ended on the arrival, each at this time
+    size_t keys;
+  };
+  for (const Case& c : {Case{{0, 60}, 3}, Case{{0}, 1}, Case{{0, 30}, 1}}) {
+    fake_reset();
+    ASSERT_TRUE(plat_input_open());
+    const int64_t start = fake.now_ms;
+    fake.type("\033");
+    fake.type("[A", 80);
+    for (int64_t look : c.looks_ms) {
+      fake.now_ms = start + look;
+      EXPECT_EQ(watch_input_until(suspend_clock_ms() + 1000, false), WatchEnd::input);
+    }
+    fake.now_ms = start + 200;
+    size_t keys = 0;
+    InputEvent event;
+    for (uint32_t got = 0; plat_input_count(&count) && count > 0; ++keys) {
+      plat_input_read(&event, &got);
+    }
+    EXPECT_EQ(keys, c.keys) << c.looks_ms.size() << " looks";
   }
 }
 
@@ -295,11 +356,13 @@ TEST_F(Backend, ALaunchReportsWhatTheShellSaidWithinATenthOfASecond) {
       {"no shell", false, false, {}, {}, LaunchResult::failed, "no command processor"},
       {"no fork", true, true, {}, {}, LaunchResult::failed, "no command processor"},
       {"killed child", true, false, {SIGKILL}, {}, LaunchResult::failed, "no command processor"},
+      {"wait interrupted", true, false, {}, {}, LaunchResult::started, ""},
   };
   for (const Case& c : cases) {
     fake_reset();
     fake.shell_present = c.shell;
     if (c.fork_fails) fake.errors["fork"] = {EAGAIN};
+    if (strcmp(c.name, "wait interrupted") == 0) fake.errors["waitpid"] = {EINTR};
     fake.exits[fake.next_pid] = c.child_exit;
     const LaunchOutcome outcome = start_command("backup.sh");
     EXPECT_EQ(outcome.result, c.result) << c.name;
@@ -318,14 +381,22 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
     int64_t waited_ms;
   };
   const Case cases[] = {
-      {"shell's 127", {0, 300}, {127 << 8}, 127, 0}, {"shell's 126", {0, 300}, {126 << 8}, 126, 0},
-      {"command's 1", {0, 300}, {1 << 8}, 0, 0},     {"still running", {0, 300}, {}, 0, 100},
+      {"shell's 127", {0, 300}, {127 << 8}, 127, 0},
+      {"shell's 126", {0, 300}, {126 << 8}, 126, 0},
+      {"command's 1", {0, 300}, {1 << 8}, 0, 0},
+      {"still running", {0, 300}, {}, 0, 100},
       {"the shell itself", {0, 0}, {}, 127, 0},
+      {"no fork for the shell", {0, -1}, {}, 1, 0},
+      {"the shell not its child", {0, 300}, {-1}, 0, 0},
   };
   for (const Case& c : cases) {
     fake_reset();
     fake.forks = c.forks;
-    fake.exits[300] = c.shell_exit;
+    if (c.shell_exit.size() == 1 && c.shell_exit[0] == -1) {
+      fake.errors["waitpid"] = {ECHILD};
+    } else {
+      fake.exits[300] = c.shell_exit;
+    }
     const int64_t start = fake.now_ms;
     int status = -1;
     try {
@@ -339,6 +410,7 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
     const bool shell = c.forks[1] == 0;
     EXPECT_EQ(fake.count("exec /bin/sh -c backup.sh"), shell ? 1u : 0u) << c.name;
     EXPECT_EQ(fake.count("sigprocmask"), shell ? 1u : 0u) << c.name;
+    EXPECT_EQ(fake.count("close"), shell ? 1u : 0u) << c.name; // standard input, then /dev/null
   }
 }
 
@@ -389,6 +461,8 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
       {"a wide character that would straddle", std::string(79, 'a') + "\u4e00",
        std::string(79, 'a') + "\n\u4e00"},
       {"a control byte", "a\x0e", "a\u266b"},
+      {"exactly full", full, full + "\n"},
+      {"the first OEM byte", "\x80", "\u00c7"},
       {"the square", "\xfe", "\u25a0"},
   };
   for (const Case& c : cases) {
@@ -451,6 +525,23 @@ TEST_F(Backend, CtrlCGoesToTheHandlerOrIsIgnoredAsTheProgramAsked) {
   EXPECT_TRUE(fake.raised.empty());
   on_int(SIGTERM);
   EXPECT_EQ(fake.raised, std::vector<int>{SIGTERM});
+  plat_set_ctrl_handler([](uint32_t) -> int { return 1; }, true);
+  on_int(SIGINT); // while a signal ends the run, another one ends it too
+  EXPECT_EQ(fake.raised, (std::vector<int>{SIGTERM, SIGINT}));
+}
+
+TEST_F(Backend, StopAndOtherEndingSignalsGiveTheTerminalBackFirst) {
+  for (int signal_number : {SIGTSTP, SIGUSR1, SIGALRM}) {
+    fake_reset();
+    ASSERT_TRUE(terminal_open());
+    fake.dispositions[signal_number].sa_handler(signal_number);
+    EXPECT_FALSE(terminal_owned()) << signal_number;
+    EXPECT_EQ(fake.raised, std::vector<int>{signal_number});
+    EXPECT_EQ(fake.dispositions[signal_number].sa_handler, SIG_DFL);
+  }
+  fake.dispositions[SIGCONT].sa_handler(SIGCONT); // fg
+  EXPECT_TRUE(signals_take_continue());
+  EXPECT_FALSE(signals_take_continue());
 }
 
 } // namespace
