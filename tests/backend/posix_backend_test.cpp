@@ -252,6 +252,16 @@ TEST_F(Backend, KeysAreReadOnlyWhenAskedForAndTimedByWhatWasSeen) {
   }
 }
 
+TEST_F(Backend, WithoutATerminalNoKeyEverComes) {
+  fake.has_terminal = false;
+  EXPECT_FALSE(plat_input_open());
+  uint32_t count = 0, got = 0;
+  InputEvent event;
+  EXPECT_FALSE(plat_input_count(&count));
+  EXPECT_FALSE(plat_input_read(&event, &got));
+  EXPECT_EQ(fake.count("poll"), 0u);
+}
+
 TEST_F(Backend, InputEndsAtAHangUpAndAfterItNothingIsRead) {
   struct Case {
     const char* name;
