@@ -331,9 +331,9 @@ TEST_F(Backend, TheSleepBetweenPassesEndsOnTheFirstOfItsEnds) {
 TEST_F(Backend, TimersEndAWaitOnTheBootClockOrInSlicesWithout) {
   pollfd fds[2];
   const int64_t now = suspend_clock_ms();
-  EXPECT_EQ(timers_arm(now + 40000, false, fds), 1);
-  EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms + 40000);
-  EXPECT_EQ(timers_poll_ms(now + 40000), 40000);
+  EXPECT_EQ(timers_arm(now + 40500, false, fds), 1);
+  EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms + 40500);
+  EXPECT_EQ(timers_poll_ms(now + 40500), 40500);
   EXPECT_EQ(timers_arm(now - 5, true, fds), 2); // already due: it fires at once
   EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms);
   fds[1].revents = POLLIN;
@@ -449,6 +449,7 @@ TEST_F(Backend, CommandTextShowsControlsAndBadBytesAsGlyphsWithinItsRoom) {
       {"\xff\xc3", 64, "\u00a0\u251c"},                     // no UTF-8: each byte's glyph
       {"abcdefghij", 6, "ab"},
       {"\u00e9\u00e9\u00e9", 8, "\u00e9\u00e9"},
+      {"\u009f\u00a0", 64, "\u0192\u00a0"}, // the last C1 control, and no control
   };
   for (const Case& c : cases) {
     char out[65];
@@ -484,6 +485,33 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
   PlainStream stream = {fake_terminal_fd, 0};
   fake.write_answers = {0};
   EXPECT_EQ(write_plain(&stream, "x", 1), 0u);
+}
+
+// The console's text: the screen, a plain terminal's lines from the foreground alone, or standard
+// error's lines without a terminal.
+TEST_F(Backend, ConsoleTextGoesWhereTheTerminalAllows) {
+  struct Case {
+    const char* name;
+    const char* term;
+    bool has_terminal, foreground;
+    std::string shown, on_stderr;
+  };
+  const Case cases[] = {
+      {"no terminal", "xterm", false, true, "", "a\u2190b"},
+      {"plain terminal", "dumb", true, true, "a\u2190b", ""},
+      {"plain, in the background", "dumb", true, false, "", ""},
+  };
+  for (const Case& c : cases) {
+    setenv("TERM", c.term, 1);
+    fake_reset();
+    fake.has_terminal = c.has_terminal;
+    if (!c.foreground) fake.foreground_group = 7;
+    EXPECT_TRUE(plat_console_open()) << c.name;
+    fake.shown.clear();
+    EXPECT_EQ(plat_console_write("a\033b", 3), 3u) << c.name;
+    EXPECT_EQ(fake.shown, c.shown) << c.name;
+    EXPECT_EQ(fake.other_output[STDERR_FILENO], c.on_stderr) << c.name;
+  }
 }
 
 // --- Signals.
@@ -541,7 +569,7 @@ TEST_F(Backend, CtrlCGoesToTheHandlerOrIsIgnoredAsTheProgramAsked) {
 }
 
 TEST_F(Backend, StopAndOtherEndingSignalsGiveTheTerminalBackFirst) {
-  for (int signal_number : {SIGTSTP, SIGUSR1, SIGALRM}) {
+  for (int signal_number : {SIGTSTP, SIGUSR1, SIGALRM, SIGSEGV}) {
     fake_reset();
     ASSERT_TRUE(terminal_open());
     fake.dispositions[signal_number].sa_handler(signal_number);
