@@ -47,9 +47,10 @@ bool scripted_error(const char* call) {
   fake.calls.emplace_back(call);
   auto found = fake.errors.find(call);
   if (found == fake.errors.end() || found->second.empty()) return false;
-  errno = found->second.front();
+  const int error = found->second.front();
   found->second.pop_front();
-  return true;
+  errno = error;
+  return error != 0;
 }
 
 size_t arrived_bytes() {
@@ -251,9 +252,11 @@ int sys_execv(const char* path, char* const arguments[]) {
 }
 
 // A child that has not ended (no status scripted) is still running: WNOHANG says so, and a
-// wait without it takes its end as status 0.
+// wait without it takes its end as status 0. With SIGCHLD ignored the system reaps the children
+// itself: there is none to wait for.
 pid_t sys_waitpid(pid_t pid, int* status, int options) {
   if (scripted_error("waitpid")) return -1;
+  if (fake.dispositions[SIGCHLD].sa_handler == SIG_IGN) return errno = ECHILD, -1;
   auto& statuses = fake.exits[pid];
   if (statuses.empty()) {
     if (options & WNOHANG) return 0;
@@ -277,7 +280,11 @@ int sys_raise(int signal_number) {
 }
 
 int sys_sigaction(int signal_number, const struct sigaction* action, struct sigaction* previous) {
-  if (scripted_error("sigaction")) return -1;
+  if (scripted_error("sigaction")) {
+    // What a refused call leaves in previous is nothing to rely on.
+    if (previous != nullptr) memset(static_cast<void*>(previous), 0x5a, sizeof *previous);
+    return -1;
+  }
   if (previous != nullptr) *previous = fake.dispositions[signal_number];
   if (action != nullptr) fake.dispositions[signal_number] = *action;
   return 0;

@@ -34,7 +34,8 @@ struct FakeSystem {
   int64_t end_timer_due_ms = -1;
   bool clock_was_set = false;
 
-  // Errors that the next calls of a name answer, one each: errors["poll"] = {EINTR}.
+  // Errors that the next calls of a name answer, one each, 0 for a call that succeeds:
+  // errors["poll"] = {EINTR}.
   std::map<std::string, std::deque<int>> errors;
   std::vector<std::string> calls;
 

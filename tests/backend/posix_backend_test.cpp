@@ -404,22 +404,41 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
 
 // --- Signals.
 
-TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredAndALaunchGetsTheFoundOnes) {
-  fake.dispositions[SIGHUP].sa_handler = SIG_IGN;
+TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredSaveThoseACommandMustNotInherit) {
+  struct Case {
+    int signal_number;
+    bool ignored_by_us, ignored_by_command;
+  };
+  const Case found_ignored[] = {
+      {SIGHUP, true, true},    // nohup
+      {SIGCHLD, false, false}, // every launch's wait would find no child
+      {SIGPIPE, true, false},  // a runtime's own, as Python's
+      {SIGXFSZ, true, false},
+  };
+  for (const Case& c : found_ignored) fake.dispositions[c.signal_number].sa_handler = SIG_IGN;
   signals_install_process_wide();
   signals_install_terminal(terminal_restore_on_signal);
-  EXPECT_EQ(fake.dispositions[SIGHUP].sa_handler, SIG_IGN);
-  EXPECT_EQ(fake.dispositions[SIGPIPE].sa_handler, SIG_IGN);
+  for (const Case& c : found_ignored) {
+    EXPECT_EQ(fake.dispositions[c.signal_number].sa_handler == SIG_IGN, c.ignored_by_us)
+        << c.signal_number;
+  }
   for (int handled : {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGSEGV, SIGUSR1}) {
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_DFL) << handled;
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_IGN) << handled;
   }
+  EXPECT_EQ(start_command("backup.sh").result, LaunchResult::started);
   signals_reset_for_child();
   for (int signal_number = 1; signal_number < 65; ++signal_number) {
     EXPECT_EQ(fake.dispositions[signal_number].sa_handler,
               signal_number == SIGHUP ? SIG_IGN : SIG_DFL)
         << signal_number;
   }
+  // A refused change leaves nothing to give back.
+  fake_reset();
+  fake.errors["sigaction"] = {0, EINVAL}; // SIGTTIN's
+  signals_install_process_wide();
+  signals_reset_for_child();
+  EXPECT_EQ(fake.dispositions[SIGTTIN].sa_handler, SIG_DFL);
 }
 
 TEST_F(Backend, ASignalToEndWaitsWhileTheFlightIsUpdatedAndEndsAfter) {
