@@ -11,8 +11,9 @@
 #include <vector>
 
 constexpr int fake_terminal_fd = 3;
-constexpr int fake_end_timer_fd = 10; // the boot-time timer
-constexpr int fake_set_timer_fd = 11; // the watch of a set of the wall clock
+constexpr int fake_end_timer_fd = 10;        // the boot-time timer
+constexpr int fake_set_timer_fd = 11;        // the watch of a set of the wall clock
+constexpr int fake_report_fds[2] = {12, 13}; // the pipe a failed exec is reported through
 
 struct FakeSystem {
   bool has_terminal = true;
@@ -46,6 +47,10 @@ struct FakeSystem {
   std::map<pid_t, std::deque<int>> exits;
   std::vector<pid_t> live_groups;
   bool shell_present = true;
+  // What went into the report pipe, or what it is to give; its write end open (in this
+  // process) and closed at exec.
+  std::string report;
+  bool report_open = false, report_closes_at_exec = false;
 
   struct sigaction dispositions[65] = {};
   std::vector<int> raised;

@@ -307,25 +307,30 @@ TEST_F(Backend, ALaunchReportsWhatTheShellSaidWithinATenthOfASecond) {
   }
 }
 
-// The child that fork gives: it waits for the shell (the grandchild) a tenth of a second at
-// most, and the grandchild runs the shell with nothing to read.
+// The child that fork gives: it learns whether the shell (the grandchild) started, waits for it
+// a tenth of a second at most, and the grandchild runs the shell with nothing to read.
 TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
   struct Case {
     const char* name;
     std::deque<pid_t> forks;
+    int exec_error; // what the grandchild reported
     std::deque<int> shell_exit;
     int status;
     int64_t waited_ms;
   };
   const Case cases[] = {
-      {"shell's 127", {0, 300}, {127 << 8}, 127, 0}, {"shell's 126", {0, 300}, {126 << 8}, 126, 0},
-      {"command's 1", {0, 300}, {1 << 8}, 0, 0},     {"still running", {0, 300}, {}, 0, 100},
-      {"the shell itself", {0, 0}, {}, 127, 0},
+      {"shell's 127", {0, 300}, 0, {127 << 8}, 127, 0},
+      {"shell's 126", {0, 300}, 0, {126 << 8}, 126, 0},
+      {"command's 1", {0, 300}, 0, {1 << 8}, 0, 0},
+      {"still running", {0, 300}, 0, {}, 0, 100},
+      {"no shell to exec", {0, 300}, ENOEXEC, {127 << 8}, 1, 0},
+      {"the shell itself", {0, 0}, 0, {}, 127, 0},
   };
   for (const Case& c : cases) {
     fake_reset();
     fake.forks = c.forks;
     fake.exits[300] = c.shell_exit;
+    if (c.exec_error != 0) fake.report.assign(reinterpret_cast<const char*>(&c.exec_error), 4);
     const int64_t start = fake.now_ms;
     int status = -1;
     try {
@@ -339,6 +344,9 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
     const bool shell = c.forks[1] == 0;
     EXPECT_EQ(fake.count("exec /bin/sh -c backup.sh"), shell ? 1u : 0u) << c.name;
     EXPECT_EQ(fake.count("sigprocmask"), shell ? 1u : 0u) << c.name;
+    const int error = ENOENT; // the fake exec's
+    EXPECT_EQ(fake.report, shell ? std::string(reinterpret_cast<const char*>(&error), 4) : "")
+        << c.name;
   }
 }
 
