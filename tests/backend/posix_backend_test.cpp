@@ -72,16 +72,26 @@ TEST_F(Backend, WriteFullyRetriesInterruptionsAndStopsAtNothingTaken) {
 TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
   struct Case {
     const char* name;
-    bool has_terminal, stdin_terminal, interrupt_ignored, foreground, mode_readable;
+    bool has_terminal, stdin_terminal, interrupt_ignored, foreground;
+    std::map<std::string, std::deque<int>> errors;
     bool opens, owned, mode_set;
   };
   const Case cases[] = {
-      {"foreground", true, true, false, true, true, true, true, true},
-      {"background job", true, true, false, false, true, true, false, false},
-      {"a script's & job", true, false, true, true, true, true, true, false},
-      {"ignored ^C, own terminal", true, true, true, true, true, true, true, true},
-      {"no terminal", false, false, false, true, true, false, false, false},
-      {"mode unreadable", true, true, false, true, false, false, false, false},
+      {"foreground", true, true, false, true, {}, true, true, true},
+      {"background job", true, true, false, false, {}, true, false, false},
+      {"a script's & job", true, false, true, true, {}, true, true, false},
+      {"ignored ^C, own terminal", true, true, true, true, {}, true, true, true},
+      {"no terminal", false, false, false, true, {}, false, false, false},
+      {"mode unreadable", true, true, false, true, {{"tcgetattr", {EIO}}}, false, false, false},
+      {"modes set interrupted",
+       true,
+       true,
+       false,
+       true,
+       {{"tcsetattr", {EINTR, 0, EINTR}}},
+       true,
+       true,
+       true},
   };
   for (const Case& c : cases) {
     fake_reset();
@@ -89,7 +99,7 @@ TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
     fake.stdin_is_terminal = c.stdin_terminal;
     if (c.interrupt_ignored) fake.dispositions[SIGINT].sa_handler = SIG_IGN;
     if (!c.foreground) fake.foreground_group = 7;
-    if (!c.mode_readable) fake.errors["tcgetattr"] = {EIO};
+    fake.errors = c.errors;
     const termios found = fake.mode;
     EXPECT_EQ(terminal_open(), c.opens) << c.name;
     EXPECT_EQ(terminal_owned(), c.owned) << c.name;
@@ -228,28 +238,29 @@ TEST_F(Backend, TheSleepBetweenPassesEndsOnTheFirstOfItsEnds) {
     const char* name;
     int64_t key_after_ms; // -1: none
     bool clock_set;
-    int interruptions;
+    std::deque<int> poll_errors;
     WatchEnd end;
     int64_t slept_ms;
   };
   const Case cases[] = {
-      {"deadline", -1, false, 0, WatchEnd::deadline, 5000},
-      {"a key", 1200, false, 0, WatchEnd::input, 1200},
-      {"clock set", -1, true, 0, WatchEnd::clock_set, 0},
-      {"interrupted twice", -1, false, 2, WatchEnd::deadline, 5000},
+      {"deadline", -1, false, {}, WatchEnd::deadline, 5000},
+      {"a key", 1200, false, {}, WatchEnd::input, 1200},
+      {"clock set", -1, true, {}, WatchEnd::clock_set, 0},
+      {"poll fails", -1, false, {ENOMEM, ENOMEM, ENOMEM}, WatchEnd::unwatched, 0},
+      {"interrupted twice", -1, false, {EINTR, EINTR}, WatchEnd::deadline, 5000},
   };
   for (const Case& c : cases) {
     fake_reset();
     ASSERT_TRUE(plat_input_open());
     if (c.key_after_ms >= 0) fake.type("k", c.key_after_ms);
     fake.clock_was_set = c.clock_set;
-    fake.errors["poll"] = std::deque<int>(c.interruptions, EINTR);
+    fake.errors["poll"] = c.poll_errors;
     const int64_t start = fake.now_ms;
     EXPECT_EQ(watch_input_until(suspend_clock_ms() + 5000, true), c.end) << c.name;
     EXPECT_EQ(fake.now_ms - start, c.slept_ms) << c.name;
-    EXPECT_LE(fake.count("poll"), size_t(c.interruptions) + 2) << c.name;
+    EXPECT_LE(fake.count("poll"), c.poll_errors.size() + 2) << c.name;
   }
-  // Right after a quiet sleep a look for keys costs no system call.
+  // Right after a quiet sleep (the last case's) a look for keys costs no system call.
   const size_t calls = fake.calls.size();
   uint32_t count = 1;
   EXPECT_TRUE(plat_input_count(&count));

@@ -97,13 +97,22 @@ void build_our_mode() {
   state.ours.c_cc[VTIME] = 0;
 }
 
+// Async-signal-safe. False when the terminal refuses it: hung up, or another job's now.
+bool set_mode(const termios* mode) {
+  for (;;) {
+    if (sys_tcsetattr(state.fd, TCSANOW, mode) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+// Refused, the terminal is not taken: the next flush point tries again.
 void apply_our_mode() {
   if (state.modes_left_alone) {
     state.owned = 1;
     return;
   }
   build_our_mode();
-  if (sys_tcsetattr(state.fd, TCSANOW, &state.ours) == 0) state.owned = 1;
+  if (set_mode(&state.ours)) state.owned = 1;
 }
 
 bool same_mode(const termios& a, const termios& b) {
@@ -227,9 +236,8 @@ void terminal_set_input_mode(uint32_t mode) {
 void terminal_keep_our_mode() {
   if (!state.owned || state.modes_left_alone || !terminal_in_foreground()) return;
   termios now;
-  if (sys_tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) {
-    sys_tcsetattr(state.fd, TCSANOW, &state.ours);
-  }
+  // Refused, it is tried again at the next flush point, while a command may still run.
+  if (sys_tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) set_mode(&state.ours);
 }
 
 bool terminal_title_push_due() {
@@ -270,10 +278,11 @@ void terminal_start_ending() {
 
 namespace {
 
-// The modes as the user had them, and nothing more written.
+// The modes as the user had them, and nothing more written. A terminal that refuses them has
+// hung up, or is another job's: nothing is left to give them back to.
 void give_modes_back() {
   state.owned = 0;
-  if (!state.modes_left_alone) sys_tcsetattr(state.fd, TCSANOW, &state.original);
+  if (!state.modes_left_alone) set_mode(&state.original);
 }
 
 // waits: the rest of what is in flight and the restore reach a terminal slow to read; without
