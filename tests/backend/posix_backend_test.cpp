@@ -43,6 +43,12 @@ TEST_F(Backend, TerminalKeepsTheRestOfAWriteAndSendsItFirst) {
   EXPECT_EQ(fake.shown, "abc");
   EXPECT_TRUE(terminal_write("Z", 1));
   EXPECT_EQ(fake.shown, "abcdefZ");
+  // A rest with no room to keep it is dropped whole.
+  fake.shown.clear();
+  fake.write_answers = {3, -EAGAIN};
+  EXPECT_FALSE(terminal_write(std::string(200 * 1024, 'y').data(), 200 * 1024));
+  EXPECT_TRUE(terminal_write("Z", 1));
+  EXPECT_EQ(fake.shown, "yyyZ");
 }
 
 TEST_F(Backend, EndingWritesWaitForTheTerminalUntilItHangsUp) {

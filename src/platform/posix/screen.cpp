@@ -44,7 +44,9 @@ const char screen_modes_reset[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338";
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
 
-// Frames reach the terminal only while the program owns it; otherwise they are dropped.
+// Frames reach the terminal only while the program owns it; otherwise they are dropped. What it
+// does not take of one is kept whole.
+static_assert(sizeof(FrameBytes::data) <= terminal_write_room, "a frame's rest must fit");
 void send_frames_while_owned() {
   state.frame.send = terminal_owned() ? terminal_write : nullptr;
 }

@@ -34,7 +34,7 @@ struct TerminalDeviceState {
   // of a write is copied into unsent, out of the caller's buffer. Only the flight_length bytes
   // at flight count: unsent needs no starting value (one would put its 64 KiB in the program's
   // file).
-  char unsent[65536];
+  char unsent[terminal_write_room];
   const char* volatile flight = nullptr;
   volatile size_t flight_length = 0;
   // Once the program is ending, writes wait for a terminal that is slow to read for as long as
@@ -266,6 +266,9 @@ bool terminal_write(const char* bytes, size_t length) {
   signals_release();
   if (send_flight()) return true;
   signals_hold();
+  // A rest that has no room (a write longer than any frame) is dropped whole: the caller draws
+  // again, as after any write the terminal did not take.
+  if (state.flight_length > sizeof state.unsent) state.flight_length = 0;
   memcpy(state.unsent, const_cast<const char*>(state.flight), state.flight_length);
   state.flight = state.unsent;
   signals_release();

@@ -54,6 +54,9 @@ void terminal_restore_on_signal();
 // Writes all it can to fd; false when the descriptor takes no more. Async-signal-safe.
 bool write_fully(int fd, const char* bytes, size_t length);
 // Writes to the terminal, opened without blocking. What it does not take at once is sent first
-// at the next write, before anything new; while it still holds that back, new bytes are dropped
-// whole. False when any of these bytes are not written yet.
+// at the next write, before anything new, when it is terminal_write_room bytes at most (else it
+// is dropped); while it still holds that back, new bytes are dropped whole. False when any of
+// these bytes are not written yet.
 bool terminal_write(const char* bytes, size_t length);
+// The room for the rest of a write, and so the most bytes a frame hands over at once.
+constexpr size_t terminal_write_room = 65536;
