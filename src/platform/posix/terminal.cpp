@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "platform/posix/signals.h"
 #include "platform/posix/system.h"
 #include "platform/posix/terminal_type.h"
@@ -14,13 +15,12 @@ namespace {
 struct TerminalDeviceState {
   int fd = -1;
   bool tried = false;
-  bool plain = false;
   TerminalType type = {true, false, false, false};
   // A job that a script started with & (SIGINT ignored, standard input not the terminal) shares
   // the foreground with the script: the modes are the user's, and its keys are not ours.
   bool modes_left_alone = false;
-  uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
-  termios original{};          // the mode to give back
+  uint32_t input_mode = INPUT_MODE_DEFAULT;
+  termios original{}; // the mode to give back
   termios ours{};
   // Read by the signal handlers.
   volatile sig_atomic_t owned = 0;
@@ -43,10 +43,8 @@ struct TerminalDeviceState {
 };
 TerminalDeviceState state;
 
-// The colours and the cursor, and what the screen depends on and a command may have changed:
-// the ASCII set, autowrap, replacing rather than inserting, and the whole
-// window to scroll, the cursor kept where it is.
-const char restore_sequence[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338\033[0m\033[?25h";
+const char restore_sequence[] =
+    TERMINAL_RESET_MODES TERMINAL_RESET_SCROLL_KEEPING_CURSOR TERMINAL_RESET_LOOK;
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
 
@@ -86,7 +84,7 @@ void make_user_mode(termios* mode) {
 void build_our_mode() {
   state.ours = state.original;
   state.ours.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  if (state.input_mode & 0x1) {
+  if (state.input_mode & INPUT_MODE_PROCESSED) {
     state.ours.c_lflag |= ISIG;
   } else {
     state.ours.c_lflag &= static_cast<tcflag_t>(~ISIG);
@@ -155,7 +153,6 @@ bool terminal_open() {
   state.fd = fd;
   state.own_group = sys_getpgrp();
   state.type = terminal_type_of(getenv("TERM"), fd);
-  state.plain = state.type.plain;
   state.modes_left_alone = signals_interrupt_ignored() && !sys_isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore_on_signal);
   sys_atexit(terminal_restore);
@@ -168,7 +165,7 @@ int terminal_fd() {
 }
 
 bool terminal_is_plain() {
-  return state.plain;
+  return state.type.plain;
 }
 
 bool terminal_shows_colours() {
@@ -306,7 +303,8 @@ void give_terminal_back(bool waits) {
   state.ending = 1;
   // What the terminal has not taken yet first; then each sequence whole, or none of it.
   bool sent = send_flight();
-  if (sent && !state.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (sent && !state.type.plain)
+    sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
   if (sent && state.title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   state.title_pushed = 0;
   give_modes_back();
