@@ -179,10 +179,12 @@ void signals_install_terminal(void (*restore)()) {
   for (int signal_number : other_ending_signals) {
     install_unless_ignored(signal_number, on_ending_signal);
   }
+#ifdef SIGRTMIN
   for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && signal_number < signal_slots;
        ++signal_number) {
     install_unless_ignored(signal_number, on_ending_signal);
   }
+#endif
   install_unless_ignored(SIGTSTP, on_stop_signal);
   install(SIGCONT, on_continue_signal);
   install(SIGWINCH, on_resize_signal);
