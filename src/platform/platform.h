@@ -49,6 +49,8 @@ enum : uint32_t {
 
 // Console input mode bit that makes Ctrl-C a control event instead of a character.
 enum : uint32_t { INPUT_MODE_PROCESSED = 0x1 };
+// The mode a console starts with: processed, line and echo input, and its editing bits.
+enum : uint32_t { INPUT_MODE_DEFAULT = 0x1F7 };
 
 struct InputEvent {
   uint16_t type;

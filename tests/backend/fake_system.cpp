@@ -47,9 +47,10 @@ bool scripted_error(const char* call) {
   fake.calls.emplace_back(call);
   auto found = fake.errors.find(call);
   if (found == fake.errors.end() || found->second.empty()) return false;
-  errno = found->second.front();
+  const int error = found->second.front();
   found->second.pop_front();
-  return true;
+  errno = error;
+  return error != 0;
 }
 
 size_t arrived_bytes() {
@@ -97,13 +98,22 @@ int sys_open(const char* path, int) {
   return fake_terminal_fd;
 }
 
-int sys_close(int) {
-  return scripted_error("close") ? -1 : 0;
+int sys_close(int fd) {
+  if (scripted_error("close")) return -1;
+  if (fd == fake_report_fds[1]) fake.report_open = false;
+  return 0;
 }
 
 ssize_t sys_read(int fd, void* bytes, size_t size) {
   if (scripted_error("read")) return -1;
   if (fd == fake_set_timer_fd) return fake.clock_was_set ? (errno = ECANCELED, -1) : 8;
+  if (fd == fake_report_fds[0]) {
+    if (fake.report.empty() && fake.report_open) throw std::runtime_error("a read that never ends");
+    const size_t taken = std::min(size, fake.report.size());
+    memcpy(bytes, fake.report.data(), taken);
+    fake.report.erase(0, taken);
+    return static_cast<ssize_t>(taken);
+  }
   if (fake.hung_up) return errno = EIO, -1;
   size_t given = 0;
   while (given < size && !fake.arrivals.empty() && fake.arrivals.front().first <= fake.now_ms) {
@@ -119,6 +129,7 @@ ssize_t sys_read(int fd, void* bytes, size_t size) {
 
 ssize_t sys_write(int fd, const void* bytes, size_t size) {
   if (scripted_error("write")) return -1;
+  if (fd == fake_report_fds[1]) fake.report.append(static_cast<const char*>(bytes), size);
   if (fd != fake_terminal_fd) {
     fake.other_output[fd].append(static_cast<const char*>(bytes), size);
     return static_cast<ssize_t>(size);
@@ -165,8 +176,11 @@ int sys_ioctl(int fd, unsigned long request, void* argument) {
   return 0;
 }
 
-int sys_fcntl(int fd, int) {
+int sys_fcntl(int fd, int command, int argument) {
   if (scripted_error("fcntl")) return -1;
+  if (fd == fake_report_fds[1] && command == F_SETFD) {
+    fake.report_closes_at_exec = (argument & FD_CLOEXEC) != 0;
+  }
   return fd == STDOUT_FILENO && !fake.stdout_open ? (errno = EBADF, -1) : 0;
 }
 
@@ -248,15 +262,29 @@ pid_t sys_setsid() {
   return 1;
 }
 
+int sys_pipe(int fds[2]) {
+  if (scripted_error("pipe")) return -1;
+  fds[0] = fake_report_fds[0];
+  fds[1] = fake_report_fds[1];
+  fake.report_open = true;
+  fake.report_closes_at_exec = false;
+  return 0;
+}
+
+// The shell would hold a report left open: the exec is logged with it.
 int sys_execv(const char* path, char* const arguments[]) {
-  fake.calls.emplace_back(std::string("exec ") + path + " " + arguments[1] + " " + arguments[2]);
+  const bool leaked = fake.report_open && !fake.report_closes_at_exec;
+  fake.calls.emplace_back(std::string("exec ") + path + " " + arguments[1] + " " + arguments[2] +
+                          (leaked ? " with the report open" : ""));
   return errno = ENOENT, -1;
 }
 
 // A child that has not ended (no status scripted) is still running: WNOHANG says so, and a
-// wait without it takes its end as status 0.
+// wait without it takes its end as status 0. With SIGCHLD ignored the system reaps the children
+// itself: there is none to wait for.
 pid_t sys_waitpid(pid_t pid, int* status, int options) {
   if (scripted_error("waitpid")) return -1;
+  if (fake.dispositions[SIGCHLD].sa_handler == SIG_IGN) return errno = ECHILD, -1;
   auto& statuses = fake.exits[pid];
   if (statuses.empty()) {
     if (options & WNOHANG) return 0;
@@ -280,7 +308,11 @@ int sys_raise(int signal_number) {
 }
 
 int sys_sigaction(int signal_number, const struct sigaction* action, struct sigaction* previous) {
-  if (scripted_error("sigaction")) return -1;
+  if (scripted_error("sigaction")) {
+    // What a refused call leaves in previous is nothing to rely on.
+    if (previous != nullptr) memset(static_cast<void*>(previous), 0x5a, sizeof *previous);
+    return -1;
+  }
   if (previous != nullptr) *previous = fake.dispositions[signal_number];
   if (action != nullptr) fake.dispositions[signal_number] = *action;
   return 0;

@@ -11,8 +11,9 @@
 #include <vector>
 
 constexpr int fake_terminal_fd = 3;
-constexpr int fake_end_timer_fd = 10; // the boot-time timer
-constexpr int fake_set_timer_fd = 11; // the watch of a set of the wall clock
+constexpr int fake_end_timer_fd = 10;        // the boot-time timer
+constexpr int fake_set_timer_fd = 11;        // the watch of a set of the wall clock
+constexpr int fake_report_fds[2] = {12, 13}; // the pipe a failed exec is reported through
 
 struct FakeSystem {
   bool has_terminal = true;
@@ -35,7 +36,8 @@ struct FakeSystem {
   int64_t end_timer_due_ms = -1;
   bool clock_was_set = false;
 
-  // Errors that the next calls of a name answer, one each: errors["poll"] = {EINTR}.
+  // Errors that the next calls of a name answer, one each, 0 for a call that succeeds:
+  // errors["poll"] = {EINTR}.
   std::map<std::string, std::deque<int>> errors;
   std::vector<std::string> calls;
 
@@ -47,6 +49,10 @@ struct FakeSystem {
   std::map<pid_t, std::deque<int>> exits;
   std::vector<pid_t> live_groups;
   bool shell_present = true;
+  // What went into the report pipe, or what it is to give; its write end open (in this
+  // process) and closed at exec.
+  std::string report;
+  bool report_open = false, report_closes_at_exec = false;
 
   struct sigaction dispositions[65] = {};
   std::vector<int> raised;

@@ -43,6 +43,12 @@ TEST_F(Backend, TerminalKeepsTheRestOfAWriteAndSendsItFirst) {
   EXPECT_EQ(fake.shown, "abc");
   EXPECT_TRUE(terminal_write("Z", 1));
   EXPECT_EQ(fake.shown, "abcdefZ");
+  // A rest with no room to keep it is dropped whole.
+  fake.shown.clear();
+  fake.write_answers = {3, -EAGAIN};
+  EXPECT_FALSE(terminal_write(std::string(200 * 1024, 'y').data(), 200 * 1024));
+  EXPECT_TRUE(terminal_write("Z", 1));
+  EXPECT_EQ(fake.shown, "yyyZ");
 }
 
 TEST_F(Backend, EndingWritesWaitForTheTerminalUntilItHangsUp) {
@@ -72,16 +78,26 @@ TEST_F(Backend, WriteFullyRetriesInterruptionsAndStopsAtNothingTaken) {
 TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
   struct Case {
     const char* name;
-    bool has_terminal, stdin_terminal, interrupt_ignored, foreground, mode_readable;
+    bool has_terminal, stdin_terminal, interrupt_ignored, foreground;
+    std::map<std::string, std::deque<int>> errors;
     bool opens, owned, mode_set;
   };
   const Case cases[] = {
-      {"foreground", true, true, false, true, true, true, true, true},
-      {"background job", true, true, false, false, true, true, false, false},
-      {"a script's & job", true, false, true, true, true, true, true, false},
-      {"ignored ^C, own terminal", true, true, true, true, true, true, true, true},
-      {"no terminal", false, false, false, true, true, false, false, false},
-      {"mode unreadable", true, true, false, true, false, false, false, false},
+      {"foreground", true, true, false, true, {}, true, true, true},
+      {"background job", true, true, false, false, {}, true, false, false},
+      {"a script's & job", true, false, true, true, {}, true, true, false},
+      {"ignored ^C, own terminal", true, true, true, true, {}, true, true, true},
+      {"no terminal", false, false, false, true, {}, false, false, false},
+      {"mode unreadable", true, true, false, true, {{"tcgetattr", {EIO}}}, false, false, false},
+      {"modes set interrupted",
+       true,
+       true,
+       false,
+       true,
+       {{"tcsetattr", {EINTR, 0, EINTR}}},
+       true,
+       true,
+       true},
   };
   for (const Case& c : cases) {
     fake_reset();
@@ -89,7 +105,7 @@ TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
     fake.stdin_is_terminal = c.stdin_terminal;
     if (c.interrupt_ignored) fake.dispositions[SIGINT].sa_handler = SIG_IGN;
     if (!c.foreground) fake.foreground_group = 7;
-    if (!c.mode_readable) fake.errors["tcgetattr"] = {EIO};
+    fake.errors = c.errors;
     const termios found = fake.mode;
     EXPECT_EQ(terminal_open(), c.opens) << c.name;
     EXPECT_EQ(terminal_owned(), c.owned) << c.name;
@@ -299,28 +315,29 @@ TEST_F(Backend, TheSleepBetweenPassesEndsOnTheFirstOfItsEnds) {
     const char* name;
     int64_t key_after_ms; // -1: none
     bool clock_set;
-    int interruptions;
+    std::deque<int> poll_errors;
     WatchEnd end;
     int64_t slept_ms;
   };
   const Case cases[] = {
-      {"deadline", -1, false, 0, WatchEnd::deadline, 5000},
-      {"a key", 1200, false, 0, WatchEnd::input, 1200},
-      {"clock set", -1, true, 0, WatchEnd::clock_set, 0},
-      {"interrupted twice", -1, false, 2, WatchEnd::deadline, 5000},
+      {"deadline", -1, false, {}, WatchEnd::deadline, 5000},
+      {"a key", 1200, false, {}, WatchEnd::input, 1200},
+      {"clock set", -1, true, {}, WatchEnd::clock_set, 0},
+      {"poll fails", -1, false, {ENOMEM, ENOMEM, ENOMEM}, WatchEnd::unwatched, 0},
+      {"interrupted twice", -1, false, {EINTR, EINTR}, WatchEnd::deadline, 5000},
   };
   for (const Case& c : cases) {
     fake_reset();
     ASSERT_TRUE(plat_input_open());
     if (c.key_after_ms >= 0) fake.type("k", c.key_after_ms);
     fake.clock_was_set = c.clock_set;
-    fake.errors["poll"] = std::deque<int>(c.interruptions, EINTR);
+    fake.errors["poll"] = c.poll_errors;
     const int64_t start = fake.now_ms;
     EXPECT_EQ(watch_input_until(suspend_clock_ms() + 5000, true), c.end) << c.name;
     EXPECT_EQ(fake.now_ms - start, c.slept_ms) << c.name;
-    EXPECT_LE(fake.count("poll"), size_t(c.interruptions) + 2) << c.name;
+    EXPECT_LE(fake.count("poll"), c.poll_errors.size() + 2) << c.name;
   }
-  // Right after a quiet sleep a look for keys costs no system call.
+  // Right after a quiet sleep (the last case's) a look for keys costs no system call.
   const size_t calls = fake.calls.size();
   uint32_t count = 1;
   EXPECT_TRUE(plat_input_count(&count));
@@ -380,24 +397,26 @@ TEST_F(Backend, ALaunchReportsWhatTheShellSaidWithinATenthOfASecond) {
   }
 }
 
-// The child that fork gives: it waits for the shell (the grandchild) a tenth of a second at
-// most, and the grandchild runs the shell with nothing to read.
+// The child that fork gives: it learns whether the shell (the grandchild) started, waits for it
+// a tenth of a second at most, and the grandchild runs the shell with nothing to read.
 TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
   struct Case {
     const char* name;
     std::deque<pid_t> forks;
+    int exec_error; // what the grandchild reported
     std::deque<int> shell_exit;
     int status;
     int64_t waited_ms;
   };
   const Case cases[] = {
-      {"shell's 127", {0, 300}, {127 << 8}, 127, 0},
-      {"shell's 126", {0, 300}, {126 << 8}, 126, 0},
-      {"command's 1", {0, 300}, {1 << 8}, 0, 0},
-      {"still running", {0, 300}, {}, 0, 100},
-      {"the shell itself", {0, 0}, {}, 127, 0},
-      {"no fork for the shell", {0, -1}, {}, 1, 0},
-      {"the shell not its child", {0, 300}, {-1}, 0, 0},
+      {"shell's 127", {0, 300}, 0, {127 << 8}, 127, 0},
+      {"shell's 126", {0, 300}, 0, {126 << 8}, 126, 0},
+      {"command's 1", {0, 300}, 0, {1 << 8}, 0, 0},
+      {"still running", {0, 300}, 0, {}, 0, 100},
+      {"no shell to exec", {0, 300}, ENOEXEC, {127 << 8}, 1, 0},
+      {"the shell itself", {0, 0}, 0, {}, 127, 0},
+      {"no fork for the shell", {0, -1}, 0, {}, 1, 0},
+      {"the shell not its child", {0, 300}, 0, {-1}, 0, 0},
   };
   for (const Case& c : cases) {
     fake_reset();
@@ -407,6 +426,7 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
     } else {
       fake.exits[300] = c.shell_exit;
     }
+    if (c.exec_error != 0) fake.report.assign(reinterpret_cast<const char*>(&c.exec_error), 4);
     const int64_t start = fake.now_ms;
     int status = -1;
     try {
@@ -420,7 +440,11 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
     const bool shell = c.forks[1] == 0;
     EXPECT_EQ(fake.count("exec /bin/sh -c backup.sh"), shell ? 1u : 0u) << c.name;
     EXPECT_EQ(fake.count("sigprocmask"), shell ? 1u : 0u) << c.name;
-    EXPECT_EQ(fake.count("close"), shell ? 1u : 0u) << c.name; // standard input, then /dev/null
+    const int error = ENOENT; // the fake exec's
+    EXPECT_EQ(fake.report, shell ? std::string(reinterpret_cast<const char*>(&error), 4) : "")
+        << c.name;
+    // The child: the pipe's write end; the shell: standard input, for /dev/null.
+    EXPECT_EQ(fake.count("close"), c.forks[1] < 0 ? 0u : 1u) << c.name;
   }
 }
 
@@ -516,22 +540,41 @@ TEST_F(Backend, ConsoleTextGoesWhereTheTerminalAllows) {
 
 // --- Signals.
 
-TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredAndALaunchGetsTheFoundOnes) {
-  fake.dispositions[SIGHUP].sa_handler = SIG_IGN;
+TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredSaveThoseACommandMustNotInherit) {
+  struct Case {
+    int signal_number;
+    bool ignored_by_us, ignored_by_command;
+  };
+  const Case found_ignored[] = {
+      {SIGHUP, true, true},    // nohup
+      {SIGCHLD, false, false}, // every launch's wait would find no child
+      {SIGPIPE, true, false},  // a runtime's own, as Python's
+      {SIGXFSZ, true, false},
+  };
+  for (const Case& c : found_ignored) fake.dispositions[c.signal_number].sa_handler = SIG_IGN;
   signals_install_process_wide();
   signals_install_terminal(terminal_restore_on_signal);
-  EXPECT_EQ(fake.dispositions[SIGHUP].sa_handler, SIG_IGN);
-  EXPECT_EQ(fake.dispositions[SIGPIPE].sa_handler, SIG_IGN);
+  for (const Case& c : found_ignored) {
+    EXPECT_EQ(fake.dispositions[c.signal_number].sa_handler == SIG_IGN, c.ignored_by_us)
+        << c.signal_number;
+  }
   for (int handled : {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGSEGV, SIGUSR1}) {
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_DFL) << handled;
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_IGN) << handled;
   }
+  EXPECT_EQ(start_command("backup.sh").result, LaunchResult::started);
   signals_reset_for_child();
   for (int signal_number = 1; signal_number < 65; ++signal_number) {
     EXPECT_EQ(fake.dispositions[signal_number].sa_handler,
               signal_number == SIGHUP ? SIG_IGN : SIG_DFL)
         << signal_number;
   }
+  // A refused change leaves nothing to give back.
+  fake_reset();
+  fake.errors["sigaction"] = {0, EINVAL}; // SIGTTIN's
+  signals_install_process_wide();
+  signals_reset_for_child();
+  EXPECT_EQ(fake.dispositions[SIGTTIN].sa_handler, SIG_DFL);
 }
 
 TEST_F(Backend, ASignalToEndWaitsWhileTheFlightIsUpdatedAndEndsAfter) {

@@ -59,7 +59,7 @@ size_t write_plain_terminal(const char* text, size_t length) {
 bool plat_stdout_present() {
   if (state.stdout_state == StdoutState::not_asked) {
     state.stdout_state =
-        sys_fcntl(STDOUT_FILENO, F_GETFD) != -1 ? StdoutState::open : StdoutState::closed;
+        sys_fcntl(STDOUT_FILENO, F_GETFD, 0) != -1 ? StdoutState::open : StdoutState::closed;
   }
   return state.stdout_state == StdoutState::open;
 }
@@ -72,7 +72,7 @@ int plat_stdout_write(const char* text, size_t length) {
 }
 
 bool plat_console_open() {
-  return terminal_screen_open() || sys_fcntl(STDERR_FILENO, F_GETFD) != -1;
+  return terminal_screen_open() || sys_fcntl(STDERR_FILENO, F_GETFD, 0) != -1;
 }
 
 size_t plat_console_write(const char* text, size_t length) {

@@ -56,6 +56,7 @@ void note_hang_up(short events) {
 }
 
 // Out of the foreground the terminal is another job's, or gone: a hang-up shows without a read.
+// A look that fails tells nothing; the next one looks again.
 void look_for_hang_up() {
   pollfd poll_fd = {terminal_fd(), 0, 0};
   if (sys_poll(&poll_fd, 1, 0) > 0) note_hang_up(poll_fd.revents);
@@ -116,7 +117,14 @@ bool paused_at(uint64_t position) {
 // Waits up to timeout_ms (-1: without end) for a byte and reads it.
 bool read_byte(int timeout_ms) {
   pollfd poll_fd = {terminal_fd(), POLLIN, 0};
-  if (sys_poll(&poll_fd, 1, timeout_ms) <= 0) return false;
+  const int ready = sys_poll(&poll_fd, 1, timeout_ms);
+  if (ready < 0 && errno != EINTR && timeout_ms != 0) {
+    // The poll itself failed (the system short of memory): a pause stands for the wait, so that
+    // a read that waits for a key tries again without spinning.
+    const timespec pause = {0, background_wait_ms * 1000000L};
+    sys_nanosleep(&pause, nullptr);
+  }
+  if (ready <= 0) return false;
   unsigned char byte = 0;
   const ssize_t got = sys_read(terminal_fd(), &byte, 1);
   if (got == 1) {
@@ -219,6 +227,9 @@ WatchEnd watch_input_until(int64_t end_ms, bool watch_clock_set) {
       flush_screen(); // a resize or a continue: the screen now, the sleep goes on
       continue;
     }
+    // The poll itself failed (the system short of memory), and would again at once: the rest of
+    // the sleep goes without the watch.
+    if (ready < 0) return WatchEnd::unwatched;
     if (ready > 0 && fds[0].revents != 0) {
       note_hang_up(fds[0].revents);
       note_arrivals();
@@ -266,7 +277,7 @@ bool plat_input_read(InputEvent* event, uint32_t* got) {
     flush_all(); // and takes the terminal when the program has come to the foreground
     if (!terminal_owned()) {
       look_for_hang_up();
-      sys_poll(nullptr, 0, background_wait_ms);
+      sys_poll(nullptr, 0, background_wait_ms); // a pause: cut short, the loop looks sooner
       continue;
     }
     take_key(-1);

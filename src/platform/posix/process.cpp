@@ -11,12 +11,46 @@
 
 namespace {
 
-[[noreturn]] void exec_shell(const char* command) {
+// What the intermediate child ends with when no shell started: neither of the shell's own codes.
+constexpr int no_shell_status = 1;
+
+// report: the pipe's end that tells the intermediate child why the shell did not start (-1: no
+// pipe); a successful exec closes it.
+[[noreturn]] void exec_shell(const char* command, int report) {
   signals_reset_for_child();
   char* const arguments[] = {const_cast<char*>("sh"), const_cast<char*>("-c"),
                              const_cast<char*>(command), nullptr};
   sys_execv("/bin/sh", arguments);
+  const int error = errno;
+  // A report that does not get through reads as an exec that happened, and the 127 below as the
+  // shell's own.
+  if (report >= 0) sys_write(report, &error, sizeof error);
   sys_exit_now(127);
+}
+
+// A pipe whose write end closes at the shell's exec: the intermediate child reads an errno when
+// the exec failed, and nothing when it happened. -1 at both ends when there is none (no
+// descriptor left): the launch goes on without the report.
+void open_report(int fds[2]) {
+  if (sys_pipe(fds) == 0 && sys_fcntl(fds[0], F_SETFD, FD_CLOEXEC) == 0 &&
+      sys_fcntl(fds[1], F_SETFD, FD_CLOEXEC) == 0) {
+    return;
+  }
+  if (fds[0] >= 0) sys_close(fds[0]);
+  if (fds[1] >= 0) sys_close(fds[1]);
+  fds[0] = fds[1] = -1;
+}
+
+// True when the grandchild reported a failed exec; the end of the pipe (its write end closed at
+// the exec, or at its end) means the shell started.
+bool exec_failed(int report) {
+  if (report < 0) return false;
+  int error = 0;
+  ssize_t got = 0;
+  do {
+    got = sys_read(report, &error, sizeof error);
+  } while (got < 0 && errno == EINTR);
+  return got > 0;
 }
 
 int wait_for(pid_t child) {
@@ -79,18 +113,24 @@ int early_failure(pid_t shell) {
 }
 
 // The command runs on its own, in a session (and process group) of its own with nothing to read.
-// The intermediate child waits a tenth of a second at most for the shell to fail, then ends, so
-// the command is nobody's child to wait for. Gives the shell's 127 or 126, 0 when it started, -1
-// when no shell could be started.
+// The intermediate child learns whether the shell started at all, then waits a tenth of a second
+// at most for the shell to fail, then ends, so the command is nobody's child to wait for. Gives the
+// shell's 127 or 126, 0 when it started, -1 when no shell could be started.
 int start_detached(const char* command) {
   if (sys_access("/bin/sh", X_OK) != 0) return -1;
   const pid_t child = sys_fork();
   if (child < 0) return -1;
   if (child == 0) {
     sys_setsid();
+    int report[2] = {-1, -1};
+    open_report(report);
     const pid_t grandchild = sys_fork();
-    if (grandchild < 0) sys_exit_now(1);
-    if (grandchild > 0) sys_exit_now(early_failure(grandchild));
+    if (grandchild < 0) sys_exit_now(no_shell_status);
+    if (grandchild > 0) {
+      // With its own copy of the write end closed, the pipe ends when the grandchild's does.
+      if (report[1] >= 0) sys_close(report[1]);
+      sys_exit_now(exec_failed(report[0]) ? no_shell_status : early_failure(grandchild));
+    }
     // Standard input is /dev/null, or nothing when even that cannot be opened (no descriptor
     // left): never the user's terminal, whose keys (ESC among them) are the program's.
     sys_close(STDIN_FILENO);
@@ -98,7 +138,7 @@ int start_detached(const char* command) {
     if (null_fd > STDIN_FILENO && (sys_dup2(null_fd, STDIN_FILENO) < 0 || sys_close(null_fd) < 0)) {
       sys_exit_now(126);
     }
-    exec_shell(command);
+    exec_shell(command, report[1]);
   }
   const int result = wait_for(child);
   if (result == 0) remember_group(child);

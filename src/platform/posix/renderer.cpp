@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/cp437.h"
+#include "platform/posix/terminal.h"
 
 namespace {
 
@@ -251,10 +252,7 @@ void emit_scroll(ScreenBuffer* back, ScreenBuffer* front, TerminalState* termina
 // (another program may have left anything on the screen, in any colour, the cursor anywhere).
 void start_repaint(ScreenBuffer* front, TerminalState* terminal, FrameBytes* frame) {
   terminal->attr = -1;
-  // What a command may have left that the screen depends on: the ASCII set in G0 and shifted in,
-  // autowrap, replacing (not inserting), absolute positions and the whole window to scroll. The
-  // last two home the cursor.
-  append_text(frame, "\x0f\x1b(B\x1b[?7h\x1b[4l\x1b[?6l\x1b[r");
+  append_text(frame, TERMINAL_RESET_MODES TERMINAL_RESET_SCROLL_HOMING);
   terminal->x = 0;
   terminal->y = 0;
   if (terminal->cleared) {

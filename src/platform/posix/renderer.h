@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/posix/terminal.h"
 #include "platform/screen_buffer.h"
 
 // What the terminal makes of what it is sent. colours off (NO_COLOR, or a terminal without
@@ -36,7 +37,8 @@ struct FrameBytes {
   bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;
-  char data[65536]; // last: a frame of a few hundred bytes is on the same page as its length
+  // Last: a frame of a few hundred bytes is on the same page as its length.
+  char data[terminal_write_room];
 };
 
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);

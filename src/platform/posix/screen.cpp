@@ -38,13 +38,13 @@ struct ScreenState {
 };
 ScreenState state;
 
-// The ASCII set in G0 and shifted in, autowrap, replacing rather than inserting, and the whole
-// window to scroll, the cursor kept.
-const char screen_modes_reset[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338";
+const char screen_modes_reset[] = TERMINAL_RESET_MODES TERMINAL_RESET_SCROLL_KEEPING_CURSOR;
 // xterm keeps a stack of titles: push before setting ours, pop when giving the terminal back.
 const char title_push[] = "\x1b[22;0t";
 
-// Frames reach the terminal only while the program owns it; otherwise they are dropped.
+// Frames reach the terminal only while the program owns it; otherwise they are dropped. What it
+// does not take of one is kept whole.
+static_assert(sizeof(FrameBytes::data) <= terminal_write_room, "a frame's rest must fit");
 void send_frames_while_owned() {
   state.frame.send = terminal_owned() ? terminal_write : nullptr;
 }

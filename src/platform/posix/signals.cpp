@@ -51,6 +51,8 @@ uint32_t ctrl_event_for(int signal_number) {
   }
 }
 
+// The default action can be set for every signal the program names (sigaction refuses only a
+// number that is no signal, SIGKILL and SIGSTOP), so its result is not looked at.
 void set_default(int signal_number) {
   struct sigaction action;
   memset(&action, 0, sizeof action);
@@ -84,7 +86,8 @@ void on_ending_signal(int signal_number) {
 
 void on_crash_signal(int signal_number) {
   state.restore_terminal();
-  // Hand the signal to whoever had it before (the default action, or a sanitizer's report).
+  // Hand the signal to whoever had it before (the default action, or a sanitizer's report): a
+  // disposition the system gave cannot be refused back.
   sys_sigaction(signal_number, &state.found[signal_number], nullptr);
   sys_raise(signal_number);
 }
@@ -96,7 +99,9 @@ void install(int signal_number, void (*handler)(int), int flags = 0) {
   action.sa_flags = flags;
   sigemptyset(&action.sa_mask);
   struct sigaction previous;
-  sys_sigaction(signal_number, &action, &previous);
+  // Refused (a number this system has no catchable signal for): nothing changed, nothing to give
+  // back, and previous holds nothing.
+  if (sys_sigaction(signal_number, &action, &previous) != 0) return;
   if (!state.changed[signal_number]) state.found[signal_number] = previous;
   state.changed[signal_number] = true;
 }
@@ -157,6 +162,9 @@ const int other_ending_signals[] = {
 
 void signals_install_process_wide() {
   for (int signal_number : {SIGPIPE, SIGTTIN, SIGTTOU}) install(signal_number, SIG_IGN);
+  // A parent that ignores SIGCHLD hands that on: the system then reaps each child as it ends,
+  // and the wait for the shell's report finds none.
+  set_default(SIGCHLD);
 }
 
 void signals_install_terminal(void (*restore)()) {
@@ -171,20 +179,28 @@ void signals_install_terminal(void (*restore)()) {
   for (int signal_number : other_ending_signals) {
     install_unless_ignored(signal_number, on_ending_signal);
   }
+#ifdef SIGRTMIN
   for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && signal_number < signal_slots;
        ++signal_number) {
     install_unless_ignored(signal_number, on_ending_signal);
   }
+#endif
   install_unless_ignored(SIGTSTP, on_stop_signal);
   install(SIGCONT, on_continue_signal);
   install(SIGWINCH, on_resize_signal);
 }
 
 void signals_reset_for_child() {
+  // A disposition the system gave cannot be refused back.
   for (int signal_number = 1; signal_number < signal_slots; ++signal_number) {
     if (state.changed[signal_number])
       sys_sigaction(signal_number, &state.found[signal_number], nullptr);
   }
+  // A runtime that started the program (Python's) ignores these for its own writes, not for the
+  // commands it starts; a command gets them as a shell's commands do. SIGCHLD is the default
+  // already.
+  for (int signal_number : {SIGPIPE, SIGXFSZ}) set_default(signal_number);
+  // Setting an empty mask cannot fail.
   sigset_t none;
   sigemptyset(&none);
   sys_sigprocmask(SIG_SETMASK, &none, nullptr);

@@ -35,7 +35,8 @@ VORBELIN_SYSTEM_CALL(int, poll, (pollfd * fds, nfds_t count, int timeout_ms),
                      (fds, count, timeout_ms))
 VORBELIN_SYSTEM_CALL(int, ioctl, (int fd, unsigned long request, void* argument),
                      (fd, request, argument))
-VORBELIN_SYSTEM_CALL(int, fcntl, (int fd, int command), (fd, command))
+VORBELIN_SYSTEM_CALL(int, fcntl, (int fd, int command, int argument), (fd, command, argument))
+VORBELIN_SYSTEM_CALL(int, pipe, (int fds[2]), (fds))
 VORBELIN_SYSTEM_CALL(int, dup2, (int fd, int to), (fd, to))
 VORBELIN_SYSTEM_CALL(int, isatty, (int fd), (fd))
 VORBELIN_SYSTEM_CALL(int, tcgetattr, (int fd, termios* mode), (fd, mode))

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "platform/posix/signals.h"
 #include "platform/posix/system.h"
 #include "platform/posix/terminal_type.h"
@@ -14,13 +15,12 @@ namespace {
 struct TerminalDeviceState {
   int fd = -1;
   bool tried = false;
-  bool plain = false;
   TerminalType type = {true, false, false, false};
   // A job that a script started with & (SIGINT ignored, standard input not the terminal) shares
   // the foreground with the script: the modes are the user's, and its keys are not ours.
   bool modes_left_alone = false;
-  uint32_t input_mode = 0x1F7; // the console's: processed, line and echo input
-  termios original{};          // the mode to give back
+  uint32_t input_mode = INPUT_MODE_DEFAULT;
+  termios original{}; // the mode to give back
   termios ours{};
   // Read by the signal handlers.
   volatile sig_atomic_t owned = 0;
@@ -34,7 +34,7 @@ struct TerminalDeviceState {
   // of a write is copied into unsent, out of the caller's buffer. Only the flight_length bytes
   // at flight count: unsent needs no starting value (one would put its 64 KiB in the program's
   // file).
-  char unsent[65536];
+  char unsent[terminal_write_room];
   const char* volatile flight = nullptr;
   volatile size_t flight_length = 0;
   // Once the program is ending, writes wait for a terminal that is slow to read for as long as
@@ -43,10 +43,8 @@ struct TerminalDeviceState {
 };
 TerminalDeviceState state;
 
-// The colours and the cursor, and what the screen depends on and a command may have changed:
-// the ASCII set, autowrap, replacing rather than inserting, and the whole
-// window to scroll, the cursor kept where it is.
-const char restore_sequence[] = "\017\033(B\033[?7h\033[4l\0337\033[r\0338\033[0m\033[?25h";
+const char restore_sequence[] =
+    TERMINAL_RESET_MODES TERMINAL_RESET_SCROLL_KEEPING_CURSOR TERMINAL_RESET_LOOK;
 // xterm keeps a stack of titles: ours was pushed over the user's.
 const char title_pop[] = "\x1b[23;0t";
 
@@ -86,7 +84,7 @@ void make_user_mode(termios* mode) {
 void build_our_mode() {
   state.ours = state.original;
   state.ours.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  if (state.input_mode & 0x1) {
+  if (state.input_mode & INPUT_MODE_PROCESSED) {
     state.ours.c_lflag |= ISIG;
   } else {
     state.ours.c_lflag &= static_cast<tcflag_t>(~ISIG);
@@ -97,13 +95,22 @@ void build_our_mode() {
   state.ours.c_cc[VTIME] = 0;
 }
 
+// Async-signal-safe. False when the terminal refuses it: hung up, or another job's now.
+bool set_mode(const termios* mode) {
+  for (;;) {
+    if (sys_tcsetattr(state.fd, TCSANOW, mode) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+// Refused, the terminal is not taken: the next flush point tries again.
 void apply_our_mode() {
   if (state.modes_left_alone) {
     state.owned = 1;
     return;
   }
   build_our_mode();
-  if (sys_tcsetattr(state.fd, TCSANOW, &state.ours) == 0) state.owned = 1;
+  if (set_mode(&state.ours)) state.owned = 1;
 }
 
 bool same_mode(const termios& a, const termios& b) {
@@ -146,7 +153,6 @@ bool terminal_open() {
   state.fd = fd;
   state.own_group = sys_getpgrp();
   state.type = terminal_type_of(getenv("TERM"), fd);
-  state.plain = state.type.plain;
   state.modes_left_alone = signals_interrupt_ignored() && !sys_isatty(STDIN_FILENO);
   signals_install_terminal(terminal_restore_on_signal);
   sys_atexit(terminal_restore);
@@ -159,7 +165,7 @@ int terminal_fd() {
 }
 
 bool terminal_is_plain() {
-  return state.plain;
+  return state.type.plain;
 }
 
 bool terminal_shows_colours() {
@@ -227,9 +233,8 @@ void terminal_set_input_mode(uint32_t mode) {
 void terminal_keep_our_mode() {
   if (!state.owned || state.modes_left_alone || !terminal_in_foreground()) return;
   termios now;
-  if (sys_tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) {
-    sys_tcsetattr(state.fd, TCSANOW, &state.ours);
-  }
+  // Refused, it is tried again at the next flush point, while a command may still run.
+  if (sys_tcgetattr(state.fd, &now) == 0 && !same_mode(now, state.ours)) set_mode(&state.ours);
 }
 
 bool terminal_title_push_due() {
@@ -258,6 +263,9 @@ bool terminal_write(const char* bytes, size_t length) {
   signals_release();
   if (send_flight()) return true;
   signals_hold();
+  // A rest that has no room (a write longer than any frame) is dropped whole: the caller draws
+  // again, as after any write the terminal did not take.
+  if (state.flight_length > sizeof state.unsent) state.flight_length = 0;
   memcpy(state.unsent, const_cast<const char*>(state.flight), state.flight_length);
   state.flight = state.unsent;
   signals_release();
@@ -270,10 +278,11 @@ void terminal_start_ending() {
 
 namespace {
 
-// The modes as the user had them, and nothing more written.
+// The modes as the user had them, and nothing more written. A terminal that refuses them has
+// hung up, or is another job's: nothing is left to give them back to.
 void give_modes_back() {
   state.owned = 0;
-  if (!state.modes_left_alone) sys_tcsetattr(state.fd, TCSANOW, &state.original);
+  if (!state.modes_left_alone) set_mode(&state.original);
 }
 
 // waits: the rest of what is in flight and the restore reach a terminal slow to read; without
@@ -294,7 +303,8 @@ void give_terminal_back(bool waits) {
   state.ending = 1;
   // What the terminal has not taken yet first; then each sequence whole, or none of it.
   bool sent = send_flight();
-  if (sent && !state.plain) sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
+  if (sent && !state.type.plain)
+    sent = terminal_write(restore_sequence, sizeof restore_sequence - 1);
   if (sent && state.title_pushed) terminal_write(title_pop, sizeof title_pop - 1);
   state.title_pushed = 0;
   give_modes_back();

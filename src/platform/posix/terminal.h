@@ -6,6 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// What a launched command may have left that the screen depends on, set back: the ASCII set in
+// G0 and shifted in, autowrap, and replacing rather than inserting.
+#define TERMINAL_RESET_MODES "\017\033(B\033[?7h\033[4l"
+// The whole window to scroll, the cursor kept where it is. The saved cursor carries origin mode,
+// which is left as found: with the whole window for margins it moves nothing.
+#define TERMINAL_RESET_SCROLL_KEEPING_CURSOR "\0337\033[r\0338"
+// Absolute positions and the whole window to scroll; the cursor goes home.
+#define TERMINAL_RESET_SCROLL_HOMING "\033[?6l\033[r"
+// The terminal's own colours, and the cursor shown.
+#define TERMINAL_RESET_LOOK "\033[0m\033[?25h"
+
 // Opens the controlling terminal once, and installs the signals that give it back; false when
 // there is none.
 bool terminal_open();
@@ -54,6 +65,9 @@ void terminal_restore_on_signal();
 // Writes all it can to fd; false when the descriptor takes no more. Async-signal-safe.
 bool write_fully(int fd, const char* bytes, size_t length);
 // Writes to the terminal, opened without blocking. What it does not take at once is sent first
-// at the next write, before anything new; while it still holds that back, new bytes are dropped
-// whole. False when any of these bytes are not written yet.
+// at the next write, before anything new, when it is terminal_write_room bytes at most (else it
+// is dropped); while it still holds that back, new bytes are dropped whole. False when any of
+// these bytes are not written yet.
 bool terminal_write(const char* bytes, size_t length);
+// The room for the rest of a write, and so the most bytes a frame hands over at once.
+constexpr size_t terminal_write_room = 65536;
