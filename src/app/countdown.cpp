@@ -81,9 +81,10 @@ void pass_stop_test(bool debug) {
     return;
   }
   if (key_waiting() != 1) return;
+  const bool second_code = key_second_code_pending();
   const int key = read_key_echo();
   out_print("%i ", key);
-  if (is_stop_key(key)) stop_run(message);
+  if (is_stop_key(key, second_code)) stop_run(message);
 }
 
 // Sleeps until a time of the monotonic clock; not at all when it has passed.

@@ -244,6 +244,10 @@ int read_key_echo() {
   return con_putc(key) == -1 ? -1 : key;
 }
 
+bool key_second_code_pending() {
+  return state.pending_code != -1;
+}
+
 int key_prompt(const char* text) {
   while (key_waiting() == 1) read_key();
   // Without console input no key can ever come: waiting would hang a scheduled run.
