@@ -25,7 +25,7 @@ constexpr int64_t longest_step_ms = 3 * 3600 * 1000;
 // of the clock where the system does not tell of one.
 constexpr int64_t quiet_look_ms = 60000;
 constexpr int64_t minute_ms = 60000;
-constexpr int32_t no_day = INT32_MIN;
+constexpr int64_t no_day = INT64_MIN;
 
 struct Reading {
   int64_t wall_ms; // an instant of the wall clock
@@ -38,8 +38,8 @@ struct TimeOfDay {
   CalendarDate start_date;
   ClockTime start_time;
   Reading last;            // the clock's last reading after a sleep
-  int32_t last_launch_day; // the latest local date whose launch was attempted
-  int32_t target_day;      // the next target's local date
+  int64_t last_launch_day; // the latest local date whose launch was attempted
+  int64_t target_day;      // the next target's local date
   int64_t target_ms;       // and its instant
 };
 
@@ -50,7 +50,7 @@ Reading read_clock() {
 // The first target after an instant on a date after the last one launched. A date the zone
 // skips whole has no target.
 void plan_next_target(TimeOfDay* run, int64_t after_ms) {
-  int32_t day = clock_local_day(after_ms);
+  int64_t day = clock_local_day(after_ms);
   if (day <= run->last_launch_day) day = run->last_launch_day + 1;
   int64_t target = clock_instant_of(day, run->target_ms_of_day);
   while (target <= after_ms || !clock_day_exists(day)) {

@@ -12,11 +12,14 @@
 int64_t plat_utc_ms() {
   timespec now;
   clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  // A clock set past what milliseconds in 64 bits hold reads as their last second.
+  constexpr int64_t last_second = INT64_MAX / 1000 - 1;
+  const int64_t second = now.tv_sec > last_second ? last_second : now.tv_sec;
+  return second * 1000 + now.tv_nsec / 1000000;
 }
 
 int32_t plat_utc_offset_s(int64_t utc_ms) {
-  const time_t second = static_cast<time_t>(utc_ms >= 0 ? utc_ms / 1000 : (utc_ms - 999) / 1000);
+  const time_t second = static_cast<time_t>(utc_ms / 1000 - (utc_ms % 1000 < 0 ? 1 : 0));
   tm parts;
   return localtime_r(&second, &parts) != nullptr ? static_cast<int32_t>(parts.tm_gmtoff) : 0;
 }
