@@ -151,12 +151,19 @@ CalendarDate wait_for_target(TimeOfDay* run) {
   }
 }
 
+void say_launch(LaunchStage stage, const char* command, const char* reason) {
+  switch (stage) {
+  case LaunchStage::launching: con_print("\n\376 Launching %s ...\n", command); return;
+  case LaunchStage::completed: con_print("\376 Launch of %s complete.\n", command); return;
+  case LaunchStage::failed: con_print("\376 Launch of %s failed: %s\n", command, reason); return;
+  case LaunchStage::pending: con_print("\376 Launch of %s still pending\n", command); return;
+  }
+}
+
 // False when the launch failed, which is said even in quiet mode; an excepted day is no failure.
 bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  const LaunchTexts texts = {"\n\376 Launching %s ...\n", "\376 Launch of %s complete.\n",
-                             "\376 Launch of %s failed: %s\n", "\376 Launch of %s still pending\n"};
-  return launch_and_report(s, texts);
+  return launch_and_report(s, say_launch);
 }
 
 } // namespace
