@@ -45,6 +45,16 @@ int64_t plat_monotonic_ms() {
 
 namespace {
 
+// A poll that failed for want of memory would fail again at once: rather than spin, the wait
+// sleeps in slices, each read against the clock that counts suspended time.
+void sleep_after_failed_poll(int64_t end_ms) {
+  constexpr int64_t slice_ms = 1000;
+  const int64_t left_ms = end_ms - suspend_clock_ms();
+  const int64_t ms = left_ms <= 0 ? 0 : (left_ms < slice_ms ? left_ms : slice_ms);
+  const timespec pause = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000 * 1000000)};
+  nanosleep(&pause, nullptr);
+}
+
 // Waits on the timers alone: nothing to watch on the terminal, or keys this wait does not end
 // for. A resize or a continue wakes it early: the screen is brought up to date (or taken again,
 // back in the foreground), then the wait goes on to the same end.
@@ -52,8 +62,13 @@ WaitEnd wait_on_timers(int64_t end_ms, bool watch_clock_set) {
   for (;;) {
     pollfd fds[2];
     const int timers = timers_arm(end_ms, watch_clock_set, fds);
-    if (poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0 && errno == EINTR) {
-      flush_screen();
+    if (poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0) {
+      if (errno == EINTR) {
+        flush_screen();
+      } else {
+        sleep_after_failed_poll(end_ms);
+        if (suspend_clock_ms() >= end_ms) return WaitEnd::time;
+      }
       continue;
     }
     const TimerEnd end = timers_fired(end_ms, fds, timers);
