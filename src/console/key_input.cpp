@@ -132,7 +132,7 @@ struct KeyInputState {
 KeyInputState state;
 
 // More events than this waiting at once are looked at only as far as the first ones. A look's
-// events, kept off the stack (16 KiB).
+// events, kept off the stack (12 KiB).
 constexpr uint32_t peek_room = 1024;
 InputEvent peek_scratch[peek_room];
 
