@@ -81,9 +81,10 @@ void pass_stop_test(bool debug) {
     return;
   }
   if (key_waiting() != 1) return;
+  const bool second_code = key_second_code_pending();
   const int key = read_key_echo();
   out_print("%i ", key);
-  if (is_stop_key(key)) stop_run(message);
+  if (is_stop_key(key, second_code)) stop_run(message);
 }
 
 // Sleeps until a time of the monotonic clock; not at all when it has passed.
@@ -124,15 +125,23 @@ void start_next_cycle(Countdown* run, int64_t launch_ms) {
   run->cycle_start_ms = launch_ms - due_ms > late_ms ? launch_ms : due_ms;
 }
 
+void say_launch(LaunchStage stage, const char* command, const char* reason) {
+  switch (stage) {
+  case LaunchStage::launching: con_print("\376 Launching \"%s\" ...\n", command); return;
+  case LaunchStage::completed: con_print("\376 Launch of \"%s\" completed\n", command); return;
+  case LaunchStage::failed:
+    con_print("\376 Launch of \"%s\" failed: %s\n", command, reason);
+    return;
+  case LaunchStage::pending: con_print("\376 Launch of \"%s\" still pending\n", command); return;
+  }
+}
+
 // False when the launch failed; an excepted day is no failure. A failed launch is said even in
 // quiet mode, and not counted.
 bool attempt_launch(Countdown* run, const CalendarDate& date) {
   const RunSettings& s = *run->settings;
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  const LaunchTexts texts = {"\376 Launching \"%s\" ...\n", "\376 Launch of \"%s\" completed\n",
-                             "\376 Launch of \"%s\" failed: %s\n",
-                             "\376 Launch of \"%s\" still pending\n"};
-  if (!launch_and_report(s, texts)) return false;
+  if (!launch_and_report(s, say_launch)) return false;
   run->launch_count = add_saturating(run->launch_count, 1);
   return true;
 }

@@ -4,17 +4,18 @@
 #include "app/launch.h"
 #include "console/console.h"
 
-bool launch_and_report(const RunSettings& settings, const LaunchTexts& texts) {
-  if (settings.announce) con_print(texts.launching, settings.command_shown);
+bool launch_and_report(const RunSettings& settings, LaunchSay say) {
+  const char* const command = settings.command_shown;
+  if (settings.announce) say(LaunchStage::launching, command, "");
   const LaunchOutcome outcome = launch_command(settings.interpreter, settings.command);
   if (outcome.result == LaunchResult::failed) {
-    con_print(texts.failed, settings.command_shown, outcome.reason);
+    say(LaunchStage::failed, command, outcome.reason);
     return false;
   }
   if (outcome.result == LaunchResult::pending) {
-    con_print(texts.pending, settings.command_shown);
+    say(LaunchStage::pending, command, "");
   } else if (settings.announce) {
-    con_print(texts.completed, settings.command_shown);
+    say(LaunchStage::completed, command, "");
   }
   return true;
 }

@@ -3,13 +3,10 @@
 
 #include "app/run_settings.h"
 
-// The texts a mode says a launch with, each taking the command (a failure's also the reason).
-struct LaunchTexts {
-  const char* launching;
-  const char* completed;
-  const char* failed;
-  const char* pending;
-};
+enum class LaunchStage { launching, completed, failed, pending };
+// Says a stage of a launch in a mode's own words, its formats literals the compiler checks: the
+// command as the console shows it, and a failure's reason.
+using LaunchSay = void (*)(LaunchStage stage, const char* command, const char* reason);
 // Launches the command and says so: a failure and a launch still pending are said even in quiet
 // mode. False when the launch failed.
-bool launch_and_report(const RunSettings& settings, const LaunchTexts& texts);
+bool launch_and_report(const RunSettings& settings, LaunchSay say);

@@ -14,7 +14,8 @@
 
 namespace {
 
-// Word length up to a limit, so that the walk never scans a huge word twice.
+// A word's length, or the limit when the word is at least that long: the walk never scans a huge
+// word to its end.
 size_t length_at_least(const char* word, size_t limit) {
   size_t n = 0;
   while (n < limit && word[n] != '\0') ++n;

@@ -6,8 +6,8 @@
 #include "console/window_identity.h"
 #include "util/run_end.h"
 
-bool is_stop_key(int key) {
-  return key == KEY_ESC || key == KEY_CTRL_C;
+bool is_stop_key(int key, bool second_code) {
+  return !second_code && (key == KEY_ESC || key == KEY_CTRL_C);
 }
 
 void stop_run(const char* message) {
@@ -17,6 +17,7 @@ void stop_run(const char* message) {
 }
 
 void stop_check(const char* message) {
-  const int key = key_waiting() == 1 ? read_key_echo() : 0;
-  if (is_stop_key(key)) stop_run(message);
+  if (key_waiting() != 1) return;
+  const bool second_code = key_second_code_pending();
+  if (is_stop_key(read_key_echo(), second_code)) stop_run(message);
 }

@@ -25,7 +25,7 @@ constexpr int64_t longest_step_ms = 3 * 3600 * 1000;
 // of the clock where the system does not tell of one.
 constexpr int64_t quiet_look_ms = 60000;
 constexpr int64_t minute_ms = 60000;
-constexpr int32_t no_day = INT32_MIN;
+constexpr int64_t no_day = INT64_MIN;
 
 struct Reading {
   int64_t wall_ms; // an instant of the wall clock
@@ -38,8 +38,8 @@ struct TimeOfDay {
   CalendarDate start_date;
   ClockTime start_time;
   Reading last;            // the clock's last reading after a sleep
-  int32_t last_launch_day; // the latest local date whose launch was attempted
-  int32_t target_day;      // the next target's local date
+  int64_t last_launch_day; // the latest local date whose launch was attempted
+  int64_t target_day;      // the next target's local date
   int64_t target_ms;       // and its instant
 };
 
@@ -50,7 +50,7 @@ Reading read_clock() {
 // The first target after an instant on a date after the last one launched. A date the zone
 // skips whole has no target.
 void plan_next_target(TimeOfDay* run, int64_t after_ms) {
-  int32_t day = clock_local_day(after_ms);
+  int64_t day = clock_local_day(after_ms);
   if (day <= run->last_launch_day) day = run->last_launch_day + 1;
   int64_t target = clock_instant_of(day, run->target_ms_of_day);
   while (target <= after_ms || !clock_day_exists(day)) {
@@ -151,12 +151,19 @@ CalendarDate wait_for_target(TimeOfDay* run) {
   }
 }
 
+void say_launch(LaunchStage stage, const char* command, const char* reason) {
+  switch (stage) {
+  case LaunchStage::launching: con_print("\n\376 Launching %s ...\n", command); return;
+  case LaunchStage::completed: con_print("\376 Launch of %s complete.\n", command); return;
+  case LaunchStage::failed: con_print("\376 Launch of %s failed: %s\n", command, reason); return;
+  case LaunchStage::pending: con_print("\376 Launch of %s still pending\n", command); return;
+  }
+}
+
 // False when the launch failed, which is said even in quiet mode; an excepted day is no failure.
 bool attempt_launch(const RunSettings& s, const CalendarDate& date) {
   if (announce_excepted_day(s.excepted_days, date)) return true;
-  const LaunchTexts texts = {"\n\376 Launching %s ...\n", "\376 Launch of %s complete.\n",
-                             "\376 Launch of %s failed: %s\n", "\376 Launch of %s still pending\n"};
-  return launch_and_report(s, texts);
+  return launch_and_report(s, say_launch);
 }
 
 } // namespace

@@ -132,7 +132,7 @@ struct KeyInputState {
 KeyInputState state;
 
 // More events than this waiting at once are looked at only as far as the first ones. A look's
-// events, kept off the stack (16 KiB).
+// events, kept off the stack (12 KiB).
 constexpr uint32_t peek_room = 1024;
 InputEvent peek_scratch[peek_room];
 
@@ -242,6 +242,10 @@ int read_key_echo() {
   const int key = read_key();
   if (key == -1) return -1;
   return con_putc(key) == -1 ? -1 : key;
+}
+
+bool key_second_code_pending() {
+  return state.pending_code != -1;
 }
 
 int key_prompt(const char* text) {

@@ -24,6 +24,8 @@ enum : int {
 int key_waiting();
 int read_key();
 int read_key_echo();
+// The next read gives the second code of a two-code key (which may equal a stop key's code).
+bool key_second_code_pending();
 int key_prompt(const char* text);
 // Sleeps up to milliseconds and wakes as soon as a key comes, or at what also_wake_on names
 // (WAKE_ON_CLOCK_SET); input that is no key (a key's release, a mouse or focus event) is taken

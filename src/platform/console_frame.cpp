@@ -1,20 +1,7 @@
 // Frames for a console that takes a rectangle of cells in one call.
 #include "platform/console_frame.h"
 
-#include "platform/char_width.h"
-
 namespace {
-
-// Where a byte that acts takes the cursor, as the screen buffer moves it.
-void move_by_acting_byte(unsigned char byte, int* x, int* y) {
-  switch (byte) {
-  case '\n': *x = 0, ++*y; break;
-  case '\r': *x = 0; break;
-  case '\b': *x = *x > 0 ? *x - 1 : 0; break;
-  case '\t': *x = (*x / 8 + 1) * 8; break;
-  default: break; // the bell
-  }
-}
 
 // A foreign character's index may equal a byte: the kind counts too.
 bool same_char_and_attr(const ScreenCell& a, const ScreenCell& b) {
@@ -79,26 +66,11 @@ bool frame_changed_rect(const ScreenBuffer* back, const ScreenBuffer* front, int
 
 int frame_row_after(const ScreenBuffer* screen, const char* text, size_t length) {
   const unsigned char* const bytes = reinterpret_cast<const unsigned char*>(text);
-  int x = screen->cursor_x;
-  int y = screen->cursor_y;
-  for (size_t i = 0; i < length; ++i) {
-    uint32_t code_point = 0;
-    const size_t size = screen->utf8_text && bytes[i] >= 0xC2
-                            ? utf8_sequence(bytes + i, length - i, &code_point)
-                            : 0;
-    if (size > 0) {
-      // The screen buffer's columns: a wide character that would straddle the edge wraps first.
-      const int columns = code_point < 0xA0 ? 1 : char_width(code_point);
-      if (columns == 2 && x + 2 > screen->width) x = 0, ++y;
-      x += columns;
-      i += size - 1;
-    } else if (screen_byte_acts(bytes[i])) {
-      move_by_acting_byte(bytes[i], &x, &y);
-    } else {
-      ++x;
-    }
-    // The last column moves the cursor straight on to the next row, a tab included.
-    if (x >= screen->width) x = 0, ++y;
+  TextCursor cursor = {screen->cursor_x, screen->cursor_y, screen->last_put >= 0};
+  for (size_t i = 0; i < length;) {
+    const TextPiece piece = screen_text_piece(screen, cursor, bytes + i, length - i);
+    screen_cursor_over(screen->width, &cursor, piece);
+    i += piece.size;
   }
-  return y;
+  return cursor.y;
 }

@@ -47,10 +47,10 @@ enum : uint32_t {
   ENHANCED_KEY_FLAG = 0x100,
 };
 
-// Console input mode bit that makes Ctrl-C a control event instead of a character.
-enum : uint32_t { INPUT_MODE_PROCESSED = 0x1 };
-// The mode a console starts with: processed, line and echo input, and its editing bits.
-enum : uint32_t { INPUT_MODE_DEFAULT = 0x1F7 };
+// Console input modes: the bit that makes Ctrl-C a control event instead of a character, and a
+// console's mode as it starts (processed, line and echo input, mouse, insert and QuickEdit, the
+// extended flags and auto-position).
+enum : uint32_t { INPUT_MODE_PROCESSED = 0x1, INPUT_MODE_CONSOLE_DEFAULT = 0x1F7 };
 
 struct InputEvent {
   uint16_t type;
@@ -110,7 +110,9 @@ WaitEnd plat_wait(uint32_t milliseconds, unsigned wake_on);
 
 // --- Text.
 // A text of the command line as the console shows it: on Windows converted from the code page
-// the command line came in to the console's, elsewhere as it is. Always terminated.
+// the command line came in to the console's; on POSIX decoded in the locale's character set and
+// kept as UTF-8, each control character, DEL, C1 control or byte that does not decode becoming
+// its code page glyph. Always terminated, cut short to fit room.
 void plat_console_text(const char* text, char* out, size_t room);
 
 // --- Processes.

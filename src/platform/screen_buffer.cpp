@@ -31,19 +31,15 @@ void split_wide_edges(ScreenBuffer* screen, int y, int from, int to) {
     row[to] = {' ', CELL_BYTE, row[to].attr};
 }
 
-void put_cell(ScreenBuffer* screen, unsigned char ch, CellKind kind) {
-  split_wide_edges(screen, screen->cursor_y, screen->cursor_x, screen->cursor_x + 1);
-  ScreenCell& cell = screen_row(screen, screen->cursor_y)[screen->cursor_x];
-  cell.ch = ch;
-  cell.kind = kind;
-  cell.attr = screen->attr;
-  screen->last_put = screen->cursor_y * screen->width + screen->cursor_x;
-  // The last column moves the cursor straight on to the next row.
-  if (++screen->cursor_x >= screen->width) advance_line(screen);
-}
-
-void put_visible(ScreenBuffer* screen, unsigned char ch) {
-  put_cell(screen, ch, CELL_BYTE);
+// Cells x.. of the cursor's row: a run of bytes shown as their glyphs, or blanks.
+void put_run(ScreenBuffer* screen, int x, const unsigned char* bytes, int count) {
+  const int y = screen->cursor_y;
+  split_wide_edges(screen, y, x, x + count);
+  ScreenCell* const row = screen_row(screen, y);
+  for (int i = 0; i < count; ++i)
+    row[x + i] = ScreenCell{bytes != nullptr ? bytes[i] : static_cast<unsigned char>(' '),
+                            CELL_BYTE, screen->attr};
+  screen->last_put = y * screen->width + x + count - 1;
 }
 
 // The foreign character's index, added when new; -1 when the table is full.
@@ -56,23 +52,30 @@ int foreign_index(ScreenBuffer* screen, const uint32_t (&points)[FOREIGN_POINTS]
   return screen->foreign_count++;
 }
 
-// Two cells; one that would straddle the last column goes to the next row, leaving a blank.
-void put_wide(ScreenBuffer* screen, unsigned char index) {
-  if (screen->cursor_x + 1 >= screen->width) put_visible(screen, ' ');
+// A character in its cells at the cursor. One the table has no room for, or a wide one in a
+// buffer one column wide, shows as stand-ins in the same cells: where text ends never depends
+// on the characters shown before it.
+void put_character(ScreenBuffer* screen, const TextPiece& piece) {
+  const uint32_t points[FOREIGN_POINTS] = {piece.code_point};
+  const int index =
+      char_width(piece.code_point) == piece.columns ? foreign_index(screen, points) : -1;
   const int x = screen->cursor_x, y = screen->cursor_y;
-  split_wide_edges(screen, y, x, x + 2);
+  if (index < 0) {
+    const unsigned char stand_ins[2] = {'?', '?'};
+    put_run(screen, x, stand_ins, piece.columns);
+    return;
+  }
+  split_wide_edges(screen, y, x, x + piece.columns);
   ScreenCell* const row = screen_row(screen, y);
-  row[x] = ScreenCell{index, CELL_FOREIGN, screen->attr};
-  row[x + 1] = ScreenCell{index, CELL_WIDE_RIGHT, screen->attr};
+  const auto ch = static_cast<unsigned char>(index);
+  row[x] = ScreenCell{ch, CELL_FOREIGN, screen->attr};
+  if (piece.columns == 2) row[x + 1] = ScreenCell{ch, CELL_WIDE_RIGHT, screen->attr};
   screen->last_put = y * screen->width + x;
-  screen->cursor_x += 2;
-  if (screen->cursor_x >= screen->width) advance_line(screen);
 }
 
-// A mark joins the character written last, or a blank of its own when there is none; it is
-// dropped when the character has no room left for it.
+// A mark joins the character written last (a blank, when there was none); it is dropped when
+// that character has no room left for it.
 void put_mark(ScreenBuffer* screen, uint32_t mark) {
-  if (screen->last_put < 0) put_visible(screen, ' ');
   ScreenCell* const cell = &screen->cells[screen->last_put];
   uint32_t points[FOREIGN_POINTS] = {};
   if (cell->kind == CELL_FOREIGN) {
@@ -92,28 +95,22 @@ void put_mark(ScreenBuffer* screen, uint32_t mark) {
   cell->kind = CELL_FOREIGN;
 }
 
-// A UTF-8 character at text put in the cells it takes; gives the bytes it took, 0 when there is
-// none (or no room for another foreign character, or no column wide enough for it).
-size_t put_utf8(ScreenBuffer* screen, const unsigned char* text, size_t length) {
-  uint32_t code_point = 0;
-  const size_t size = utf8_sequence(text, length, &code_point);
-  if (size == 0) return 0;
-  // A C1 control never reaches a terminal as itself: the glyph of the byte of the same value.
-  if (code_point < 0xA0) code_point = cp437_glyph(static_cast<unsigned char>(code_point));
-  const int width = char_width(code_point);
-  if (width == 0) {
-    put_mark(screen, code_point);
-    return size;
+// A piece of text into the cells, the cursor moved as screen_cursor_over moves it; a row past
+// the last scrolls the buffer.
+void put_piece(ScreenBuffer* screen, const unsigned char* text, const TextPiece& piece) {
+  TextCursor cursor = {screen->cursor_x, 0, screen->last_put >= 0};
+  const TextCursor start = screen_cursor_over(screen->width, &cursor, piece);
+  if (piece.blanks > 0) put_run(screen, screen->cursor_x, nullptr, piece.blanks);
+  if (start.y > 0) advance_line(screen);
+  screen->cursor_x = start.x;
+  switch (piece.kind) {
+  case PieceKind::bytes: put_run(screen, start.x, text, piece.columns); break;
+  case PieceKind::character: put_character(screen, piece); break;
+  case PieceKind::mark: put_mark(screen, piece.code_point); break;
+  case PieceKind::move: screen->last_put = -1; break; // a mark after it has nothing to join
   }
-  const uint32_t points[FOREIGN_POINTS] = {code_point};
-  const int index = width < 2 || screen->width >= 2 ? foreign_index(screen, points) : -1;
-  if (index < 0) return 0;
-  if (width == 2) {
-    put_wide(screen, static_cast<unsigned char>(index));
-  } else {
-    put_cell(screen, static_cast<unsigned char>(index), CELL_FOREIGN);
-  }
-  return size;
+  if (cursor.y > start.y) advance_line(screen);
+  screen->cursor_x = cursor.x;
 }
 
 } // namespace
@@ -192,56 +189,84 @@ void screen_resize(ScreenBuffer* screen, int width, int height) {
   screen->last_put = -1;
 }
 
-void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
-  if (!screen_byte_acts(byte)) {
-    put_visible(screen, byte);
-    return;
+TextPiece screen_text_piece(const ScreenBuffer* screen, const TextCursor& cursor,
+                            const unsigned char* text, size_t length) {
+  const int width = screen->width;
+  const unsigned char lead = text[0];
+  if (screen_byte_acts(lead)) {
+    // A tab's blanks reach the next multiple of 8, or the end of the row.
+    const int to_stop = 8 - cursor.x % 8, to_end = width - cursor.x;
+    const int blanks = lead == '\t' ? (to_stop < to_end ? to_stop : to_end) : 0;
+    return TextPiece{PieceKind::move, lead, blanks, 0, 1, 0};
   }
-  screen->last_put = -1; // a mark after it has nothing to join
-  switch (byte) {
-  case '\n': advance_line(screen); return;
-  case '\r': screen->cursor_x = 0; return;
-  case '\b':
-    if (screen->cursor_x > 0) --screen->cursor_x;
-    return;
-  case '\t':
-    do put_visible(screen, ' ');
-    while (screen->cursor_x % 8 != 0);
-    screen->last_put = -1;
-    return;
-  default: return; // the bell
+  if (screen->utf8_text && lead >= 0xC2) {
+    uint32_t code_point = 0;
+    const size_t size = utf8_sequence(text, length, &code_point);
+    if (size > 0) {
+      // A C1 control never reaches a terminal as itself: the glyph of the byte of the same value.
+      if (code_point < 0xA0) code_point = cp437_glyph(static_cast<unsigned char>(code_point));
+      const int columns = char_width(code_point);
+      if (columns == 0) {
+        return TextPiece{PieceKind::mark, 0, cursor.joins ? 0 : 1, 0, size, code_point};
+      }
+      const int cells = columns < width ? columns : width;
+      const int blanks = cells == 2 && cursor.x + 1 >= width ? 1 : 0;
+      return TextPiece{PieceKind::character, 0, blanks, cells, size, code_point};
+    }
   }
+  const size_t room = static_cast<size_t>(width - cursor.x);
+  size_t size = 1;
+  while (size < length && size < room && !screen_byte_acts(text[size]) &&
+         !(screen->utf8_text && text[size] >= 0xC2))
+    ++size;
+  return TextPiece{PieceKind::bytes, 0, 0, static_cast<int>(size), size, 0};
 }
 
-// Runs of shown bytes go straight into the cursor's row; the bytes that act, one by one.
+namespace {
+
+// The last column moves the cursor straight on to the next row.
+void wrap_at_edge(int width, TextCursor* cursor) {
+  if (cursor->x < width) return;
+  cursor->x = 0;
+  ++cursor->y;
+}
+
+} // namespace
+
+TextCursor screen_cursor_over(int width, TextCursor* cursor, const TextPiece& piece) {
+  if (piece.kind == PieceKind::move) {
+    switch (piece.byte) {
+    case '\n': cursor->x = 0, ++cursor->y; break;
+    case '\r': cursor->x = 0; break;
+    case '\b': cursor->x -= cursor->x > 0 ? 1 : 0; break;
+    default: break; // a tab moves by its blanks; the bell not at all
+    }
+  }
+  cursor->x += piece.blanks;
+  wrap_at_edge(width, cursor);
+  const TextCursor start = *cursor;
+  cursor->x += piece.columns;
+  wrap_at_edge(width, cursor);
+  cursor->joins = piece.kind != PieceKind::move;
+  return start;
+}
+
+void screen_write_byte(ScreenBuffer* screen, unsigned char byte) {
+  put_piece(screen, &byte,
+            screen_text_piece(screen,
+                              TextCursor{screen->cursor_x, screen->cursor_y, screen->last_put >= 0},
+                              &byte, 1));
+}
+
 void screen_write(ScreenBuffer* screen, const char* text, size_t length) {
   const unsigned char* byte = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* const end = byte + length;
   while (byte < end) {
-    if (screen_byte_acts(*byte)) {
-      screen_write_byte(screen, *byte++);
-      continue;
-    }
-    if (*byte >= 0xC2 && screen->utf8_text) {
-      const size_t used = put_utf8(screen, byte, static_cast<size_t>(end - byte));
-      if (used > 0) {
-        byte += used;
-        continue;
-      }
-    }
-    ScreenCell* const row = screen_row(screen, screen->cursor_y);
-    const unsigned char* const run = byte;
-    int x = screen->cursor_x;
-    split_wide_edges(screen, screen->cursor_y, x, x + 1);
-    for (; byte < end && x < screen->width && !screen_byte_acts(*byte); ++byte, ++x) {
-      if (byte != run && *byte >= 0xC2 && screen->utf8_text) break; // maybe a UTF-8 character
-      row[x] = ScreenCell{*byte, CELL_BYTE, screen->attr};
-    }
-    split_wide_edges(screen, screen->cursor_y, x - 1, x);
-    screen->last_put = screen->cursor_y * screen->width + x - 1;
-    screen->cursor_x = x;
-    // The last column moves the cursor straight on to the next row.
-    if (x >= screen->width) advance_line(screen);
+    const TextCursor cursor = {screen->cursor_x, screen->cursor_y, screen->last_put >= 0};
+    const TextPiece piece =
+        screen_text_piece(screen, cursor, byte, static_cast<size_t>(end - byte));
+    put_piece(screen, byte, piece);
+    byte += piece.size;
   }
 }
 

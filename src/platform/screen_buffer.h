@@ -1,10 +1,10 @@
-// An in-memory console screen buffer: cells of byte and attribute, a cursor and the current
-// attribute, written the way the Win32 console writes processed output. A cell is a column. With
-// utf8_text a well-formed UTF-8 character in the text (a command as the user typed it) takes the
-// columns it takes on a terminal: a wide one two cells, a combining or zero-width one none (it
-// joins the character before it), any other one; the program's own text is single bytes of its
-// code page. The POSIX backend renders it to the terminal; the simulated backend lets tests read
-// it.
+// An in-memory console screen buffer: cells of a byte or a foreign character, each with its kind
+// and attribute, a cursor and the current attribute, written the way the Win32 console writes
+// processed output. A cell is a column. With utf8_text a well-formed UTF-8 character in the text
+// (a command as the user typed it) takes the columns it takes on a terminal: a wide one two
+// cells, a combining or zero-width one none (it joins the character before it), any other one;
+// the program's own text is single bytes of its code page. The POSIX backend renders it to the
+// terminal; the simulated backend lets tests read it.
 #pragma once
 
 #include <cstddef>
@@ -85,6 +85,35 @@ inline bool screen_byte_acts(unsigned char byte) {
   return byte < 0x20 && ((1u << byte) & ((1u << '\n') | (1u << '\r') | (1u << '\b') | (1u << '\t') |
                                          (1u << '\a'))) != 0;
 }
+
+// The cursor as text moves it, its rows counted on past the last: where the next cell goes, and
+// whether a mark there joins the character put last.
+struct TextCursor {
+  int x, y;
+  bool joins;
+};
+
+// The next piece of text at a cursor: a byte that acts, a run of bytes shown as glyphs, a
+// character or a mark. It puts blanks first, from the cursor along its row (a tab's, those of a
+// wide character that would straddle the last column, the one a mark with nothing to join
+// stands on), then its own cells on one row.
+enum class PieceKind : uint8_t { move, bytes, character, mark };
+struct TextPiece {
+  PieceKind kind;
+  unsigned char byte; // a move's
+  int blanks;
+  int columns;         // its own cells: a run's length, a character's 1 or 2
+  size_t size;         // the bytes of text it takes
+  uint32_t code_point; // a character's or a mark's
+};
+
+// The one rule for where text goes: the buffer writes by these two, and a prediction of where a
+// text ends (the console frame's) follows them.
+TextPiece screen_text_piece(const ScreenBuffer* screen, const TextCursor& cursor,
+                            const unsigned char* text, size_t length);
+// Moves the cursor over a piece in a buffer of that width; gives where the piece's own cells
+// begin.
+TextCursor screen_cursor_over(int width, TextCursor* cursor, const TextPiece& piece);
 
 // One byte of processed output at the cursor: the bytes that act move it, others are shown.
 void screen_write_byte(ScreenBuffer* screen, unsigned char byte);

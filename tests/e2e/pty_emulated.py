@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The program in a pseudo-terminal whose every byte goes through a VT100 emulator (pyte).
 
-    pty_emulated.py path/to/vorbelin stalled_end|split_keys|command_modes
+    pty_emulated.py path/to/vorbelin stalled_end|split_keys|scripts|command_modes
 
 stalled_end: the reader stops while the window is resized again and again, then the run is
 ended (SIGTERM, or ESC) and the reader goes on 2 s later, past any time limit. What the terminal

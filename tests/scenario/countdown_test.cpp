@@ -236,6 +236,12 @@ TEST(Countdown, StopsInThePassesAndAfterTheLaunch) {
   const SimRun arrow = sim_run({"x", "/TIME=6", "/q"});
   EXPECT_EQ(arrow.console, std::string("\xe0\n", 2));
   EXPECT_EQ(arrow.launches.size(), 1u);
+  // Ctrl-2 (a terminal's NUL) is 0 then 3: a second code is no Ctrl-C.
+  sim_reset(config_at(tuesday_morning()));
+  sim_key_code(100, 3, LEFT_CTRL_DOWN);
+  const SimRun ctrl_2 = sim_run({"x", "/TIME=6", "/q"});
+  EXPECT_EQ(ctrl_2.console, std::string("\0\n", 2));
+  EXPECT_EQ(ctrl_2.launches.size(), 1u);
   // Ctrl-C read as a key stops like ESC.
   sim_reset(config_at(tuesday_morning()));
   sim_key_char(100, 3, 46, LEFT_CTRL_DOWN);
@@ -256,6 +262,14 @@ TEST(Countdown, DebugEchoesTheKeyCode) {
   sim_key_char(1500, 'z');
   const SimRun run = sim_run({"x", "/DEBUG", "/q", "/TIME=3"});
   EXPECT_NE(run.out.find("==> time_left=2\r\n==> time_left=1\r\n122 "), std::string::npos);
+  // Ctrl-2 is 0 then 3: neither the pass's test nor the one after the launch stops on the 3.
+  sim_reset(config);
+  sim_key_char(100, 'k');
+  sim_key_code(1500, 3, LEFT_CTRL_DOWN);
+  const SimRun ctrl_2 = sim_run({"x", "/DEBUG", "/q", "/TIME=3"});
+  EXPECT_NE(ctrl_2.out.find("==> time_left=1\r\n0 "), std::string::npos);
+  EXPECT_EQ(ctrl_2.launches.size(), 1u);
+  EXPECT_EQ(count_of(ctrl_2.console, "Terminated"), 0);
 }
 
 TEST(Countdown, WholeStatusScreenWithItsColours) {

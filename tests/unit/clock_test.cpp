@@ -78,6 +78,35 @@ TEST(Clock, DayNumbersRoundTripWithTheirWeekdays) {
   EXPECT_EQ(date_from_day_number(day_number(CalendarDate{2000, 2, 28, 0}) + 1).day, 29);
 }
 
+TEST(Clock, DaysPastTheThirtyTwoBitRangeAndTheEndsOfTime) {
+  // The calendar repeats every 400 years (146,097 days, whole weeks): a far day is the day 400k
+  // years before it, k * 146,097 days earlier, with the same month, day and weekday.
+  const int64_t far_days[] = {INT32_MAX - 719468, INT32_MAX - 719467, INT32_MAX + 1LL,
+                              INT32_MIN - 1LL,    99999999999LL,      -99999999999LL};
+  for (const int64_t days : far_days) {
+    const int64_t cycles = (days - 10957) / 146097; // 10957: 2000-01-01
+    const CalendarDate near = date_from_day_number(days - cycles * 146097);
+    const CalendarDate far = date_from_day_number(days);
+    EXPECT_EQ(far.year, near.year + 400 * cycles) << days;
+    EXPECT_EQ(far.month, near.month) << days;
+    EXPECT_EQ(far.day, near.day) << days;
+    EXPECT_EQ(far.weekday, near.weekday) << days;
+    EXPECT_EQ(day_number(far), days);
+  }
+  // The first and last instants a 64-bit count holds have a date and a time of day.
+  sim_reset(SimConfig());
+  for (const int64_t instant : {INT64_MIN, INT64_MAX}) {
+    CalendarDate date;
+    const ClockTime time = clock_local_at(instant, &date);
+    EXPECT_GE(date.month, 1);
+    EXPECT_LE(date.month, 12);
+    EXPECT_GE(date.day, 1);
+    EXPECT_LE(date.day, 31);
+    EXPECT_LE(time.hour, 23u);
+    EXPECT_EQ(clock_local_day(instant), day_number(date));
+  }
+}
+
 TEST(Clock, NameTablesWithTheirErrorEntries) {
   EXPECT_STREQ(day_name(0), "Sunday");
   EXPECT_STREQ(day_name(6), "Saturday");

@@ -1,10 +1,10 @@
-// The console frame: the rectangle of changed cells and the rows a text reaches.
+// The console frame: the rectangle of changed cells and the row a text reaches.
 #include <gtest/gtest.h>
 #include <string>
 
 #include "platform/console_frame.h"
 
-TEST(ConsoleFrame, TheChangedRectangleAndTheRowsATextReaches) {
+TEST(ConsoleFrame, TheChangedRectangle) {
   static ScreenBuffer back, front;
   screen_init(&back, 20, 4, true);
   front = back;
@@ -19,18 +19,53 @@ TEST(ConsoleFrame, TheChangedRectangleAndTheRowsATextReaches) {
   EXPECT_EQ(rect.top, 1);
   EXPECT_EQ(rect.right, 13);
   EXPECT_EQ(rect.bottom, 3);
-  // From column 14 of row 1: wrapping at column 20, tabs, line feeds, and past the last row.
-  const std::pair<std::string, int> texts[] = {
-      {"123456", 2}, {"12345", 1},      {"\t", 1},     {"\t\t", 2},
-      {"\n\n", 3},   {"\r\n\n\n\n", 5}, {"\b\b\b", 1},
+}
+
+// Where a text ends, as the frame predicts it and as the buffer writes it.
+TEST(ConsoleFrame, TheRowATextReachesIsTheBuffers) {
+  struct Case {
+    int width, x;
+    bool moved; // the cursor was moved to column x, else a character was written before it
+    bool table_full;
+    std::string text;
+    int row;
   };
-  for (const auto& [text, row] : texts) {
-    EXPECT_EQ(frame_row_after(&back, text.data(), text.size()), row) << text;
-    static ScreenBuffer written;
-    written = back;
-    screen_write(&written, text.data(), text.size());
-    if (row < back.height) {
-      EXPECT_EQ(written.cursor_y, row) << "the buffer agrees: " << text;
+  const Case cases[] = {
+      // From column 14 of row 1, right after a character: wrapping at column 20, tabs, line
+      // feeds, and past the last row.
+      {20, 14, false, false, "123456", 2},
+      {20, 14, false, false, "12345", 1},
+      {20, 14, false, false, "\t", 1},
+      {20, 14, false, false, "\t\t", 2},
+      {20, 14, false, false, "\n\n", 3},
+      {20, 14, false, false, "\r\n\n\n\n", 5},
+      {20, 14, false, false, "\b\b\b", 1},
+      {20, 19, false, false, "\xe4\xb8\xad", 2}, // a wide character does not straddle the edge
+      {20, 19, false, false, "\xcc\x81", 1},     // a mark joins the character before it
+      // A mark right after a move to the last column stands on a blank of its own.
+      {80, 79, true, false, "\r\xcc\x81", 1},
+      {80, 79, true, false, "\xcc\x81", 2},
+      {10, 9, true, false, "\xcc\x81", 2},
+      // With no room left in the foreign characters' table, each still takes its columns.
+      {20, 14, false, true, "\xe4\xb8\xad\xe4\xb8\xad", 1},
+      {20, 14, false, true, "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad", 2},
+  };
+  for (const Case& c : cases) {
+    static ScreenBuffer screen, written;
+    screen_init(&screen, c.width, 4, true);
+    screen.utf8_text = true;
+    if (c.table_full) screen.foreign_count = FOREIGN_MAX;
+    if (c.moved) {
+      screen_set_cursor(&screen, c.x, 1);
+    } else {
+      screen_set_cursor(&screen, c.x - 1, 1);
+      screen_write(&screen, "a", 1);
+    }
+    EXPECT_EQ(frame_row_after(&screen, c.text.data(), c.text.size()), c.row) << c.text;
+    written = screen;
+    screen_write(&written, c.text.data(), c.text.size());
+    if (c.row < screen.height) {
+      EXPECT_EQ(written.cursor_y, c.row) << "the buffer agrees: " << c.text;
     }
   }
 }

@@ -120,4 +120,9 @@ TEST(ScreenBuffer, WideCharactersTakeTwoCellsAndMarksJoin) {
   write("a\xe4\xb8\xad");
   screen_fill_chars(&screen, '.', 1, 2, 0); // a fill over a right half leaves no half either
   EXPECT_EQ(cells_text(screen), "a . | x<20AC> |<20+301>   ");
+  // With the foreign characters' table full, a new one's cells hold stand-ins.
+  screen.foreign_count = FOREIGN_MAX;
+  screen_set_cursor(&screen, 0, 2);
+  write("\xe4\xb8\x80\xc3\xa9");
+  EXPECT_EQ(cells_text(screen), "a . | x<20AC> |??? ");
 }

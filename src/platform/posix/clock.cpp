@@ -12,11 +12,14 @@
 int64_t plat_utc_ms() {
   timespec now;
   sys_clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  // A clock set past what milliseconds in 64 bits hold reads as their last second.
+  constexpr int64_t last_second = INT64_MAX / 1000 - 1;
+  const int64_t second = now.tv_sec > last_second ? last_second : now.tv_sec;
+  return second * 1000 + now.tv_nsec / 1000000;
 }
 
 int32_t plat_utc_offset_s(int64_t utc_ms) {
-  const time_t second = static_cast<time_t>(utc_ms >= 0 ? utc_ms / 1000 : (utc_ms - 999) / 1000);
+  const time_t second = static_cast<time_t>(utc_ms / 1000 - (utc_ms % 1000 < 0 ? 1 : 0));
   tm parts;
   return localtime_r(&second, &parts) != nullptr ? static_cast<int32_t>(parts.tm_gmtoff) : 0;
 }
@@ -42,6 +45,16 @@ int64_t plat_monotonic_ms() {
 
 namespace {
 
+// A poll that failed for want of memory would fail again at once: rather than spin, the wait
+// sleeps in slices, each read against the clock that counts suspended time.
+void sleep_after_failed_poll(int64_t end_ms) {
+  constexpr int64_t slice_ms = 1000;
+  const int64_t left_ms = end_ms - suspend_clock_ms();
+  const int64_t ms = left_ms <= 0 ? 0 : (left_ms < slice_ms ? left_ms : slice_ms);
+  const timespec pause = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000 * 1000000)};
+  sys_nanosleep(&pause, nullptr);
+}
+
 // Waits on the timers alone: nothing to watch on the terminal, or keys this wait does not end
 // for. A resize or a continue wakes it early: the screen is brought up to date (or taken again,
 // back in the foreground), then the wait goes on to the same end.
@@ -49,8 +62,13 @@ WaitEnd wait_on_timers(int64_t end_ms, bool watch_clock_set) {
   for (;;) {
     pollfd fds[2];
     const int timers = timers_arm(end_ms, watch_clock_set, fds);
-    if (sys_poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0 && errno == EINTR) {
-      flush_screen();
+    if (sys_poll(fds, static_cast<nfds_t>(timers), timers_poll_ms(end_ms)) < 0) {
+      if (errno == EINTR) {
+        flush_screen();
+      } else {
+        sleep_after_failed_poll(end_ms);
+        if (suspend_clock_ms() >= end_ms) return WaitEnd::time;
+      }
       continue;
     }
     const TimerEnd end = timers_fired(end_ms, fds, timers);

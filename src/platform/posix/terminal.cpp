@@ -19,7 +19,7 @@ struct TerminalDeviceState {
   // A job that a script started with & (SIGINT ignored, standard input not the terminal) shares
   // the foreground with the script: the modes are the user's, and its keys are not ours.
   bool modes_left_alone = false;
-  uint32_t input_mode = INPUT_MODE_DEFAULT;
+  uint32_t input_mode = INPUT_MODE_CONSOLE_DEFAULT;
   termios original{}; // the mode to give back
   termios ours{};
   // Read by the signal handlers.

@@ -45,7 +45,7 @@ struct SimState {
   std::deque<ClockEvent> clock_events;
   bool zone_moved = false; // the system's zone, not yet read by the program
   int moved_offset_minutes = 0;
-  uint32_t input_mode = 0x1F7; // the console's default: processed, line and echo input
+  uint32_t input_mode = INPUT_MODE_CONSOLE_DEFAULT;
   std::function<void(uint32_t)> on_sleep;
   void* large_icon = nullptr;
   void* small_icon = nullptr;

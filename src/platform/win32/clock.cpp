@@ -67,6 +67,10 @@ void plat_zone_reload() {
 
 // The local time the zone's rules for the local year give for the instant, less the instant.
 int32_t plat_utc_offset_s(int64_t utc_ms) {
+  // Past what a FILETIME counts (before 1601, after year 30,827) the system knows no zone.
+  constexpr int64_t first_ms = -filetime_of_1970 / 10000;
+  constexpr int64_t last_ms = (INT64_MAX - filetime_of_1970) / 10000;
+  if (utc_ms < first_ms || utc_ms > last_ms) return 0;
   const int64_t utc_value = utc_ms * 10000 + filetime_of_1970;
   const FILETIME utc = {static_cast<DWORD>(utc_value), static_cast<DWORD>(utc_value >> 32)};
   SYSTEMTIME utc_parts, local_parts;
@@ -94,6 +98,8 @@ namespace {
 constexpr int64_t slice_ms = 60000;
 // A timer that fires this much before the tick count's end fired because the clock was set.
 constexpr int64_t early_ms = 1000;
+// After a wait that failed, input is looked for this often.
+constexpr DWORD failed_wait_look_ms = 50;
 
 // From Windows 8 on, the time-outs of waits and relative timers do not count time the machine
 // spends asleep: a wait that falls due during a sleep would end that much late. An absolute
@@ -136,6 +142,15 @@ WaitEnd wait_until(int64_t end_ms, unsigned wake_on) {
                                                                    : slice_ms);
     const DWORD woken = count > 0 ? WaitForMultipleObjects(count, handles, FALSE, time_out)
                                   : (Sleep(time_out), WAIT_TIMEOUT);
+    if (woken == WAIT_FAILED) {
+      // It would fail again at once (a handle gone bad): the rest is slept in short slices,
+      // with a look at the input after each, rather than spun through.
+      Sleep(time_out < failed_wait_look_ms ? time_out : failed_wait_look_ms);
+      if (watch_input && WaitForSingleObject(console_input_handle(), 0) == WAIT_OBJECT_0) {
+        return WaitEnd::input;
+      }
+      continue;
+    }
     if (watch_input && woken == WAIT_OBJECT_0 + count - 1) return WaitEnd::input;
     if (timed && woken == WAIT_OBJECT_0 && (wake_on & WAKE_ON_CLOCK_SET) != 0 &&
         end_ms - plat_monotonic_ms() > early_ms) {

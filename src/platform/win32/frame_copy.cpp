@@ -98,6 +98,11 @@ void start_frame(const CONSOLE_SCREEN_BUFFER_INFO& console, char cleared, uint16
   state.window_follows_cursor = true;
 }
 
+void frame_fill_failed() {
+  state.flags.cleared_chars = false;
+  state.flags.below_written = true;
+}
+
 void end_frame(bool written_below) {
   state.flags.framed = false;
   if (written_below) state.flags.below_written = true;
@@ -214,6 +219,8 @@ void send_frame(const SMALL_RECT& window) {
   if (window.Top != top) {
     const SMALL_RECT place = {window.Left, static_cast<SHORT>(top), window.Right,
                               static_cast<SHORT>(top + window_rows - 1)};
+    // Refused (a window that no longer fits the buffer), it stays where it is; the next flush
+    // finds it elsewhere again and tries once more.
     SetConsoleWindowInfo(stdout_handle(), TRUE, &place);
   }
   if (back.cursor_x != state.console_cursor.X || back.cursor_y != state.console_cursor.Y) {
@@ -222,8 +229,7 @@ void send_frame(const SMALL_RECT& window) {
   front.cursor_x = back.cursor_x;
   front.cursor_y = back.cursor_y;
   // The console's own attribute is what others' output (the command processor's) is drawn in.
-  if (back.attr != front.attr) {
-    SetConsoleTextAttribute(stdout_handle(), back.attr);
+  if (back.attr != front.attr && SetConsoleTextAttribute(stdout_handle(), back.attr)) {
     front.attr = back.attr;
   }
 }

@@ -24,6 +24,9 @@ void end_frame(bool written_below);
 bool frame_holds_fill(uint32_t count, int16_t x, int16_t y, int console_rows);
 // Where a fill goes, and the frame's flags moved on (plan_fill).
 FillPlan frame_plan_fill(bool characters, bool held, bool whole, bool fits);
+// A fill the console did not take: no frame starts on cells the console may not hold, and the
+// next whole clear reaches the rows below the copy again.
+void frame_fill_failed();
 // A fill of characters (or else of attributes) into the copy; whole: it clears the console.
 void fill_copy(bool characters, uint16_t value, uint32_t count, int16_t x, int16_t y, bool whole);
 // A fill that went to the console while the frame is on: the console shows it.

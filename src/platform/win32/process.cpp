@@ -141,11 +141,14 @@ StartResult start_processor(const char* candidate, const char* argument0, const 
   }
   // START ends at once when all is well; one that cannot find the command may show an error box
   // and wait for someone to close it. The schedule does not wait with it.
+  // A wait or a reading of the exit code that failed leaves how the processor ended unknown:
+  // it started, and may have started the command, so it is said as still pending, never as a
+  // launch that went well.
   DWORD code = 0;
-  if (WaitForSingleObject(process.hProcess, 5000) == WAIT_TIMEOUT) {
+  if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.hProcess, &code)) {
     *exit_code = still_running;
   } else {
-    GetExitCodeProcess(process.hProcess, &code);
     *exit_code = static_cast<int>(code);
   }
   CloseHandle(process.hThread);

@@ -112,7 +112,10 @@ void plat_fill_chars(char ch, uint32_t count, int16_t x, int16_t y) {
   if (plan.into_copy) fill_copy(true, byte, count, x, y, whole_clear(count, x, y));
   if (!plan.into_console) return;
   DWORD written = 0;
-  FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written);
+  if (!FillConsoleOutputCharacterA(stdout_handle(), ch, count, COORD{x, y}, &written)) {
+    frame_fill_failed();
+    return;
+  }
   fill_shown(true, byte, count, x, y);
   state.cleared_char = ch;
 }
@@ -122,7 +125,10 @@ void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
   if (plan.into_copy) fill_copy(false, attr, count, x, y, whole_clear(count, x, y));
   if (!plan.into_console) return;
   DWORD written = 0;
-  FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written);
+  if (!FillConsoleOutputAttribute(stdout_handle(), attr, count, COORD{x, y}, &written)) {
+    frame_fill_failed();
+    return;
+  }
   fill_shown(false, attr, count, x, y);
   if (plan.start_framing) {
     start_cell_glyphs();
@@ -133,10 +139,13 @@ void plat_fill_attrs(uint16_t attr, uint32_t count, int16_t x, int16_t y) {
 void plat_set_cursor(int16_t x, int16_t y) {
   if (copy_takes_cursor(x, y)) return;
   if (frame_on()) stop_framing(false);
+  // Refused (a place outside the console's buffer), the cursor stays where it is and the text
+  // that follows goes there, as any console program's would: nothing to put right.
   SetConsoleCursorPosition(stdout_handle(), COORD{x, y});
 }
 
 void plat_set_attr(uint16_t attr) {
   if (copy_takes_attr(attr)) return;
+  // Fails only on a handle that is no console's, which draws nothing in any attribute.
   SetConsoleTextAttribute(stdout_handle(), attr);
 }
