@@ -26,6 +26,7 @@ const uint16_t high_glyphs[128] = {
 
 struct Cp437State {
   GlyphSet glyph_set = GlyphSet::utf8;
+  bool chosen = false; // by the backend, from what the terminal shows
 };
 Cp437State state;
 
@@ -43,10 +44,15 @@ char ascii_stand_in(uint32_t code_point) {
 
 void glyphs_set(GlyphSet set) {
   state.glyph_set = set;
+  state.chosen = true;
 }
 
 void cp437_reset_state() {
   state = Cp437State{};
+}
+
+bool glyphs_chosen() {
+  return state.chosen;
 }
 
 GlyphSet glyphs_in_use() {

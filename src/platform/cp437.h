@@ -10,6 +10,8 @@ uint32_t cp437_glyph(unsigned char byte);
 enum class GlyphSet { utf8, latin1, ascii };
 void glyphs_set(GlyphSet set);
 GlyphSet glyphs_in_use();
+// Whether glyphs_set has been called since the start.
+bool glyphs_chosen();
 // The glyph set as a new process has it (UTF-8).
 void cp437_reset_state();
 // The bytes that show a code page byte's glyph in the character set in use: its UTF-8, or one

@@ -17,7 +17,6 @@ namespace {
 constexpr int plain_columns = 80;
 
 struct GlyphOutputState {
-  bool glyphs_chosen = false;       // from the locale, once
   bool redirected_buffered = false; // redirected text may wait in the C library's buffer
 };
 GlyphOutputState state;
@@ -64,8 +63,7 @@ bool write_glyphs_to(int fd, const char* text, size_t length) {
 } // namespace
 
 void glyphs_from_locale() {
-  if (state.glyphs_chosen) return;
-  state.glyphs_chosen = true;
+  if (glyphs_chosen()) return;
   setlocale(LC_CTYPE, "");
   const char* const codeset = nl_langinfo(CODESET);
   if (strcmp(codeset, "UTF-8") == 0) {
