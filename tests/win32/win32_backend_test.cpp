@@ -24,7 +24,7 @@ namespace {
 struct FakeConsole {
   UINT page = 437;
   bool wine = false;
-  int refusals = 0; // writes or reads of cells to fail
+  int refusals = 0; // calls that change the console to fail
   CONSOLE_SCREEN_BUFFER_INFO info = {{20, 6}, {3, 4}, 0x07, {0, 0, 19, 5}, {20, 6}};
   std::vector<CHAR_INFO> cells;
   std::string calls;
@@ -32,46 +32,55 @@ struct FakeConsole {
 FakeConsole fake;
 const HANDLE out = &fake;
 
-void note(const char* format, ...) {
+void note(const char* format, va_list args) {
   char line[160];
-  va_list args;
-  va_start(args, format);
   vsnprintf(line, sizeof line, format, args);
-  va_end(args);
   fake.calls += (fake.calls.empty() ? "" : "; ") + std::string(line);
 }
 
-// Printable ASCII as itself, any other unit as <hex>, a wide character's halves flagged.
-template <typename Unit>
-std::string shown(const Unit* text, size_t length, const WORD* attrs = {}) {
+void note(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  note(format, args);
+  va_end(args);
+}
+
+// A call that changes the console, noted; false when refused.
+BOOL changes(HANDLE handle, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  note(format, args);
+  va_end(args);
+  if (fake.refusals-- > 0) fake.calls += " refused";
+  return handle == out && fake.refusals < 0;
+}
+
+// Printable ASCII as itself, any other character as <hex>, a wide one's halves flagged.
+std::string shown(const std::vector<unsigned>& units) {
   std::string s;
-  for (size_t i = 0; i < length; ++i) {
-    const unsigned unit = static_cast<unsigned>(text[i]) & (sizeof(Unit) == 1 ? 0xFF : 0xFFFF);
-    const WORD halves = attrs ? attrs[i] & 0x300 : 0;
-    char part[16];
-    if (unit >= 0x20 && unit < 0x7F && !halves)
-      snprintf(part, sizeof part, "%c", unit);
-    else
-      snprintf(part, sizeof part, "<%x%s>", unit, !halves ? "" : halves == 0x100 ? " L" : " T");
-    s += part;
+  for (const unsigned unit : units) {
+    const unsigned ch = unit & 0xFFFF, halves = unit >> 16;
+    char hex[16];
+    snprintf(hex, sizeof hex, "<%x%s>", ch, halves == 1 ? " L" : halves ? " T" : "");
+    s += ch >= 0x20 && ch < 0x7F && !halves ? std::string(1, static_cast<char>(ch)) : hex;
   }
   return s;
 }
 
 std::string row_shown(int y) {
-  std::vector<WCHAR> units;
-  std::vector<WORD> attrs;
+  std::vector<unsigned> units;
   for (int x = 0; x < fake.info.dwSize.X; ++x) {
-    units.push_back(fake.cells[y * fake.info.dwSize.X + x].Char.UnicodeChar);
-    attrs.push_back(fake.cells[y * fake.info.dwSize.X + x].Attributes);
+    const CHAR_INFO& cell = fake.cells[y * fake.info.dwSize.X + x];
+    units.push_back(cell.Char.UnicodeChar | (cell.Attributes & 0x300) << 8);
   }
-  while (!units.empty() && units.back() == ' ' && !(attrs.back() & 0x300)) units.pop_back();
-  return shown(units.data(), units.size(), attrs.data());
+  while (!units.empty() && units.back() == ' ') units.pop_back();
+  return shown(units);
 }
 
-void fill(COORD at, DWORD count, DWORD* written, const std::function<void(CHAR_INFO&)>& put) {
+BOOL fill(COORD at, DWORD count, DWORD* written, const std::function<void(CHAR_INFO&)>& put) {
   size_t i = at.Y * fake.info.dwSize.X + at.X;
   for (*written = 0; *written < count && i < fake.cells.size(); ++*written) put(fake.cells[i++]);
+  return TRUE;
 }
 
 // Code page 857 beside 437: another byte for dotless i, and bytes it leaves undefined (0).
@@ -104,16 +113,14 @@ BOOL GetCPInfo(UINT page, CPINFO* info) {
 }
 int MultiByteToWideChar(UINT page, DWORD, const char* text, int length, WCHAR* wide, int) {
   for (int i = 0; i < length; ++i) {
-    wide[i] = page_char(page, static_cast<unsigned char>(text[i]));
-    if (wide[i] == 0) return 0;
+    if ((wide[i] = page_char(page, static_cast<unsigned char>(text[i]))) == 0) return 0;
   }
   return length;
 }
 int WideCharToMultiByte(UINT page, DWORD, const WCHAR* wide, int length, char* text, int room,
                         const char*, BOOL*) {
   std::string bytes;
-  for (int i = 0; i < length; ++i) {
-    const unsigned unit = wide[i];
+  for (const unsigned unit : std::vector<unsigned>(wide, wide + length)) {
     if (page != 65001 || unit < 0x80)
       bytes += static_cast<char>(unit < 0x100 ? unit : '?');
     else if (unit < 0x800)
@@ -122,16 +129,12 @@ int WideCharToMultiByte(UINT page, DWORD, const WCHAR* wide, int length, char* t
       bytes +=
           {char(0xE0 | unit >> 12), char(0x80 | (unit >> 6 & 0x3F)), char(0x80 | (unit & 0x3F))};
   }
-  if (static_cast<int>(bytes.size()) > room) return 0;
-  memcpy(text, bytes.data(), bytes.size());
-  return static_cast<int>(bytes.size());
+  return static_cast<int>(bytes.copy(text, room));
 }
 int FoldStringW(DWORD flags, const WCHAR* text, int length, WCHAR* folded, int) {
-  EXPECT_EQ(flags, static_cast<DWORD>(MAP_PRECOMPOSED));
   memcpy(folded, text, length * sizeof(WCHAR));
-  if (length != 2 || (text[1] != 0x308 && text[1] != 0x301)) return length;
-  folded[0] = text[0] == 'a' && text[1] == 0x308 ? 0xE4 : text[0] == 'e' ? 0xE9 : text[0];
-  return folded[0] == text[0] ? 2 : 1;
+  if (flags != MAP_PRECOMPOSED || length != 2 || text[0] != 'a' || text[1] != 0x308) return length;
+  return folded[0] = 0xE4, 1;
 }
 HMODULE GetModuleHandleA(const char* name) {
   return strcmp(name, "ntdll.dll") == 0 ? out : nullptr;
@@ -146,32 +149,31 @@ BOOL GetConsoleScreenBufferInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info)
   return handle == out;
 }
 BOOL WriteConsoleA(HANDLE handle, const void* text, DWORD length, DWORD* written, void*) {
-  note("A:%s", shown(static_cast<const char*>(text), length).c_str());
+  const auto bytes = static_cast<const unsigned char*>(text);
   *written = length;
-  return handle == out;
+  return changes(handle, "A:%s", shown({bytes, bytes + length}).c_str());
 }
 BOOL WriteConsoleW(HANDLE handle, const void* text, DWORD length, DWORD* written, void*) {
-  note("W:%s", shown(static_cast<const WCHAR*>(text), length).c_str());
+  const auto units = static_cast<const WCHAR*>(text);
   *written = length;
-  return handle == out;
+  return changes(handle, "W:%s", shown({units, units + length}).c_str());
 }
 BOOL WriteConsoleOutputW(HANDLE handle, const CHAR_INFO* cells, COORD size, COORD from,
                          SMALL_RECT* rect) {
-  note("out %d,%d-%d,%d%s", rect->Left, rect->Top, rect->Right, rect->Bottom,
-       fake.refusals > 0 ? " refused" : "");
-  EXPECT_TRUE(size.X == rect->Right - rect->Left + 1 && size.Y == rect->Bottom - rect->Top + 1);
-  EXPECT_TRUE(from.X == 0 && from.Y == 0);
-  if (fake.refusals-- > 0) return FALSE;
+  const bool sized =
+      size.X == rect->Right - rect->Left + 1 && size.Y == rect->Bottom - rect->Top + 1;
+  if (!changes(handle, "out %d,%d-%d,%d%s", rect->Left, rect->Top, rect->Right, rect->Bottom,
+               sized && from.X == 0 && from.Y == 0 ? "" : " misplaced"))
+    return FALSE;
   for (int y = 0; y < size.Y; ++y) {
     for (int x = 0; x < size.X; ++x)
       fake.cells[(rect->Top + y) * fake.info.dwSize.X + rect->Left + x] = cells[y * size.X + x];
   }
-  return handle == out;
+  return TRUE;
 }
 BOOL ReadConsoleOutputA(HANDLE handle, CHAR_INFO* cells, COORD size, COORD, SMALL_RECT* rect) {
-  note("read %d,%d-%d,%d%s", rect->Left, rect->Top, rect->Right, rect->Bottom,
-       fake.refusals > 0 ? " refused" : "");
-  if (fake.refusals-- > 0) return FALSE;
+  if (!changes(handle, "read %d,%d-%d,%d", rect->Left, rect->Top, rect->Right, rect->Bottom))
+    return FALSE;
   for (int y = 0; y < size.Y; ++y) {
     for (int x = 0; x < size.X; ++x) {
       const CHAR_INFO& cell = fake.cells[y * fake.info.dwSize.X + x];
@@ -179,34 +181,28 @@ BOOL ReadConsoleOutputA(HANDLE handle, CHAR_INFO* cells, COORD size, COORD, SMAL
       cells[y * size.X + x].Attributes = cell.Attributes;
     }
   }
-  return handle == out;
+  return TRUE;
 }
 BOOL FillConsoleOutputCharacterA(HANDLE handle, CHAR ch, DWORD count, COORD at, DWORD* written) {
-  note("chars '%c' %u @%d,%d", ch, count, at.X, at.Y);
-  fill(at, count, written, [&](CHAR_INFO& cell) { cell.Char.UnicodeChar = ch; });
-  return handle == out;
+  return changes(handle, "chars '%c' %u @%d,%d", ch, count, at.X, at.Y) &&
+         fill(at, count, written, [&](CHAR_INFO& cell) { cell.Char.UnicodeChar = ch; });
 }
 BOOL FillConsoleOutputAttribute(HANDLE handle, WORD attr, DWORD count, COORD at, DWORD* written) {
-  note("attrs %02x %u @%d,%d", attr, count, at.X, at.Y);
-  fill(at, count, written, [&](CHAR_INFO& cell) { cell.Attributes = attr; });
-  return handle == out;
+  return changes(handle, "attrs %02x %u @%d,%d", attr, count, at.X, at.Y) &&
+         fill(at, count, written, [&](CHAR_INFO& cell) { cell.Attributes = attr; });
 }
 BOOL SetConsoleCursorPosition(HANDLE handle, COORD at) {
-  note("cursor %d,%d", at.X, at.Y);
-  if (at.X < 0 || at.Y < 0 || at.X >= fake.info.dwSize.X || at.Y >= fake.info.dwSize.Y)
-    return FALSE;
-  fake.info.dwCursorPosition = at;
-  return handle == out;
+  const COORD size = fake.info.dwSize;
+  return changes(handle, "cursor %d,%d", at.X, at.Y) && at.X >= 0 && at.Y >= 0 && at.X < size.X &&
+         at.Y < size.Y && (fake.info.dwCursorPosition = at, TRUE);
 }
 BOOL SetConsoleTextAttribute(HANDLE handle, WORD attr) {
-  note("color %02x", attr);
-  fake.info.wAttributes = attr;
-  return handle == out;
+  return changes(handle, "color %02x", attr) && (fake.info.wAttributes = attr, TRUE);
 }
 BOOL SetConsoleWindowInfo(HANDLE handle, BOOL absolute, const SMALL_RECT* window) {
-  note("window %d,%d-%d,%d", window->Left, window->Top, window->Right, window->Bottom);
-  fake.info.srWindow = *window;
-  return handle == out && absolute;
+  return changes(handle, "window %d,%d-%d,%d", window->Left, window->Top, window->Right,
+                 window->Bottom) &&
+         absolute && (fake.info.srWindow = *window, TRUE);
 }
 }
 
@@ -259,11 +255,12 @@ void run(const std::string& steps) {
        }},
       {"file",
        [&] {
-         char bytes[64];
+         unsigned char bytes[64];
          size_t taken = 0;
          const std::string text = step.substr(step.find(' ', 5) + 1);
-         const size_t length = text_for_file(text.data(), text.size(), bytes, n(1), &taken);
-         note("file %s %zu", shown(bytes, length).c_str(), taken);
+         const size_t length =
+             text_for_file(text.data(), text.size(), reinterpret_cast<char*>(bytes), n(1), &taken);
+         note("file %s %zu", shown({bytes, bytes + length}).c_str(), taken);
        }},
       {"console",
        [&] {
@@ -278,7 +275,11 @@ void run(const std::string& steps) {
       {"moved", [&] { fake.info.dwCursorPosition = at(1); }},
       {"scrolled", [&] { fake.info.srWindow.Top = n(1), fake.info.srWindow.Bottom = n(2); }},
       {"resized", [&] { fake.info.dwSize = at(1); }},
-      {"typed", [&] { fake.cells[n(2) * fake.info.dwSize.X + n(1)].Char.UnicodeChar = w[3][0]; }},
+      {"typed",
+       [&] {
+         fake.cells[n(2) * fake.info.dwSize.X + n(1)] = {{WCHAR(w[3][0])}, 0x4F};
+       }},
+      {"present", [] { note("present %d", plat_stdout_present()); }},
   };
   std::istringstream in(steps);
   while (std::getline(in, step, '|')) {
@@ -327,23 +328,40 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "color 1f; cursor 2,1; A:hi; chars '-' 5 @0,2; asked; sees 2,1 1f"},
       {"the clear starts the frame; the pass's cells follow", "clear|cursor 5 2|text ab|flush",
        "asked; chars ' ' 120 @0,0; asked; attrs 07 120 @0,0; cursor 0,0; out 5,2-6,2; cursor 7,2"},
+      {"a frame starts at the console's cursor, in its attribute",
+       "attr 0x1f|sees|fill _ 120 0 0|paint 7 120 0 0|text x|sees|flush",
+       "color 1f; asked; sees 3,4 1f; chars '_' 120 @0,0; attrs 07 120 @0,0; sees 4,4 1f; "
+       "out 3,4-3,4; cursor 4,4"},
+      {"a console wider than any copy is never framed", "console 513 2 2|clear|cursor 1 0|text x",
+       "asked; chars ' ' 1026 @0,0; asked; attrs 07 1026 @0,0; cursor 0,0; cursor 1,0; A:x"},
+      {"the widest copy", "console 512 2 2|clear|cursor 1 0|text x|flush",
+       "asked; chars ' ' 1024 @0,0; asked; attrs 07 1024 @0,0; cursor 0,0; out 1,0-1,0; cursor "
+       "2,0"},
       {"a pass's whole clear sends the whole window, once",
        "framed|clear|cursor 1 1|text x|flush|flush", "asked; out 0,0-19,5; cursor 2,1"},
       {"the changed cells, then the cursor and attribute once",
-       "framed|attr 0x1f|cursor 5 2|text ab|paint 0x4f 3 6 3|flush|sees|cursor 7 2|flush",
-       "out 5,2-8,3; cursor 7,2; color 1f; asked; sees 7,2 1f"},
-      {"a short window: rows below it, then moved to the cursor",
-       "console 20 10 4|framed|cursor 0 6|text z|flush|scrolled 0 3|clear|flush",
-       "out 0,6-0,6; window 0,3-19,6; cursor 1,6; asked; out 0,0-19,6; cursor 0,0"},
+       "framed|attr 0x1f|cursor 5 2|text ab|paint 0x4f 3 6 3|flush|sees|cursor 7 2|flush|row 3",
+       "out 5,2-8,3; cursor 7,2; color 1f; asked; sees 7,2 1f; row "},
+      {"a short window: the rows below it, the window to the cursor",
+       "console 20 10 4|framed|cursor 0 4|text z|flush|scrolled 0 3|clear|flush|clear|flush",
+       "out 0,4-0,4; window 0,1-19,4; cursor 1,4; asked; out 0,0-19,4; cursor 0,0; asked; "
+       "out 0,0-19,3"},
       {"a fill across two rows below the window", "console 20 10 4|framed|paint 0x4f 25 15 6|flush",
        "out 0,6-19,7"},
+      {"a clear in another character reaches every row",
+       "console 20 10 4|sees|fill _ 200 0 0|paint 7 200 0 0|cursor 0 0|flush|fill _ 200 0 0|"
+       "paint 7 200 0 0|flush|fill . 200 0 0|paint 7 200 0 0|flush",
+       "asked; sees 3,4 07; chars '_' 200 @0,0; attrs 07 200 @0,0; cursor 0,0; out 0,0-19,3; "
+       "out 0,0-19,9"},
       {"a wide character goes whole",
-       "page 65001|framed|cursor 4 1|text \xe4\xb8\xad|flush|paint 0x1f 1 5 1|flush|paint 0x2f 1 4 "
-       "1|flush",
+       "page 65001|framed|cursor 4 1|text \xe4\xb8\xad|flush|paint 0x1f 1 5 1|flush|"
+       "paint 0x2f 1 4 1|flush",
        "out 4,1-5,1; cursor 6,1; out 4,1-5,1; out 4,1-5,1"},
       {"a write the console refused goes again",
        "framed|refuse|clear|flush|cursor 2 0|text a|flush",
        "asked; out 0,0-19,5 refused; out 0,0-19,5; cursor 3,0"},
+      {"a cursor the console refused goes again", "framed|cursor 3 1|refuse|flush|flush",
+       "cursor 3,1 refused; cursor 3,1"},
       {"a fill below the copy: the copy goes first, then the console",
        "console 20 300 6|framed|cursor 1 1|text ab|fill x 3 0 280|cursor 0 0",
        "out 1,1-2,1; cursor 3,1; chars 'x' 3 @0,280; cursor 0,0"},
@@ -361,31 +379,27 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "out 5,2-6,2; cursor 7,2; asked; sees 7,2 07; cursor 1,1"},
       {"another program moved the cursor: all again, and the clear reaches the console",
        "framed|moved 0 5|sees|cursor 1 1|text x|flush|clear",
-       "asked; sees 0,0 07; out 0,0-19,5; cursor 2,1; asked; chars ' ' 120 @0,0; attrs 07 120 "
-       "@0,0"},
+       "asked; sees 0,0 07; out 0,0-19,5; cursor 2,1; asked; chars ' ' 120 @0,0; "
+       "attrs 07 120 @0,0"},
       {"after a launch the copy is what the console shows",
-       "framed|cursor 5 2|text ab|flush|typed 0 3 Z|moved 0 4|back|sees|text q|flush|clear",
+       "framed|cursor 5 2|text ab|flush|typed 0 3 Z|moved 0 4|back|sees|paint 0x4f 1 0 3|text q|"
+       "flush|clear",
        "out 5,2-6,2; cursor 7,2; asked; read 0,0-19,5; sees 0,4 07; out 0,4-0,4; cursor 1,4; "
-       "asked; "
-       "chars ' ' 120 @0,0; attrs 07 120 @0,0"},
+       "asked; chars ' ' 120 @0,0; attrs 07 120 @0,0"},
+      {"a launch that left the cursor below the copy",
+       "console 20 300 6|framed|moved 0 280|back|sees", "asked; read 0,0-19,255; sees 0,255 07"},
       {"a launch that resized the console ends the frame", "framed|resized 20 8|back|cursor 1 1",
        "asked; cursor 1,1"},
       {"a launch whose cells cannot be read back ends the frame", "framed|refuse|back|cursor 1 1",
        "asked; read 0,0-19,5 refused; cursor 1,1"},
-      {"a console wider than any copy is never framed", "console 513 2 2|clear|cursor 1 0|text x",
-       "asked; chars ' ' 1026 @0,0; asked; attrs 07 1026 @0,0; cursor 0,0; cursor 1,0; A:x"},
-      {"a frame starts at the console's cursor, in its attribute",
-       "moved 3 4|attr 0x1f|sees|fill _ 120 0 0|paint 7 120 0 0|text x|sees|flush",
-       "color 1f; asked; sees 3,4 1f; chars '_' 120 @0,0; attrs 07 120 @0,0; sees 4,4 1f; out "
-       "3,4-3,4; cursor 4,4"},
   };
   expect_cases(cases);
 }
 
 TEST(Win32Backend, GlyphsInTheConsolesCodePage) {
   const Case cases[] = {
-      {"control bytes", "framed|text \x1b\x7f\xfe\xb3|flush|row 0",
-       "out 0,0-3,0; cursor 4,0; row <2190><2302><25a0><2502>"},
+      {"control bytes", "framed|text \x1b\x1f\x7f\xfe\xb3|flush|row 0",
+       "out 0,0-4,0; cursor 5,0; row <2190><25bc><2302><25a0><2502>"},
       {"857", "page 857|framed|text \x8d\xd5\x1b\xfe|flush|row 0",
        "out 0,0-3,0; cursor 4,0; row <131>?<2190><25a0>"},
       {"1252", "page 1252|framed|text \xfe\x8d\xc3\xa9|flush|row 0",
@@ -396,19 +410,25 @@ TEST(Win32Backend, GlyphsInTheConsolesCodePage) {
        "out 0,0-7,0; cursor 8,0; row <4e2d L><4e2d T><e4>x? <6587 L><6587 T>"},
       {"wine", "page 65001|wine|framed|text \xe4\xb8\xad|flush|row 0",
        "out 0,0-1,0; cursor 2,0; row <4e2d L><200b T>"},
+      {"a new frame's own characters",
+       "page 65001|framed|text \xe4\xb8\xad|flush|cursor 20 0|clear|text \xe6\x96\x87|flush|row 0",
+       "out 0,0-1,0; cursor 2,0; cursor 20,0; asked; chars ' ' 120 @0,0; asked; attrs 07 120 @0,0; "
+       "cursor 0,0; out 0,0-1,0; cursor 2,0; row <6587 L><6587 T>"},
   };
   expect_cases(cases);
 }
 
 TEST(Win32Backend, TextForTheConsoleAndForAFile) {
   const Case cases[] = {
-      {"437", "file 3 \xfe\x1b\r\nx|text \xfe\x1b\r\nx", "file <fe><1b> 2; A:<fe><1b><d><a>x"},
+      {"437", "present|file 3 \xfe\x1bx\r\n|text \xfe\x1b\r\n",
+       "present 1; file <fe><1b>x 3; A:<fe><1b><d><a>"},
+      {"CR LF in one piece", "file 3 ab\r\nx", "file ab 2"},
       {"no page", "page 0|file 8 x\xfe|text x\xfe", "file x<fe> 2; A:x<fe>"},
       {"UTF-8", "page 65001|file 64 \xfe\xc3\xa9\xf0\x9f\x98\x80|text \xfe\xc3\xa9\xf0\x9f\x98\x80",
        "file <e2><96><a0><c3><a9>? 7; W:<25a0><e9>?"},
       {"1252", "page 1252|file 64 \xfe\xc3\xa9\xf0\x9f\x98\x80|text \xfe\xc3\xa9\xf0\x9f\x98\x80",
        "file ?<e9>? 7; W:<25a0><e9>?"},
-      {"CR LF", "page 65001|file 8 a\r\nbcd|text a\r\nbcd", "file a 1; W:a<d><a>bcd"},
+      {"UTF-8 CR LF", "page 65001|file 8 a\r\nbcd|text a\r\nbcd", "file a 1; W:a<d><a>bcd"},
       {"932", "page 932|file 8 \xfe|text \xfe", "file ? 1; W:<25a0>"},
   };
   expect_cases(cases);
