@@ -223,7 +223,7 @@ void clear() {
 void say(const std::string& text) {
   DWORD written = 0;
   if (frame_takes_text(text.data(), text.size())) return;
-  write_console(stdout_handle(), text.data(), text.size(), &written);
+  if (!write_console(stdout_handle(), text.data(), text.size(), &written)) note("failed");
   if (written != text.size()) note("written %u", written);
 }
 
@@ -346,6 +346,10 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "console 20 10 4|framed|cursor 0 4|text z|flush|scrolled 0 3|clear|flush|clear|flush",
        "out 0,4-0,4; window 0,1-19,4; cursor 1,4; asked; out 0,0-19,4; cursor 0,0; asked; "
        "out 0,0-19,3"},
+      {"a clear that reaches the console: what it shows below the window",
+       "console 20 10 4|framed|cursor 0 8|text z|flush|scrolled 0 3|moved 5 5|clear|flush",
+       "out 0,8-0,8; window 0,5-19,8; cursor 1,8; asked; chars ' ' 200 @0,0; attrs 07 200 @0,0; "
+       "out 0,0-19,3; cursor 0,0"},
       {"a fill across two rows below the window", "console 20 10 4|framed|paint 0x4f 25 15 6|flush",
        "out 0,6-19,7"},
       {"a clear in another character reaches every row",
@@ -424,9 +428,9 @@ TEST(Win32Backend, TextForTheConsoleAndForAFile) {
        "present 1; file <fe><1b>x 3; A:<fe><1b><d><a>"},
       {"CR LF in one piece", "file 3 ab\r\nx", "file ab 2"},
       {"no page", "page 0|file 8 x\xfe|text x\xfe", "file x<fe> 2; A:x<fe>"},
-      {"UTF-8", "page 65001|file 64 \xfe\xc3\xa9\xf0\x9f\x98\x80|text \xfe\xc3\xa9\xf0\x9f\x98\x80",
+      {"UTF-8", "page 65001|file 64 \xfe\xc3\xa9\xf0\x90\x80\x80|text \xfe\xc3\xa9\xf0\x90\x80\x80",
        "file <e2><96><a0><c3><a9>? 7; W:<25a0><e9>?"},
-      {"1252", "page 1252|file 64 \xfe\xc3\xa9\xf0\x9f\x98\x80|text \xfe\xc3\xa9\xf0\x9f\x98\x80",
+      {"1252", "page 1252|file 64 \xfe\xc3\xa9\xf0\x90\x80\x80|text \xfe\xc3\xa9\xf0\x90\x80\x80",
        "file ?<e9>? 7; W:<25a0><e9>?"},
       {"UTF-8 CR LF", "page 65001|file 8 a\r\nbcd|text a\r\nbcd", "file a 1; W:a<d><a>bcd"},
       {"932", "page 932|file 8 \xfe|text \xfe", "file ? 1; W:<25a0>"},
