@@ -24,7 +24,8 @@ namespace {
 struct FakeConsole {
   UINT page = 437;
   bool wine = false;
-  int refusals = 0; // calls that change the console to fail
+  bool redirected = false; // standard output is no console
+  int refusals = 0;        // calls that change the console to fail
   CONSOLE_SCREEN_BUFFER_INFO info = {{20, 6}, {3, 4}, 0x07, {0, 0, 19, 5}, {20, 6}};
   std::vector<CHAR_INFO> cells;
   std::string calls;
@@ -146,7 +147,7 @@ FARPROC GetProcAddress(HMODULE module, const char* name) {
 BOOL GetConsoleScreenBufferInfo(HANDLE handle, CONSOLE_SCREEN_BUFFER_INFO* info) {
   note("asked");
   *info = fake.info;
-  return handle == out;
+  return handle == out && !fake.redirected;
 }
 BOOL WriteConsoleA(HANDLE handle, const void* text, DWORD length, DWORD* written, void*) {
   const auto bytes = static_cast<const unsigned char*>(text);
@@ -211,7 +212,7 @@ namespace {
 // What the console layer does for a clear: both fills of every cell, then the cursor home.
 void clear() {
   ScreenInfo info;
-  plat_screen_info(&info);
+  if (!plat_screen_info(&info)) return;
   const uint32_t cells = info.size_x * info.size_y;
   plat_fill_chars(' ', cells, 0, 0);
   plat_screen_info(&info);
@@ -250,7 +251,7 @@ void run(const std::string& steps) {
       {"sees",
        [] {
          ScreenInfo info;
-         plat_screen_info(&info);
+         if (!plat_screen_info(&info)) return note("sees no console");
          note("sees %d,%d %02x", info.cursor_x, info.cursor_y, info.attr);
        }},
       {"file",
@@ -270,6 +271,7 @@ void run(const std::string& steps) {
        }},
       {"page", [&] { fake.page = n(1); }},
       {"wine", [] { fake.wine = true; }},
+      {"redirected", [] { fake.redirected = true; }},
       {"refuse", [] { fake.refusals = 1; }},
       {"row", [&] { note("row %s", row_shown(n(1)).c_str()); }},
       {"moved", [&] { fake.info.dwCursorPosition = at(1); }},
@@ -332,6 +334,8 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "attr 0x1f|sees|fill _ 120 0 0|paint 7 120 0 0|text x|sees|flush",
        "color 1f; asked; sees 3,4 1f; chars '_' 120 @0,0; attrs 07 120 @0,0; sees 4,4 1f; "
        "out 3,4-3,4; cursor 4,4"},
+      {"standard output that is no console", "redirected|sees|clear",
+       "asked; sees no console; asked"},
       {"a console wider than any copy is never framed", "console 513 2 2|clear|cursor 1 0|text x",
        "asked; chars ' ' 1026 @0,0; asked; attrs 07 1026 @0,0; cursor 0,0; cursor 1,0; A:x"},
       {"the widest copy", "console 512 2 2|clear|cursor 1 0|text x|flush",
@@ -354,9 +358,11 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "out 0,6-19,7"},
       {"a clear in another character reaches every row",
        "console 20 10 4|sees|fill _ 200 0 0|paint 7 200 0 0|cursor 0 0|flush|fill _ 200 0 0|"
-       "paint 7 200 0 0|flush|fill . 200 0 0|paint 7 200 0 0|flush",
+       "paint 7 200 0 0|flush|fill . 200 0 0|paint 7 200 0 0|flush|fill . 200 0 0|paint 0x1f 200 0 "
+       "0|"
+       "flush|fill . 200 0 0|paint 0x1f 200 0 0|flush",
        "asked; sees 3,4 07; chars '_' 200 @0,0; attrs 07 200 @0,0; cursor 0,0; out 0,0-19,3; "
-       "out 0,0-19,9"},
+       "out 0,0-19,9; out 0,0-19,9; out 0,0-19,3"},
       {"a wide character goes whole",
        "page 65001|framed|cursor 4 1|text \xe4\xb8\xad|flush|paint 0x1f 1 5 1|flush|"
        "paint 0x2f 1 4 1|flush",
@@ -433,6 +439,8 @@ TEST(Win32Backend, TextForTheConsoleAndForAFile) {
       {"1252", "page 1252|file 64 \xfe\xc3\xa9\xf0\x90\x80\x80|text \xfe\xc3\xa9\xf0\x90\x80\x80",
        "file ?<e9>? 7; W:<25a0><e9>?"},
       {"UTF-8 CR LF", "page 65001|file 8 a\r\nbcd|text a\r\nbcd", "file a 1; W:a<d><a>bcd"},
+      {"a write the console refused", "page 65001|refuse|text ab",
+       "W:ab refused; failed; written 0"},
       {"932", "page 932|file 8 \xfe|text \xfe", "file ? 1; W:<25a0>"},
   };
   expect_cases(cases);
