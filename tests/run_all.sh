@@ -44,6 +44,7 @@ cmake --build "${sanitize[0]}" -j "$jobs" --target vorbelin vorbelin_unit_tests 
 for kind in unit scenario; do
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "${sanitize[0]}/tests/vorbelin_${kind}_tests" --gtest_brief=1
 done
+cmake --build "${sanitize[0]}" -j "$jobs" --target vorbelin_win32_tests; UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "${sanitize[0]}/tests/vorbelin_win32_tests" --gtest_brief=1
 
 if [ "${CI:-}" = "true" ] || [ "${VORBELIN_FUZZ_SECONDS:-0}" -gt 0 ]; then
   phase "fuzzers"

@@ -59,7 +59,7 @@ CHAR_INFO console_cell(const ScreenBuffer* copy, int x, int y) {
   const bool halves = glyph != L'?' || cell.kind == CELL_BYTE;
   if (cell.kind == CELL_WIDE_RIGHT) {
     if (!halves) return CHAR_INFO{{L' '}, cell.attr};
-    return CHAR_INFO{{state.trailing_zero_width ? L'\x200B' : glyph},
+    return CHAR_INFO{{state.trailing_zero_width ? static_cast<WCHAR>(0x200B) : glyph},
                      static_cast<WORD>(cell.attr | COMMON_LVB_TRAILING_BYTE)};
   }
   if (halves && screen_cell_wide(copy, x, y))
