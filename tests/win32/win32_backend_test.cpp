@@ -394,6 +394,9 @@ TEST(Win32Backend, WhatReachesTheConsole) {
        "framed|moved 0 5|sees|cursor 1 1|text x|flush|clear",
        "asked; sees 0,0 07; out 0,0-19,5; cursor 2,1; asked; chars ' ' 120 @0,0; "
        "attrs 07 120 @0,0"},
+      {"a cursor another program moved is put back, once",
+       "framed|cursor 1 1|flush|moved 0 5|sees|flush|sees|flush",
+       "cursor 1,1; asked; sees 1,1 07; out 0,0-19,5; cursor 1,1; asked; sees 1,1 07"},
       {"after a launch the copy is what the console shows",
        "framed|cursor 5 2|text ab|flush|typed 0 3 Z|moved 0 4|back|sees|paint 0x4f 1 0 3|text q|"
        "flush|clear",

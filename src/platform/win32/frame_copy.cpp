@@ -173,6 +173,8 @@ void note_console_cursor(COORD cursor) {
   state.flags.below_written = true;
   state.flags.send_whole = true;
   state.front_rows = state.back.height;
+  // Where it is now: the next flush puts it back, once.
+  state.console_cursor = cursor;
 }
 
 bool copy_cursor_and_attr(ScreenInfo* info) {
