@@ -9,11 +9,7 @@
 #
 #   bash tests/e2e/clock_e2e.sh [path/to/vorbelin] [CASE...]    (--list names the cases)
 set -u
-HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/lib.sh"
-take_program_argument "$HERE/../../build/vorbelin" "$@"
-shift $PROGRAM_ARGS
-BIN=$(realpath "$PROGRAM")
+. "$(dirname "$0")/lib.sh"
 FAKETIME_LIB=$(find /usr/lib -name libfaketime.so.1 2>/dev/null | head -1)
 [ -n "$FAKETIME_LIB" ] || skip_or_fail "libfaketime is not installed (Debian package faketime)"
 [ -e /usr/share/zoneinfo/Europe/Berlin ] || skip_or_fail "no time zone data (Debian package tzdata)"
