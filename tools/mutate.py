@@ -233,6 +233,8 @@ def main():
                         "'unit|scenario')")
     parser.add_argument('--sample', type=int, help='test this many mutants, drawn by --seed')
     parser.add_argument('--seed', type=int, default=1)
+    parser.add_argument('--keep', help='of the sample, test only the mutants of files whose path '
+                        'this regular expression finds (another run of the same sample, in part)')
     parser.add_argument('--timeout', type=float, default=120,
                         help='seconds a test run may take before the mutant counts as killed')
     parser.add_argument('--list', action='store_true', help='list the mutants and stop')
@@ -246,6 +248,8 @@ def main():
     if args.sample is not None and args.sample < len(chosen):
         chosen = sorted(random.Random(args.seed).sample(range(len(every)), args.sample))
         chosen = [every[i] for i in chosen]
+    if args.keep:
+        chosen = [m for m in chosen if re.search(args.keep, m[0])]
     if args.list:
         for path, line, _, _, _, what in chosen:
             print('%s:%d: %s' % (path, line, what))
