@@ -291,11 +291,13 @@ def stalled_reader():
         pane.shows(b'Time left')
         flood = subprocess.Popen(['yes', 'flood'], stdin=subprocess.DEVNULL, stdout=pane.slave,
                                  stderr=subprocess.DEVNULL)
-        time.sleep(1.0)  # nothing reads: the terminal's buffer is full
-        flood.kill()
-        flood.wait()
-        pane.program.send_signal(signal.SIGTERM)
-        time.sleep(0.3)
+        try:
+            time.sleep(1.0)  # nothing reads: the terminal's buffer is full
+            pane.program.send_signal(signal.SIGTERM)
+            time.sleep(0.3)
+        finally:
+            flood.kill()
+            flood.wait()
         pane.got = b''
         status = pane.finish()
         check('SIGTERM beside a stalled terminal: status %d' % -signal.SIGTERM,
