@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers for the end-to-end tests: a tmux session per test, polling instead of sleeps.
 # Tests that cannot run here exit 77 (skipped), except under CI=true, where they must run.
 
@@ -10,19 +11,6 @@ skip_or_fail() {
   exit 77
 }
 
-# The program under test: the script's first argument when it is a path (an empty one: none was
-# built), else the default given. Sets PROGRAM, and PROGRAM_ARGS to the words it took (0 or 1).
-take_program_argument() {
-  local default=$1
-  shift
-  PROGRAM=$default
-  PROGRAM_ARGS=0
-  if [ $# -gt 0 ] && [[ -z $1 || $1 == */* ]]; then
-    PROGRAM=$1
-    PROGRAM_ARGS=1
-  fi
-}
-
 # The version the build gives the program, from the one line that sets it.
 project_version() { sed -n 's/^project(vorbelin VERSION \([0-9.]*\).*/\1/p' "$(dirname "${BASH_SOURCE[0]}")/../../CMakeLists.txt"; }
 
@@ -32,6 +20,19 @@ if [ "${1:-}" = "--list" ]; then
   case_names
   exit 0
 fi
+
+# The program under test: the script's first argument when it is a path (an empty one: none was
+# built), taken off its arguments; else E2E_PROGRAM (build/vorbelin by default) in the source
+# tree. BIN is its full path, PROGRAM as given.
+# shellcheck disable=SC2034 # read by the script that sources this
+HERE=$(cd "$(dirname "$0")" && pwd)
+PROGRAM=$HERE/../../${E2E_PROGRAM:-build/vorbelin}
+if [ $# -gt 0 ] && [[ -z $1 || $1 == */* ]]; then
+  PROGRAM=$1
+  shift
+fi
+# shellcheck disable=SC2034
+BIN=$(realpath "$PROGRAM" 2>/dev/null || echo "$PROGRAM")
 
 export TERM=${TERM:-xterm-256color}
 E2E_DIR=$(mktemp -d /tmp/vorbelin-e2e.XXXXXX)

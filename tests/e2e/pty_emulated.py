@@ -1,14 +1,20 @@
 #!/usr/bin/env python3
 """The program in a pseudo-terminal whose every byte goes through a VT100 emulator (pyte).
 
-    pty_emulated.py path/to/vorbelin stalled_end|split_keys|scripts|command_modes
+    pty_emulated.py path/to/vorbelin stalled_reader|stalled_end|split_keys|scripts|command_modes
+
+stalled_reader: another writer fills the terminal's buffer while nothing reads, the program is
+ended with SIGTERM, and the reader goes on: the sequence that resets the colours and shows the
+cursor still arrives, after all.
 
 stalled_end: the reader stops while the window is resized again and again, then the run is
-ended (SIGTERM, or ESC) and the reader goes on 2 s later, past any time limit. What the terminal
+ended (SIGTERM, or ESC) and the reader goes on 2 s later. What the terminal
 got must end with no sequence cut short (text written after it shows as text) and the cursor
 shown; after ESC the stop message is on the screen.
 
-split_keys: keys whose bytes arrive apart within the pause (ESC, then [A 5 to 40 ms later), Alt
+split_keys: keys whose bytes arrive apart within the pause (ESC, then [A 5 or 20 ms later: the
+pause is 50 ms, so a busy machine has 30 ms to spare, and a reader that does not wait reads the
+split ESC alone), Alt
 with [ and O, a sequence longer than any key and an overlong ESC: /DEBUG writes each code read,
 none of them stops the run, and nothing of them is left for the shell.
 
@@ -83,6 +89,11 @@ class Pane:
                 except OSError:  # the last process on the terminal has gone
                     break
 
+    def shows(self, text, seconds=30):
+        """Reads until the screen shows text (a busy machine's first pass may take seconds)."""
+        self.read_for(seconds, until=lambda: text in self.got)
+        return text in self.got
+
     def finish(self, timeout=10):
         """Reads until the program ends and what it wrote last; gives its status."""
         self.read_for(timeout, until=lambda: self.program.poll() is not None)
@@ -127,7 +138,7 @@ def stalled_end():
     for how in ('SIGTERM', 'ESC'):
         pane = Pane([BIN, 'true', '/TIME=60'])
         try:
-            pane.read_for(1.5)
+            pane.shows(b'Time left')
             # The reader stops; each resize repaints more than the terminal's buffer holds.
             for i in range(60):
                 pane.resize(100 if i % 2 == 0 else 80, 30 if i % 2 == 0 else 25)
@@ -161,9 +172,9 @@ def split_keys():
         pane = Pane([BIN, 'x', '/TIME=300', '/TICK=1', '/DEBUG'], stdout=out_file)
         out_file.close()
         try:
-            pane.read_for(1.0)
+            pane.shows(b'Press a key')
             os.write(pane.master, b'a')  # the debug pause
-            pane.read_for(0.5)
+            pane.shows(b'Time left')
 
             def codes():
                 with open(out.name, 'rb') as f:
@@ -183,7 +194,7 @@ def split_keys():
                 got = codes()[seen:]
                 return got == expected, 'codes %r' % got
 
-            for gap in (0.0, 0.005, 0.02, 0.04):
+            for gap in (0.0, 0.005, 0.02):
                 check('Up split %d ms after its ESC reads as 224 72' % (gap * 1000),
                       *send([224, 72], b'\x1b', b'[A', gap=gap))
             check('Alt+[ reads as 0 26, not ESC', *send([0, 26], b'\x1b['))
@@ -207,7 +218,9 @@ def command_modes():
     # In the C locale every glyph is ASCII, which pyte reads with character sets applied.
     pane = Pane([BIN, command, '/TIME=2', '/REPEAT'], env_extra={'LANG': 'C', 'LC_ALL': 'C'})
     try:
-        pane.read_for(4.5)
+        # The screen after the command's launch.
+        pane.shows(b'Launched 1 times')
+        pane.read_for(2.5)  # two passes more (one a second)
         screen = pane.screen(utf8=False)
         shown = '\n'.join(screen.display)
         check('after the command the screen is drawn in ASCII',
@@ -233,7 +246,7 @@ def shown_command(argv, env_extra=None, utf8=True):
     """The status screen's rows 2 to 4 after the first pass, trailing blanks removed."""
     pane = Pane([BIN] + argv + ['/TIME=60'], env_extra=env_extra)
     try:
-        pane.read_for(1.5)
+        pane.shows(b'Time left')
         screen = pane.screen(utf8=utf8)
         try:
             return [screen.display[y].rstrip() for y in range(2, 5)]
@@ -272,8 +285,32 @@ def scripts():
         subprocess.run(['rm', '-rf', folder])
 
 
+def stalled_reader():
+    pane = Pane([BIN, 'true', '/TIME=60'])
+    try:
+        pane.shows(b'Time left')
+        flood = subprocess.Popen(['yes', 'flood'], stdin=subprocess.DEVNULL, stdout=pane.slave,
+                                 stderr=subprocess.DEVNULL)
+        try:
+            time.sleep(1.0)  # nothing reads: the terminal's buffer is full
+            pane.program.send_signal(signal.SIGTERM)
+            time.sleep(0.3)
+        finally:
+            flood.kill()
+            flood.wait()
+        pane.got = b''
+        status = pane.finish()
+        check('SIGTERM beside a stalled terminal: status %d' % -signal.SIGTERM,
+              status == -signal.SIGTERM, 'status %d' % status)
+        check('the restore arrives after the stall', b'\x1b[0m\x1b[?25h' in pane.got,
+              'the last bytes %r' % pane.got[-24:])
+    finally:
+        pane.close()
+
+
 BIN = sys.argv[1]
-{'stalled_end': stalled_end, 'split_keys': split_keys, 'command_modes': command_modes,
+{'stalled_reader': stalled_reader, 'stalled_end': stalled_end, 'split_keys': split_keys,
+ 'command_modes': command_modes,
  'scripts': scripts}[sys.argv[2]]()
 print('%d failed' % len(FAILED))
 sys.exit(1 if FAILED else 0)

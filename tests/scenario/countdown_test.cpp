@@ -18,17 +18,10 @@ std::vector<int> concat(std::vector<int> a, const std::vector<int>& b) {
   return a;
 }
 
-SimRun run_at(int64_t utc_ms, const std::vector<std::string>& words, int64_t limit_ms = 0) {
-  SimConfig config = config_at(utc_ms);
-  if (limit_ms > 0) config.run_limit_ms = limit_ms;
-  sim_reset(config);
-  return sim_run(words);
-}
-
 } // namespace
 
 TEST(Countdown, DefaultDelayOfOneSecond) {
-  const SimRun run = run_at(tuesday_morning(), {"backup.exe", "/anything"});
+  const SimRun run = run_from(tuesday_morning(), {"backup.exe", "/anything"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(time_left_values(run.console), std::vector<int>{1});
   EXPECT_EQ(count_of(run.console, "\376 Updating every 5 second(s)\n"), 1);
@@ -40,7 +33,7 @@ TEST(Countdown, DefaultDelayOfOneSecond) {
 }
 
 TEST(Countdown, SwitchesToOneSecondAtTwentyLeft) {
-  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=100"});
+  const SimRun run = run_from(tuesday_morning(), {"x", "/TIME=100"});
   EXPECT_EQ(time_left_values(run.console), concat(range_down(100, 20, 5), range_down(19, 1, 1)));
   const std::vector<uint32_t> sleeps = pass_sleeps(run);
   EXPECT_EQ(std::accumulate(sleeps.begin(), sleeps.end(), 0u), 100000u);
@@ -66,21 +59,21 @@ TEST(Countdown, SleepsEndOnTheScheduleWhenEachRunsLong) {
 }
 
 TEST(Countdown, LongRefreshIntervals) {
-  const SimRun thirty = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=30"});
+  const SimRun thirty = run_from(tuesday_morning(), {"x", "/TIME=100", "/TICK=30"});
   EXPECT_EQ(time_left_values(thirty.console), concat({100, 70, 40, 10}, range_down(9, 1, 1)));
   // No pass sleeps past the end of the delay.
-  const SimRun long_tick = run_at(tuesday_morning(), {"x", "/TIME=100", "/TICK=1000"});
+  const SimRun long_tick = run_from(tuesday_morning(), {"x", "/TIME=100", "/TICK=1000"});
   EXPECT_EQ(time_left_values(long_tick.console), std::vector<int>{100});
   EXPECT_EQ(pass_sleeps(long_tick), std::vector<uint32_t>{100000});
   EXPECT_EQ(long_tick.launch_times_ms, std::vector<int64_t>{100000 + 10});
-  const SimRun fifty = run_at(tuesday_morning(), {"x", "/TIME=33", "/TICK=50"});
+  const SimRun fifty = run_from(tuesday_morning(), {"x", "/TIME=33", "/TICK=50"});
   EXPECT_EQ(fifty.launch_times_ms, std::vector<int64_t>{33000 + 10});
 }
 
 TEST(Countdown, RepeatRedrawsTheFullDelayAtOnce) {
   const int64_t eight_hours = 8 * 3600 * 1000LL;
   const SimRun run =
-      run_at(tuesday_morning(), {"backup.exe", "/time=8h", "/REPEAT"}, 2 * eight_hours + 1000);
+      run_from(tuesday_morning(), {"backup.exe", "/time=8h", "/REPEAT"}, 2 * eight_hours + 1000);
   ASSERT_EQ(run.launches.size(), 2u);
   EXPECT_EQ(run.launch_times_ms[0], eight_hours + 10);
   EXPECT_EQ(run.launch_times_ms[1], 2 * eight_hours + 10);
@@ -140,7 +133,7 @@ TEST(Countdown, TimeAsleepCountsAndALateLaunchRestartsTheGrid) {
 }
 
 TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
-  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=15", "/R"}, 40000);
+  const SimRun run = run_from(tuesday_morning(), {"x", "/TIME=15", "/R"}, 40000);
   EXPECT_EQ(run.launches.size(), 2u);
   // First cycle: refresh 2 from /TIME, later cycles 5; each switches to 1 in its first pass.
   EXPECT_NE(run.console.find("(15 seconds remaing)"), std::string::npos);
@@ -153,7 +146,7 @@ TEST(Countdown, RepeatWithAShortDelayStartsEachCycleAtFiveSeconds) {
 }
 
 TEST(Countdown, ExceptedWeekdayLaunchesNothing) {
-  const SimRun run = run_at(tuesday_morning(), {"x", "/TIME=2", "/EXCEPT=MonTUE", "/R"}, 5000);
+  const SimRun run = run_from(tuesday_morning(), {"x", "/TIME=2", "/EXCEPT=MonTUE", "/R"}, 5000);
   EXPECT_TRUE(run.launches.empty());
   EXPECT_EQ(count_of(run.console, "\376 Not executing on excepted day (Tuesday)\n"), 2);
   EXPECT_EQ(count_of(run.console, "Launched 1 times"), 0);
@@ -165,16 +158,16 @@ TEST(Countdown, ExceptedWeekdayLaunchesNothing) {
   EXPECT_EQ(sim_run({"x", "/EXCEPT=SatSun"}).launches.size(), 1u);
   // Due at 00:30 on Sunday after an hour-long pass that began on Saturday: Sunday is excepted.
   const SimRun midnight =
-      run_at(sim_utc(2026, 12, 12, 23, 30, 0), {"x", "/TIME=1h", "/TICK=3600", "/EXCEPT=Sun"});
+      run_from(sim_utc(2026, 12, 12, 23, 30, 0), {"x", "/TIME=1h", "/TICK=3600", "/EXCEPT=Sun"});
   EXPECT_TRUE(midnight.launches.empty());
   EXPECT_NE(midnight.console.find("excepted day (Sunday)"), std::string::npos);
 }
 
 TEST(Countdown, QuietModeKeepsOnlyWhatMustBeSeen) {
-  const SimRun run = run_at(tuesday_morning(), {"x", "/q", "/TIME=3"});
+  const SimRun run = run_from(tuesday_morning(), {"x", "/q", "/TIME=3"});
   EXPECT_EQ(run.console, "\n");
   EXPECT_EQ(run.launches.size(), 1u);
-  const SimRun excepted = run_at(tuesday_morning(), {"x", "/q", "/EXCEPT=tue"});
+  const SimRun excepted = run_from(tuesday_morning(), {"x", "/q", "/EXCEPT=tue"});
   EXPECT_EQ(excepted.console, "\n\376 Not executing on excepted day (Tuesday)\n");
   SimConfig config = config_at(tuesday_morning());
   config.stdout_redirected = true;
@@ -185,10 +178,10 @@ TEST(Countdown, QuietModeKeepsOnlyWhatMustBeSeen) {
 }
 
 TEST(Countdown, LongDelaysAndDueTimesPastMidnight) {
-  const SimRun day = run_at(tuesday_morning(), {"x", "/TIME=25h"}, 1000);
+  const SimRun day = run_from(tuesday_morning(), {"x", "/TIME=25h"}, 1000);
   EXPECT_NE(day.console.find("25:00:00 (90,000 seconds remaing)"), std::string::npos);
   EXPECT_NE(day.console.find("ONCE in 25h 0m 0s (90,000 seconds)"), std::string::npos);
-  const SimRun late = run_at(sim_utc(2026, 12, 8, 23, 0, 0), {"x", "/TIME=2h"}, 1000);
+  const SimRun late = run_from(sim_utc(2026, 12, 8, 23, 0, 0), {"x", "/TIME=2h"}, 1000);
   EXPECT_NE(late.console.find("\376 Launching at:        25:00:00 hrs\n"), std::string::npos);
   // Three hours from 01:00 on a night whose 02:00 becomes 03:00: the launch comes at 05:00.
   SimConfig spring = config_at(sim_utc(2026, 10, 3, 15, 0, 0)); // 01:00 at UTC+10

@@ -20,6 +20,16 @@ inline SimConfig config_at(int64_t utc_ms) {
   return config;
 }
 
+// A whole run from a UTC clock reading, until it ends or limit_ms of simulated time (0: the
+// backend's default) has passed.
+inline SimRun run_from(int64_t utc_ms, const std::vector<std::string>& words,
+                       int64_t limit_ms = 0) {
+  SimConfig config = config_at(utc_ms);
+  if (limit_ms > 0) config.run_limit_ms = limit_ms;
+  sim_reset(config);
+  return sim_run(words);
+}
+
 struct Parsed {
   SimRun run;
   RunSettings settings;

@@ -11,13 +11,6 @@ int64_t at(int day, int hour, int minute, int second) {
   return sim_utc(2026, 12, day, hour, minute, second);
 }
 
-SimRun run_from(int64_t utc_ms, const std::vector<std::string>& words, int64_t limit_ms) {
-  SimConfig config = config_at(utc_ms);
-  config.run_limit_ms = limit_ms;
-  sim_reset(config);
-  return sim_run(words);
-}
-
 // Launch times as the UTC clock showed them, in seconds since the start of 8 December.
 std::vector<int64_t> launch_clock(const SimRun& run, int64_t start_ms) {
   std::vector<int64_t> seconds;

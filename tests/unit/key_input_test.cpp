@@ -3,6 +3,7 @@
 
 #include "console/key_input.h"
 #include "platform/sim/sim.h"
+#include "unit/sim_console.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ std::pair<int, int> codes(uint16_t scan, uint32_t state) {
   int first = -1, second = -1;
   if (!extended_key_code(event, &first, &second)) return {-1, -1};
   return {first, second};
-}
-
-void fresh_input() {
-  sim_reset(SimConfig());
-  sim_call([] {});
 }
 
 } // namespace
@@ -82,7 +78,7 @@ TEST(KeyTables, OtherKeysByGroup) {
 }
 
 TEST(KeyInput, TwoCodeKeysAndThePendingSecondCode) {
-  fresh_input();
+  fresh_console();
   sim_key_code(0, 72, ENHANCED_KEY_FLAG);
   sim_key_code(0, 72, 0); // keypad 8, NumLock off
   sim_key_char(0, '8', 72);
@@ -100,7 +96,7 @@ TEST(KeyInput, TwoCodeKeysAndThePendingSecondCode) {
 }
 
 TEST(KeyInput, WaitingIgnoresReleasesAndModifiersAlone) {
-  fresh_input();
+  fresh_console();
   sim_push_event(0, InputEvent{INPUT_KEY_EVENT, true, 0, 42, SHIFT_DOWN}); // Shift alone
   sim_push_event(0, InputEvent{INPUT_OTHER_EVENT, false, 0, 0, 0});
   sim_push_event(0, InputEvent{INPUT_KEY_EVENT, false, 'q', 16, 0});
@@ -114,7 +110,7 @@ TEST(KeyInput, WaitingIgnoresReleasesAndModifiersAlone) {
 // More events that are no key than one look holds (clicks, focus changes) stand before the keys:
 // they are taken out, the keys and whatever follows them stay.
 TEST(KeyInput, KeysBehindMoreOtherEventsThanOneLookHolds) {
-  fresh_input();
+  fresh_console();
   const InputEvent click = {INPUT_OTHER_EVENT, false, 0, 0, 0};
   for (int i = 0; i < 3000; ++i) sim_push_event(0, click);
   sim_key_char(0, 'a', 30);
@@ -133,7 +129,7 @@ TEST(KeyInput, KeysBehindMoreOtherEventsThanOneLookHolds) {
 }
 
 TEST(KeyInput, PromptDropsTypedAheadKeys) {
-  fresh_input();
+  fresh_console();
   sim_key_char(0, 'a');
   sim_key_code(0, 72, ENHANCED_KEY_FLAG);
   sim_key_char(300, 'z');
@@ -142,7 +138,7 @@ TEST(KeyInput, PromptDropsTypedAheadKeys) {
   EXPECT_EQ(key, 'z');
   EXPECT_EQ(sim_result().console, "Press a key...\n");
   for (const char* text : {"", static_cast<const char*>(nullptr)}) {
-    fresh_input();
+    fresh_console();
     sim_key_char(100, 'y');
     EXPECT_EQ(key_prompt(text), 'y');
     EXPECT_EQ(sim_result().console, "\n");

@@ -21,6 +21,26 @@ TEST(Renderer, ColourMappingSwapsRedAndBlueAndSetsOnlyWhatChanges) {
   }
 }
 
+// What does not fit the frame's buffer is sent before it is added: nothing is written past it.
+TEST(Renderer, AFrameLargerThanItsBufferGoesOutInSpills) {
+  static FrameBytes frame;
+  static std::string sent;
+  frame.send = [](const char* bytes, size_t length) {
+    sent.append(bytes, length);
+    return true;
+  };
+  std::string all;
+  for (const char c : {'a', 'b', 'c'}) {
+    const std::string chunk(30000, c);
+    frame_append(&frame, chunk.data(), chunk.size());
+    all += chunk;
+    ASSERT_LE(frame.length, sizeof frame.data);
+  }
+  frame_spill(&frame);
+  EXPECT_EQ(sent, all);
+  EXPECT_EQ(frame.spills, 2u);
+}
+
 namespace {
 
 struct Terminal {

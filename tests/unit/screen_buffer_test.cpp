@@ -120,9 +120,17 @@ TEST(ScreenBuffer, WideCharactersTakeTwoCellsAndMarksJoin) {
   write("a\xe4\xb8\xad");
   screen_fill_chars(&screen, '.', 1, 2, 0); // a fill over a right half leaves no half either
   EXPECT_EQ(cells_text(screen), "a . | x<20AC> |<20+301>   ");
+  screen_set_cursor(&screen, 2, 0);
+  write("\xe4\xb8\xad");
+  screen_fill_chars(&screen, '-', 2, 1, 0); // and one that ends on a left half
+  EXPECT_EQ(cells_text(screen), "a-- | x<20AC> |<20+301>   ");
+  // A character holds four code points: the fourth mark is dropped, read no further (ASan).
+  screen_set_cursor(&screen, 1, 2);
+  write("o\xcc\x81\xcc\xa3\xcc\x82\xcc\x83");
+  EXPECT_EQ(cells_text(screen), "a-- | x<20AC> |<20+301><6F+301+323+302>  ");
   // With the foreign characters' table full, a new one's cells hold stand-ins.
   screen.foreign_count = FOREIGN_MAX;
   screen_set_cursor(&screen, 0, 2);
   write("\xe4\xb8\x80\xc3\xa9");
-  EXPECT_EQ(cells_text(screen), "a . | x<20AC> |??? ");
+  EXPECT_EQ(cells_text(screen), "a-- | x<20AC> |??? ");
 }
