@@ -2,8 +2,10 @@
 // bytes slowly, how keys are told apart in time, what a launch reports, which signals stay
 // ignored.
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "backend/fake_system.h"
 #include "platform/posix/glyph_output.h"
@@ -511,6 +513,35 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
   EXPECT_EQ(write_plain(&stream, "x", 1), 0u);
 }
 
+// Redirected standard output: glyphs in the locale's set, through the C library's buffer, which
+// the next flush point empties; a closed one takes nothing.
+TEST_F(Backend, RedirectedOutputIsGlyphsFlushedAtTheFlushPoint) {
+  for (const char* locale : {"C.UTF-8", "C"}) {
+    setenv("LC_ALL", locale, 1);
+    fake_reset();
+    FILE* const file = tmpfile();
+    FILE* const saved = stdout;
+    stdout = file;
+    EXPECT_EQ(plat_stdout_write("\xfe \x1b", 3), 3) << locale;
+    struct stat written;
+    fstat(fileno(file), &written); // what reached the file, not the buffer
+    flush_redirected();
+    struct stat flushed;
+    fstat(fileno(file), &flushed);
+    stdout = saved;
+    char bytes[16] = {};
+    rewind(file);
+    EXPECT_GT(fread(bytes, 1, sizeof bytes - 1, file), 0u);
+    fclose(file);
+    EXPECT_EQ(written.st_size, 0) << locale;
+    EXPECT_EQ(flushed.st_size, static_cast<off_t>(strlen(bytes))) << locale;
+    EXPECT_STREQ(bytes, strcmp(locale, "C") == 0 ? "# \x1b" : "\u25a0 \x1b") << locale;
+  }
+  fake_reset();
+  fake.stdout_open = false;
+  EXPECT_EQ(plat_stdout_write("x", 1), -1);
+}
+
 // The console's text: the screen, a plain terminal's lines from the foreground alone, or standard
 // error's lines without a terminal.
 TEST_F(Backend, ConsoleTextGoesWhereTheTerminalAllows) {
@@ -612,7 +643,7 @@ TEST_F(Backend, CtrlCGoesToTheHandlerOrIsIgnoredAsTheProgramAsked) {
 }
 
 TEST_F(Backend, StopAndOtherEndingSignalsGiveTheTerminalBackFirst) {
-  for (int signal_number : {SIGTSTP, SIGUSR1, SIGALRM, SIGSEGV}) {
+  for (int signal_number : {SIGUSR1, SIGALRM, SIGSEGV, SIGTSTP}) {
     fake_reset();
     ASSERT_TRUE(terminal_open());
     fake.dispositions[signal_number].sa_handler(signal_number);
@@ -620,7 +651,8 @@ TEST_F(Backend, StopAndOtherEndingSignalsGiveTheTerminalBackFirst) {
     EXPECT_EQ(fake.raised, std::vector<int>{signal_number});
     EXPECT_EQ(fake.dispositions[signal_number].sa_handler, SIG_DFL);
   }
-  fake.dispositions[SIGCONT].sa_handler(SIGCONT); // fg
+  fake.dispositions[SIGCONT].sa_handler(SIGCONT); // fg: the next Ctrl-Z is ours again
+  EXPECT_NE(fake.dispositions[SIGTSTP].sa_handler, SIG_DFL);
   EXPECT_TRUE(signals_take_continue());
   EXPECT_FALSE(signals_take_continue());
 }
