@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers for the end-to-end tests: a tmux session per test, polling instead of sleeps.
 # Tests that cannot run here exit 77 (skipped), except under CI=true, where they must run.
 
@@ -12,6 +13,7 @@ skip_or_fail() {
 
 # The program under test: the script's first argument when it is a path (an empty one: none was
 # built), else the default given. Sets PROGRAM, and PROGRAM_ARGS to the words it took (0 or 1).
+# shellcheck disable=SC2034 # PROGRAM and PROGRAM_ARGS are the sourcing script's
 take_program_argument() {
   local default=$1
   shift
