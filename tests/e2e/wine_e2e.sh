@@ -287,8 +287,8 @@ case_code_pages() {
 # the next row, and the text after the command stands where it belongs. The command comes through
 # the environment: cmd reads a batch file's own bytes in the OEM code page.
 case_wide_characters() {
-  local zhong=$'\u4e2d' page first second
-  local command="cmd /c rem #$(printf "$zhong%.0s" {1..40})ABCDEFGHIJABCDEFGHIJABCDEFGHIJ"
+  local zhong=$'\u4e2d' page first second command
+  command="cmd /c rem #$(printf "$zhong%.0s" {1..40})ABCDEFGHIJABCDEFGHIJABCDEFGHIJ"
   first="■ Waiting to launch: \"cmd /c rem #$(printf "$zhong%.0s" {1..23})"
   second="$(printf "$zhong%.0s" {1..17})ABCDEFGHIJABCDEFGHIJABCDEFGHIJ\""
   for page in 65001 932; do
