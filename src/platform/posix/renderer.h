@@ -36,7 +36,7 @@ struct FrameBytes {
   bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;
-  char data[65536]; // last: a frame of a few hundred bytes is on the same page as its length
+  char data[65536];
 };
 
 void frame_append(FrameBytes* frame, const char* bytes, size_t length);
