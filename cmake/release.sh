@@ -76,9 +76,11 @@ cp "$windows" "$work/$name/vorbelin.exe"
 x86_64-w64-mingw32-strip "$work/$name/vorbelin.exe"
 sed 's/$/\r/' "$source/docs/README-windows.txt" > "$work/$name/README.txt"
 sed 's/$/\r/' "$source/LICENSE" > "$work/$name/LICENSE.txt"
+sed 's/$/\r/' "$source/docs/examples/vorbelin-task.xml" > "$work/$name/vorbelin-task.xml"
 settle "$work/$name"
 # -X: no owners or access times in the archive.
-(cd "$work" && zip -X -D -q -9 "$dist/$name.zip" "$name"/LICENSE.txt "$name"/README.txt "$name"/vorbelin.exe)
+(cd "$work" && zip -X -D -q -9 "$dist/$name.zip" "$name"/LICENSE.txt "$name"/README.txt "$name"/vorbelin-task.xml \
+   "$name"/vorbelin.exe)
 
 name=vorbelin-$version-$platform
 mkdir "$work/$name"
@@ -93,8 +95,8 @@ glibc=$(objdump -T "$work/$name/vorbelin" | grep -o 'GLIBC_[0-9.]*' | sort -V | 
   echo "and ncurses' terminfo library (libtinfo.so.6; Debian and Ubuntu: libtinfo6)."
   echo
   echo "Run it where it is:    ./vorbelin \"echo launched\" /time=5"
-  echo "Install it:            sudo install -m 755 vorbelin /usr/local/bin/"
-  echo "                       sudo install -m 644 vorbelin.1 /usr/local/share/man/man1/"
+  echo "Install it:            sudo install -D -m 755 vorbelin /usr/local/bin/vorbelin"
+  echo "                       sudo install -D -m 644 vorbelin.1 /usr/local/share/man/man1/vorbelin.1"
   echo "Remove it:             sudo rm /usr/local/bin/vorbelin /usr/local/share/man/man1/vorbelin.1"
   echo
   echo "man ./vorbelin.1 tells how to use it. README.md's build commands are for the sources,"

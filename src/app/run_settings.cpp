@@ -1,7 +1,6 @@
 // The command line: defaults, the option walk, the value of /TIME, and the command check.
 #include "app/run_settings.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "app/launch.h"
@@ -11,6 +10,10 @@
 #include "platform/platform.h"
 #include "util/run_end.h"
 #include "util/text.h"
+
+static void apply_time_option(char* word, RunSettings* settings);
+// The longest command the launch line can carry with this interpreter word.
+static int longest_command(const char* interpreter);
 
 namespace {
 
@@ -140,7 +143,7 @@ RunSettings default_run_settings() {
   return settings;
 }
 
-void apply_time_option(char* word, RunSettings* settings) {
+static void apply_time_option(char* word, RunSettings* settings) {
   const char* value = word + 6;
   if (char_pos(value, ':') != 0) {
     apply_absolute_time(word, settings);
@@ -149,7 +152,7 @@ void apply_time_option(char* word, RunSettings* settings) {
   }
 }
 
-int longest_command(const char* interpreter) {
+static int longest_command(const char* interpreter) {
   return LAUNCH_LINE_ROOM - 1 - static_cast<int>(strlen(interpreter)) - LAUNCH_LINE_GLUE;
 }
 

@@ -29,7 +29,3 @@ RunSettings default_run_settings();
 // Fills settings from the words; does not come back when it shows the help screen or ends the
 // run with an error. May change the words in place.
 void read_run_settings(int count, char** words, RunSettings* settings);
-void apply_time_option(char* word, RunSettings* settings);
-
-// The longest command the launch line can carry with this interpreter word.
-int longest_command(const char* interpreter);

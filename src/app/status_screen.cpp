@@ -10,7 +10,8 @@ int title_bar_colour(const ClockTime& time) {
   return static_cast<int>(time.second % 7 + 1) * 16;
 }
 
-void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
+// A date line, written with the channel the screen gives it.
+static void show_date_line(PrintChannel print, const char* label, const CalendarDate& date) {
   print("\376 %s%s %2.2i%s %s %4.4i\n", label, day_name(date.weekday), date.day,
         ordinal_suffix(date.day), month_name(date.month), date.year);
 }
@@ -35,7 +36,7 @@ void show_time_left(PrintChannel print, int32_t time_left) {
   print("\n");
 }
 
-bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
+static bool is_excepted_day(const char* excepted_days, const CalendarDate& date) {
   if (excepted_days[0] == '\0') return false;
   return text_pos_nocase(excepted_days, day_abbrev(date.weekday)) > 0;
 }

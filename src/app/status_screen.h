@@ -8,9 +8,8 @@
 // The colour of the title bar for a second of the clock: a background of 1 to 7.
 int title_bar_colour(const ClockTime& time);
 
-// A date line, written with the channel the screen gives it (con_print or out_print).
+// The channel a screen's lines are written with (con_print or out_print).
 typedef int (*PrintChannel)(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void show_date_line(PrintChannel print, const char* label, const CalendarDate& date);
 
 // The start's date and time, then the current date and time.
 void show_clock_lines(PrintChannel print, const CalendarDate& start_date,
@@ -19,7 +18,6 @@ void show_clock_lines(PrintChannel print, const CalendarDate& start_date,
 // The time-left line in bright blue, the spinner behind it, and the line's end.
 void show_time_left(PrintChannel print, int32_t time_left);
 
-bool is_excepted_day(const char* excepted_days, const CalendarDate& date);
 // The block that names the excepted days; coloured red when asked.
 void show_excepted_days(const char* excepted_days, bool coloured);
 // Writes the excepted-day message when the date is one; true then, and nothing is launched.

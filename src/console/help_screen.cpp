@@ -93,7 +93,8 @@ int first_line_after_end_key(int line, int page, int first_line) {
 
 } // namespace
 
-int page_size() {
+// Lines per page for the window's current height.
+static int page_size() {
   const int height = window_height();
   const int size = height - 2 < HELP_LINE_COUNT ? height - 2 : HELP_LINE_COUNT;
   // A window of 2 rows would give 0 lines a page and a division by zero.

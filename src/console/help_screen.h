@@ -5,7 +5,5 @@ enum : int { HELP_LINE_COUNT = 25 };
 
 extern const char* const help_lines[HELP_LINE_COUNT];
 
-// Lines per page for the window's current height.
-int page_size();
 [[noreturn]] void show_help(int banner_attr, int text_attr);
 void draw_title_bar(int colour);

@@ -5,6 +5,8 @@
 #include "platform/platform.h"
 #include "util/run_end.h"
 
+static int console_ctrl_handler(uint32_t event);
+
 namespace {
 
 const char* const window_title = "Vorbelin";
@@ -39,7 +41,7 @@ int32_t reset_window_icon() {
 
 // Runs on the thread (or in the signal handler) of the control event: only the icon and the
 // handler list are touched, and the event goes on to the default handling, which ends the process.
-int console_ctrl_handler(uint32_t) {
+static int console_ctrl_handler(uint32_t) {
   plat_set_ctrl_handler(console_ctrl_handler, false);
   plat_set_ctrl_handler(nullptr, true);
   reset_window_icon();

@@ -9,4 +9,3 @@ enum : int { ICON_RESOURCE = 101 };
 
 void setup_window_identity();
 int32_t reset_window_icon();
-int console_ctrl_handler(uint32_t event);

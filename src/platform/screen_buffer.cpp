@@ -297,7 +297,6 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
   const uint32_t filled = fill_cells(screen, count, x, y, [ch](ScreenCell* cells, uint32_t span) {
     // Every field before the attribute, in one store a cell.
     const ScreenCell stamp = {ch, CELL_BYTE, 0};
-#pragma GCC unroll 8
     for (uint32_t i = 0; i < span; ++i) memcpy(&cells[i], &stamp, offsetof(ScreenCell, attr));
   });
   const uint32_t all = static_cast<uint32_t>(screen->width) * static_cast<uint32_t>(screen->height);
@@ -309,7 +308,6 @@ uint32_t screen_fill_chars(ScreenBuffer* screen, unsigned char ch, uint32_t coun
 
 uint32_t screen_fill_attrs(ScreenBuffer* screen, uint16_t attr, uint32_t count, int x, int y) {
   return fill_cells(screen, count, x, y, [attr](ScreenCell* cells, uint32_t span) {
-#pragma GCC unroll 8
     for (uint32_t i = 0; i < span; ++i) cells[i].attr = attr;
   });
 }

@@ -44,9 +44,7 @@ struct ScreenBuffer {
   int foreign_count;
   int last_put; // the cell of the last character written, which a mark that follows joins; -1
 
-  // The rows lie end to end, each as wide as the buffer, right after the fields above, so that
-  // a screen of 80 by 25 takes two pages of memory rather than a page a row: a pass that wakes
-  // cold touches few of them.
+  // The rows lie end to end, each as wide as the buffer (screen_row).
   ScreenCell cells[SCREEN_MAX_ROWS * SCREEN_MAX_COLUMNS];
   uint32_t foreign[FOREIGN_MAX][FOREIGN_POINTS]; // of the foreign cells, never reused for another
 };

@@ -34,7 +34,7 @@ int char_pos(const char* text, char c) {
 }
 
 // The count of leading characters the two share, letter case aside.
-int shared_nocase(const char* a, const char* b) {
+static int shared_nocase(const char* a, const char* b) {
   int i = 0;
   while (a[i] != '\0' && b[i] != '\0' && upper_ascii(a[i]) == upper_ascii(b[i])) ++i;
   return i;

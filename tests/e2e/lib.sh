@@ -74,13 +74,14 @@ cleanup() {
 trap cleanup EXIT
 
 # A fresh pane of 80 by 25 cells running bash without a profile, in a UTF-8 locale, in the
-# test's folder (what a program writes where it runs, nohup.out say, goes there).
+# test's folder (what a program writes where it runs, nohup.out say, goes there), with the
+# sanitizers' options of a sanitizer build's run (tests/sanitized_case.sh).
 new_pane() {
   local previous=$SESSION
   PANES=$((PANES + 1))
   SESSION="e2e-$PANES"
   # The new session comes first: a server left without sessions exits, racing the next one.
-  tmux -f /dev/null new-session -d -s "$SESSION" -c "$E2E_DIR" -x 80 -y 25 "env -i PATH=$PATH HOME=$E2E_DIR TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' $* bash --norc --noprofile"
+  tmux -f /dev/null new-session -d -s "$SESSION" -c "$E2E_DIR" -x 80 -y 25 "env -i PATH=$PATH HOME=$E2E_DIR TERM=xterm-256color LANG=C.UTF-8 PS1='$ ' ${ASAN_OPTIONS:+ASAN_OPTIONS=$ASAN_OPTIONS} ${UBSAN_OPTIONS:+UBSAN_OPTIONS=$UBSAN_OPTIONS} $* bash --norc --noprofile"
   [ -n "$previous" ] && tmux kill-session -t "$previous" 2>/dev/null
   tmux set-option -t "$SESSION" status off >/dev/null
   tmux resize-window -t "$SESSION" -x 80 -y 25 2>/dev/null

@@ -288,7 +288,7 @@ case_left_by_its_script() {
 
 case_nohup() {
   fresh_pane
-  LAUNCHER="nohup" run_in_pane "'touch $W/launched' /time=3 /Q > $W/out.txt"
+  LAUNCHER='nohup' run_in_pane "'touch $W/launched' /time=3 /Q > $W/out.txt"
   wait_until 10 program_running
   signal_program HUP
   check "nohup keeps SIGHUP ignored: the launch comes" wait_for_exists "$W/launched" 10
@@ -510,7 +510,7 @@ case_scripts() {
 # and the help pager ends with status 0.
 case_hang_up() {
   fresh_pane
-  LAUNCHER="nohup" run_in_pane "'echo x >> $W/launched' /TIME=1 /DEBUG"
+  LAUNCHER='nohup' run_in_pane "'echo x >> $W/launched' /TIME=1 /DEBUG"
   wait_for_screen 'Press a key' 10
   tmux kill-session -t "$SESSION"
   SESSION=""

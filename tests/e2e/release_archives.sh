@@ -39,7 +39,8 @@ check "this release's archives and SHA256SUMS, nothing older" \
   diff <(expected | sort) <(ls "$E2E_DIR/two" | sort)
 sums_check_all() {
   (cd "$E2E_DIR/two" && sha256sum --quiet -c SHA256SUMS) &&
-    [ "$(cut -d' ' -f3 "$E2E_DIR/two/SHA256SUMS" | sort)" = "$(ls "$E2E_DIR/two" | grep -v SHA256SUMS | sort)" ]
+    [ "$(cut -d' ' -f3 "$E2E_DIR/two/SHA256SUMS" | sort)" = \
+      "$(find "$E2E_DIR/two" -mindepth 1 -maxdepth 1 ! -name SHA256SUMS -printf '%f\n' | sort)" ]
 }
 check "SHA256SUMS checks every archive" sums_check_all
 finish

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # vorbelin.exe carries icon group 101, language English (United Kingdom), with a 32x32 and a
-# 16x16 image of 16 colours.
+# 16x16 image of 16 colours, and a version resource naming the build's version.
 set -u
-EXE=$1
+EXE=$1 VERSION=$2
 skip_or_fail() {
   [ "${CI:-}" = "true" ] && { echo "FAIL: $1 (required under CI)"; exit 1; }
   echo "SKIP: $1"
@@ -18,4 +18,10 @@ sizes=$(icotool -l "$work/icon.ico")
 echo "$sizes"
 echo "$sizes" | grep -q -- '--width=32 --height=32 --bit-depth=4' || { echo "FAIL: no 32x32 16-colour image"; exit 1; }
 echo "$sizes" | grep -q -- '--width=16 --height=16 --bit-depth=4' || { echo "FAIL: no 16x16 16-colour image"; exit 1; }
+# The version resource's texts are UTF-16: its file and product versions are the build's.
+texts=$(wrestool -x --raw --type=16 "$EXE" | strings -el | paste -sd '|')
+case "|$texts|" in
+  *"|FileVersion|$VERSION|"*"|ProductVersion|$VERSION|"*) ;;
+  *) echo "FAIL: the version resource does not name $VERSION: $texts"; exit 1 ;;
+esac
 echo "1 passed, 0 failed"

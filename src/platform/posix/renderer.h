@@ -37,7 +37,6 @@ struct FrameBytes {
   bool (*send)(const char* bytes, size_t length) = nullptr;
   uint32_t spills = 0;
   bool dropped = false;
-  // Last: a frame of a few hundred bytes is on the same page as its length.
   char data[terminal_write_room];
 };
 

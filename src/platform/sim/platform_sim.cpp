@@ -1,7 +1,6 @@
 // The simulated backend: the whole program runs deterministically in memory.
 #include <cstdio>
 #include <deque>
-#include <stdexcept>
 
 #include "platform/cp437.h"
 #include "platform/platform.h"
