@@ -44,7 +44,10 @@ run_direct() {
 program_pid() { cat "$W/pid"; }
 program_running() { [ -f "$W/pid" ] && [ "$(readlink "/proc/$(program_pid)/exe")" = "$BIN" ]; }
 signal_program() { kill -"$1" "$(program_pid)"; }
-status_is() { wait_for_file "$W/status" 20 && [ "$(cat "$W/status")" = "$1" ]; }
+status_is() {
+  wait_for_file "$W/status" 20 || return 1
+  [ "$(cat "$W/status")" = "$1" ] || { echo "status was $(cat "$W/status")"; return 1; }
+}
 mode_restored() { wait_for_file "$W/after" 10 && cmp -s "$W/before" "$W/after"; }
 cursor_shown() { [ "$(tmux display -p -t "$SESSION" '#{cursor_flag}')" = 1 ]; }
 # The program has drawn another pass: the clock line has changed.
@@ -255,8 +258,10 @@ case_ctrl_z_and_fg() {
   mode_given_back() { wait_for_file "$W/stopped" 5 && cmp -s "$W/before" "$W/stopped"; }
   check "terminal mode given back while stopped" mode_given_back
   check "launch after fg" wait_for_exists "$W/launched" 20
-  # A resumed job's command list is not carried on: ask the shell for the status instead.
+  # The shell ran the rest of the typed list when the job stopped, and does not run it again
+  # after fg: what it wrote then goes, and the shell is asked for fg's status.
   wait_for_screen 'completed' 10
+  rm -f "$W/status" "$W/after"
   type_line "echo \$? > $W/status; stty -g > $W/after"
   check "status 0 after fg" status_is 0
   check "terminal mode restored after fg" mode_restored
