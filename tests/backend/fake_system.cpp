@@ -286,13 +286,10 @@ pid_t sys_waitpid(pid_t pid, int* status, int options) {
   if (scripted_error("waitpid")) return -1;
   if (fake.dispositions[SIGCHLD].sa_handler == SIG_IGN) return errno = ECHILD, -1;
   auto& statuses = fake.exits[pid];
-  if (statuses.empty()) {
-    if (options & WNOHANG) return 0;
-    *status = 0;
-    return pid;
-  }
-  *status = statuses.front();
-  statuses.pop_front();
+  const int next = statuses.empty() ? fake_still_running : statuses.front();
+  if (!statuses.empty()) statuses.pop_front();
+  if (next == fake_still_running && (options & WNOHANG)) return 0;
+  *status = next == fake_still_running ? 0 : next;
   return pid;
 }
 
@@ -323,8 +320,8 @@ int sys_sigprocmask(int, const sigset_t*, sigset_t*) {
   return 0;
 }
 
-int sys_atexit(void (*)()) {
-  fake.calls.emplace_back("atexit");
+int sys_atexit(void (*hook)()) {
+  fake.at_exit = hook;
   return 0;
 }
 

@@ -14,6 +14,7 @@ constexpr int fake_terminal_fd = 3;
 constexpr int fake_end_timer_fd = 10;        // the boot-time timer
 constexpr int fake_set_timer_fd = 11;        // the watch of a set of the wall clock
 constexpr int fake_report_fds[2] = {12, 13}; // the pipe a failed exec is reported through
+constexpr int fake_still_running = -1;
 
 struct FakeSystem {
   bool has_terminal = true;
@@ -42,8 +43,8 @@ struct FakeSystem {
   std::vector<std::string> calls;
 
   // What the forks answer, first to last (0: this is the child, -1: no fork); none left, a new
-  // pid. Exit
-  // statuses, as waitpid gives them, by pid.
+  // pid. Exit statuses, as waitpid gives them, by pid: fake_still_running for a look that finds
+  // the child running.
   std::deque<pid_t> forks;
   pid_t next_pid = 200;
   std::map<pid_t, std::deque<int>> exits;
@@ -56,6 +57,7 @@ struct FakeSystem {
 
   struct sigaction dispositions[65] = {};
   std::vector<int> raised;
+  void (*at_exit)() = nullptr;
 
   size_t count(const std::string& call) const;
   void type(const std::string& bytes, int64_t after_ms = 0);

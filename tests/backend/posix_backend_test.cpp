@@ -51,6 +51,8 @@ TEST_F(Backend, TerminalKeepsTheRestOfAWriteAndSendsItFirst) {
   EXPECT_FALSE(terminal_write(std::string(200 * 1024, 'y').data(), 200 * 1024));
   EXPECT_TRUE(terminal_write("Z", 1));
   EXPECT_EQ(fake.shown, "yyyZ");
+  fake.write_answers = {0};
+  EXPECT_FALSE(terminal_write("q", 1));
 }
 
 TEST_F(Backend, EndingWritesWaitForTheTerminalUntilItHangsUp) {
@@ -58,6 +60,7 @@ TEST_F(Backend, EndingWritesWaitForTheTerminalUntilItHangsUp) {
   terminal_start_ending();
   fake.shown.clear();
   fake.write_answers = {2, -EAGAIN, -EAGAIN, 1};
+  fake.errors["poll"] = {EINTR};
   EXPECT_TRUE(terminal_write("abcd", 4));
   EXPECT_EQ(fake.shown, "abcd");
   fake.write_answers = {-EAGAIN};
@@ -108,18 +111,21 @@ TEST_F(Backend, TerminalIsTakenOnlyInTheForegroundAndGivenBackAsFound) {
     if (c.interrupt_ignored) fake.dispositions[SIGINT].sa_handler = SIG_IGN;
     if (!c.foreground) fake.foreground_group = 7;
     fake.errors = c.errors;
+    fake.mode.c_lflag &= ~ISIG; // signals come from the input mode, not from the mode found
     const termios found = fake.mode;
     EXPECT_EQ(terminal_open(), c.opens) << c.name;
+    fake.errors["open"] = {ENXIO};
+    EXPECT_EQ(terminal_open(), c.opens) << c.name; // asked once
     EXPECT_EQ(terminal_owned(), c.owned) << c.name;
     EXPECT_EQ(!fake.modes_set.empty(), c.mode_set) << c.name;
-    EXPECT_TRUE(!c.mode_set || mode_is_ours(fake.mode)) << c.name;
+    EXPECT_TRUE(!c.mode_set || (mode_is_ours(fake.mode) && (fake.mode.c_lflag & ISIG))) << c.name;
     EXPECT_EQ(fake.count("close"), c.has_terminal && !c.opens ? 1u : 0u) << c.name;
     fake.mode.c_lflag |= ICANON; // a launched command's stty
     const size_t sets = fake.modes_set.size();
     terminal_keep_our_mode();
     EXPECT_EQ(fake.modes_set.size(), sets + (c.mode_set ? 1 : 0)) << c.name;
     fake.mode = found;
-    terminal_restore();
+    (c.opens ? fake.at_exit : terminal_restore)(); // the restore runs at exit
     EXPECT_EQ(fake.mode.c_lflag, found.c_lflag) << c.name;
     EXPECT_EQ(fake.mode.c_iflag, found.c_iflag) << c.name;
     EXPECT_FALSE(terminal_owned()) << c.name;
@@ -246,6 +252,13 @@ TEST_F(Backend, KeysAreReadOnlyWhenAskedForAndTimedByWhatWasSeen) {
   EXPECT_TRUE(plat_input_count(&count));
   EXPECT_EQ(count, 1u);
   EXPECT_EQ(fake.arrivals.front().second, "b");
+  // A look right after a quiet sleep needs no call; the one after it looks again.
+  fake_reset();
+  ASSERT_TRUE(plat_input_open());
+  EXPECT_EQ(watch_input_until(suspend_clock_ms() + 10, false), WatchEnd::deadline);
+  EXPECT_TRUE(plat_input_count(&count) && count == 0);
+  fake.type("a");
+  EXPECT_TRUE(plat_input_count(&count) && count == 1);
   struct Case {
     std::vector<int64_t> looks_ms; // sleeps that ended on the arrival, each at this time
     size_t keys;
@@ -413,6 +426,7 @@ TEST_F(Backend, TheDetachedChildWaitsForTheShellsOwnFailureOnly) {
   const Case cases[] = {
       {"shell's 127", {0, 300}, 0, {127 << 8}, 127, 0},
       {"shell's 126", {0, 300}, 0, {126 << 8}, 126, 0},
+      {"shell's 127, late", {0, 300}, 0, {fake_still_running, 127 << 8}, 127, 5},
       {"command's 1", {0, 300}, 0, {1 << 8}, 0, 0},
       {"still running", {0, 300}, 0, {}, 0, 100},
       {"no shell to exec", {0, 300}, ENOEXEC, {127 << 8}, 1, 0},
@@ -484,6 +498,12 @@ TEST_F(Backend, CommandTextShowsControlsAndBadBytesAsGlyphsWithinItsRoom) {
     EXPECT_STREQ(out, c.shown) << c.command;
     EXPECT_EQ(out[c.room], '#') << c.command;
   }
+  // Outside UTF-8 its bytes are the locale's characters; in C, none past ASCII.
+  fake_reset();
+  setenv("LC_ALL", "C", 1);
+  char out[16];
+  plat_console_text("\u00e9", out, sizeof out);
+  EXPECT_STREQ(out, "\u251c\u2310");
 }
 
 TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
@@ -589,7 +609,8 @@ TEST_F(Backend, SignalsIgnoredAtStartStayIgnoredSaveThoseACommandMustNotInherit)
     EXPECT_EQ(fake.dispositions[c.signal_number].sa_handler == SIG_IGN, c.ignored_by_us)
         << c.signal_number;
   }
-  for (int handled : {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGSEGV, SIGUSR1}) {
+  for (int handled : {SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGSEGV, SIGUSR1,
+                      SIGRTMIN, SIGRTMAX}) {
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_DFL) << handled;
     EXPECT_NE(fake.dispositions[handled].sa_handler, SIG_IGN) << handled;
   }
