@@ -158,6 +158,8 @@ int sys_poll(pollfd* fds, nfds_t count, int timeout_ms) {
     const int64_t next = next_event_ms(fds, count);
     if (timeout_ms < 0 && next == INT64_MAX) throw std::runtime_error("a poll that never ends");
     fake.now_ms = timeout_ms < 0 ? next : std::min(next, fake.now_ms + timeout_ms);
+    // No case waits that long: a loop of waits that would never end.
+    if (fake.now_ms - fake_start_ms > 7 * 86400000LL) throw std::runtime_error("a week waited");
   }
   return 0;
 }

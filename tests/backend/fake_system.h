@@ -15,6 +15,7 @@ constexpr int fake_end_timer_fd = 10;        // the boot-time timer
 constexpr int fake_set_timer_fd = 11;        // the watch of a set of the wall clock
 constexpr int fake_report_fds[2] = {12, 13}; // the pipe a failed exec is reported through
 constexpr int fake_still_running = -1;
+constexpr int64_t fake_start_ms = 1000000;
 
 struct FakeSystem {
   bool has_terminal = true;
@@ -33,7 +34,7 @@ struct FakeSystem {
   pid_t own_group = 100, foreground_group = 100;
   unsigned short columns = 80, rows = 25;
 
-  int64_t now_ms = 1000000;
+  int64_t now_ms = fake_start_ms;
   int64_t end_timer_due_ms = -1;
   bool clock_was_set = false;
 

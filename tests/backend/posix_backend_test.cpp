@@ -323,6 +323,14 @@ TEST_F(Backend, InputEndsAtAHangUpAndAfterItNothingIsRead) {
     EXPECT_FALSE(plat_input_count(&count)) << c.name;
     EXPECT_EQ(fake.count("read"), reads) << c.name;
   }
+  // A read in the background waits for the foreground, and ends at a hang-up.
+  fake_reset();
+  fake.foreground_group = 7;
+  ASSERT_TRUE(plat_input_open());
+  fake.hung_up = true;
+  InputEvent event;
+  uint32_t got = 0;
+  EXPECT_FALSE(plat_input_read(&event, &got));
 }
 
 TEST_F(Backend, TheSleepBetweenPassesEndsOnTheFirstOfItsEnds) {
