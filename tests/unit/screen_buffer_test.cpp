@@ -133,4 +133,10 @@ TEST(ScreenBuffer, WideCharactersTakeTwoCellsAndMarksJoin) {
   screen_set_cursor(&screen, 0, 2);
   write("\xe4\xb8\x80\xc3\xa9");
   EXPECT_EQ(cells_text(screen), "a-- | x<20AC> |??? ");
+  // A fill from the first column's right half; a tab to the next stop of eight.
+  screen_init(&screen, 10, 1, true);
+  screen.utf8_text = true;
+  write("\xe4\xb8\xad\tb");
+  screen_fill_chars(&screen, '+', 1, 1, 0);
+  EXPECT_EQ(cells_text(screen), " +      b ");
 }
