@@ -19,6 +19,7 @@ date_line() {
 }
 clock() { date -d "@$1" +%H:%M:%S; }
 spin=$(( (now - start) / 5 % 4 ))
+# shellcheck disable=SC1003 # the spinner's fourth glyph is a backslash
 set -- '│' / - '\'
 shift $spin
 printf '\033[1;37;%sm%-80s\033[0m\n' "$bar" " Vorbelin $version - waits, then launches a program or internal command"

@@ -9,7 +9,8 @@
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
 
-# What each run of the guest is, for the table.
+# What each run of the guest is, for the table (its backquotes are Markdown).
+# shellcheck disable=SC2016
 describe() {
   case $1 in
     quiet) echo '`/TIME=20 /Q`, no terminal, due 15 s into the sleep' ;;

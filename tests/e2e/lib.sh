@@ -138,6 +138,7 @@ run_cases() {
   [ $# -gt 0 ] || set -- $all
   for name in "$@"; do
     if ! grep -qx "$name" <<< "$all"; then
+      # shellcheck disable=SC2086 # the names, one word each
       echo "no case named $name; the cases are:" $all
       exit 2
     fi

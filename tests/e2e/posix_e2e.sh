@@ -333,6 +333,7 @@ case_type_ahead() {
   program_script "x /time=2 /Q"
   # The program starts once the keys are in the terminal's buffer (echoed there).
   type_line "until [ -e $W/go ]; do sleep 0.1; done; sh $W/program.sh"
+  # shellcheck disable=SC2016 # the keys typed, for the shell in the pane to expand
   tmux send-keys -t "$SESSION" -l '123echo $((6*7))'
   press Enter
   wait_for_screen '^123echo' 10

@@ -35,6 +35,7 @@ expected() {
     "vorbelin_${VERSION}_$(dpkg --print-architecture).deb"
   git -C "$SOURCE" rev-parse -q --verify HEAD >/dev/null 2>&1 && echo "vorbelin-$VERSION.tar.gz"
 }
+# shellcheck disable=SC2012 # names the release writes, plain words
 check "this release's archives and SHA256SUMS, nothing older" \
   diff <(expected | sort) <(ls "$E2E_DIR/two" | sort)
 sums_check_all() {

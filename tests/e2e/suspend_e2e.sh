@@ -191,6 +191,7 @@ boot() {
     < /dev/null > "$E2E_DIR/qemu.out" 2>&1 &
   pid=$!
   record_pid "$pid"
+  # shellcheck disable=SC2016 # eval expands it at each look
   if ! wait_until "$QEMU_SECONDS" eval '! kill -0 "$pid" 2> /dev/null'; then
     kill -KILL "$pid" 2> /dev/null
     echo "qemu overran ${QEMU_SECONDS} s"
