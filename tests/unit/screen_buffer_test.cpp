@@ -6,14 +6,19 @@
 #include "platform/screen_buffer.h"
 
 TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {
-  const std::string texts[] = {
-      std::string(45, 'w') + "\n",                   // past the last column, then a line feed
-      "abc\rX\bY\tZ\a!",                             // every byte that acts
-      "\b\bstart of row",                            // backspace in the first column stays
-      std::string(20, 'x') + "\n\n\n\n\n\nscrolled", // the last row scrolls the buffer
-      "\xfe tab\tat\tthe\tend\t\t\t",                // tabs past the last column wrap
+  struct Case {
+    std::string text;
+    int x, y, scrolled; // where the cursor ends
   };
-  for (const std::string& text : texts) {
+  const Case cases[] = {
+      {std::string(45, 'w') + "\n", 0, 3, 0}, // past the last column, then a line feed
+      {"abc\rX\bY\tZ\a!", 10, 0, 0},          // every byte that acts
+      {"\b\bstart of row", 12, 0, 0},         // backspace in the first column stays
+      {std::string(20, 'x') + "\n\n\n\n\n\nscrolled", 8, 3, 4}, // the last row scrolls
+      {"\xfe tab\tat\tthe\tend\t\t\t", 0, 2, 0},                // tabs past the last column wrap
+  };
+  for (const Case& c : cases) {
+    const std::string& text = c.text;
     static ScreenBuffer run, bytes;
     screen_init(&run, 20, 4, true);
     screen_init(&bytes, 20, 4, true);
@@ -23,6 +28,9 @@ TEST(ScreenBuffer, TextWrittenAsOneRunEqualsTextWrittenByteByByte) {
     EXPECT_EQ(run.cursor_x, bytes.cursor_x) << text;
     EXPECT_EQ(run.cursor_y, bytes.cursor_y) << text;
     EXPECT_EQ(run.scrolled, bytes.scrolled) << text;
+    EXPECT_EQ(run.cursor_x, c.x) << text;
+    EXPECT_EQ(run.cursor_y, c.y) << text;
+    EXPECT_EQ(run.scrolled, c.scrolled) << text;
     for (int y = 0; y < 4; ++y) {
       EXPECT_EQ(memcmp(screen_row(&run, y), screen_row(&bytes, y), sizeof(ScreenCell) * 20), 0)
           << text << y;
