@@ -243,6 +243,8 @@ int sys_timerfd_settime(int fd, int, const itimerspec* setting, itimerspec*) {
   if (fd == fake_end_timer_fd) {
     fake.end_timer_due_ms =
         fake.now_ms + setting->it_value.tv_sec * 1000 + setting->it_value.tv_nsec / 1000000;
+  } else {
+    fake.set_watch_due_s = setting->it_value.tv_sec;
   }
   return 0;
 }

@@ -36,6 +36,7 @@ struct FakeSystem {
 
   int64_t now_ms = fake_start_ms;
   int64_t end_timer_due_ms = -1;
+  int64_t set_watch_due_s = -1; // on the wall clock
   bool clock_was_set = false;
 
   // Errors that the next calls of a name answer, one each, 0 for a call that succeeds:

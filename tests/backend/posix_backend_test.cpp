@@ -376,10 +376,17 @@ TEST_F(Backend, TimersEndAWaitOnTheBootClockOrInSlicesWithout) {
   EXPECT_EQ(timers_poll_ms(now + 40500), 40500);
   EXPECT_EQ(timers_arm(now - 5, true, fds), 2); // already due: it fires at once
   EXPECT_EQ(fake.end_timer_due_ms, fake.now_ms);
+  EXPECT_GE(fake.set_watch_due_s, fake.now_ms / 1000 + 365 * 86400); // its own time never comes
   fds[1].revents = POLLIN;
   fds[0].revents = 0;
+  errno = ECANCELED; // an earlier call's: the read itself says whether the clock was set
+  EXPECT_EQ(timers_fired(now + 40000, fds, 2), TimerEnd::none);
+  EXPECT_EQ(timers_arm(now + 40000, true, fds), 2);
+  fds[1].revents = POLLIN;
   fake.clock_was_set = true;
   EXPECT_EQ(timers_fired(now + 40000, fds, 2), TimerEnd::clock_set);
+  fake.now_ms += 1234;
+  EXPECT_EQ(suspend_clock_ms(), now + 1234); // to the millisecond
   fake_reset();
   fake.errors["timerfd_create"] = {EMFILE, EMFILE};
   EXPECT_EQ(timers_arm(now + 40000, true, fds), 0);
