@@ -157,6 +157,9 @@ TEST_F(Backend, ComingToTheForegroundTakesTheTerminal) {
   fake.foreground_group = fake.own_group; // fg
   EXPECT_TRUE(terminal_follow_foreground());
   EXPECT_TRUE(terminal_owned() && mode_is_ours(fake.mode));
+  fake.foreground_group = 7; // bg, after a stop the program did not see
+  EXPECT_FALSE(terminal_follow_foreground());
+  EXPECT_FALSE(terminal_owned());
 }
 
 // A signal while the main flow updates the bytes in flight, or one while an end already waits
