@@ -537,6 +537,8 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
        std::string(79, 'a') + "\n\u4e00"},
       {"a control byte", "a\x0e", "a\u266b"},
       {"exactly full", full, full + "\n"},
+      {"lines after the first", std::string(159, 'a') + "\u4e00" + std::string(80, 'b'),
+       full + "\n" + std::string(79, 'a') + "\n\u4e00" + std::string(78, 'b') + "\nbb"},
       {"the first OEM byte", "\x80", "\u00c7"},
       {"the square", "\xfe", "\u25a0"},
   };
@@ -575,6 +577,17 @@ TEST_F(Backend, RedirectedOutputIsGlyphsFlushedAtTheFlushPoint) {
     EXPECT_EQ(flushed.st_size, static_cast<off_t>(strlen(bytes))) << locale;
     EXPECT_STREQ(bytes, strcmp(locale, "C") == 0 ? "# \x1b" : "\u25a0 \x1b") << locale;
   }
+  // A text longer than a chunk of glyphs arrives whole.
+  FILE* const file = tmpfile();
+  FILE* const saved = stdout;
+  stdout = file;
+  EXPECT_EQ(plat_stdout_write(std::string(3000, '\xfe').data(), 3000), 3000);
+  flush_redirected();
+  stdout = saved;
+  struct stat written;
+  fstat(fileno(file), &written);
+  fclose(file);
+  EXPECT_EQ(written.st_size, 3000);
   fake_reset();
   fake.stdout_open = false;
   EXPECT_EQ(plat_stdout_write("x", 1), -1);
