@@ -553,41 +553,46 @@ TEST_F(Backend, PlainStreamsBreakLinesAt80ColumnsAsTheScreenDoes) {
   EXPECT_EQ(write_plain(&stream, "x", 1), 0u);
 }
 
+// What a write to redirected standard output answers, what of it reached the file before the
+// flush point, and the file after it.
+struct Redirected {
+  int answer;
+  off_t before_flush;
+  std::string file;
+};
+
+Redirected write_redirected_file(const std::string& text) {
+  FILE* const file = tmpfile();
+  FILE* const saved = stdout;
+  stdout = file;
+  Redirected out = {plat_stdout_write(text.data(), text.size()), 0, ""};
+  struct stat written;
+  fstat(fileno(file), &written); // what reached the file, not the buffer
+  out.before_flush = written.st_size;
+  flush_redirected();
+  stdout = saved;
+  rewind(file);
+  char chunk[4096];
+  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) out.file.append(chunk, got);
+  fclose(file);
+  return out;
+}
+
 // Redirected standard output: glyphs in the locale's set, through the C library's buffer, which
 // the next flush point empties; a closed one takes nothing.
 TEST_F(Backend, RedirectedOutputIsGlyphsFlushedAtTheFlushPoint) {
   for (const char* locale : {"C.UTF-8", "C"}) {
     setenv("LC_ALL", locale, 1);
     fake_reset();
-    FILE* const file = tmpfile();
-    FILE* const saved = stdout;
-    stdout = file;
-    EXPECT_EQ(plat_stdout_write("\xfe \x1b", 3), 3) << locale;
-    struct stat written;
-    fstat(fileno(file), &written); // what reached the file, not the buffer
-    flush_redirected();
-    struct stat flushed;
-    fstat(fileno(file), &flushed);
-    stdout = saved;
-    char bytes[16] = {};
-    rewind(file);
-    EXPECT_GT(fread(bytes, 1, sizeof bytes - 1, file), 0u);
-    fclose(file);
-    EXPECT_EQ(written.st_size, 0) << locale;
-    EXPECT_EQ(flushed.st_size, static_cast<off_t>(strlen(bytes))) << locale;
-    EXPECT_STREQ(bytes, strcmp(locale, "C") == 0 ? "# \x1b" : "\u25a0 \x1b") << locale;
+    const Redirected out = write_redirected_file("\xfe \x1b");
+    EXPECT_EQ(out.answer, 3) << locale;
+    EXPECT_EQ(out.before_flush, 0) << locale;
+    EXPECT_EQ(out.file, strcmp(locale, "C") == 0 ? "# \x1b" : "\u25a0 \x1b") << locale;
   }
   // A text longer than a chunk of glyphs arrives whole.
-  FILE* const file = tmpfile();
-  FILE* const saved = stdout;
-  stdout = file;
-  EXPECT_EQ(plat_stdout_write(std::string(3000, '\xfe').data(), 3000), 3000);
-  flush_redirected();
-  stdout = saved;
-  struct stat written;
-  fstat(fileno(file), &written);
-  fclose(file);
-  EXPECT_EQ(written.st_size, 3000);
+  const Redirected out = write_redirected_file(std::string(3000, '\xfe'));
+  EXPECT_EQ(out.answer, 3000);
+  EXPECT_EQ(out.file, std::string(3000, '#'));
   fake_reset();
   fake.stdout_open = false;
   EXPECT_EQ(plat_stdout_write("x", 1), -1);
